@@ -1,0 +1,70 @@
+#pragma once
+
+#include <QColor>
+#include <QFont>
+#include <QImage>
+#include <QString>
+#include <cstdint>
+
+namespace pagorra {
+
+// The print properties a page carries between the settings record and the print dialog,
+// in transfer order, plus one value copied from page to page in a batch.
+struct PagePrintSettings {
+    bool centre = false;
+    bool fit = false;
+    std::int32_t copies = 1;
+    std::int32_t printerIndex = -1;
+    double left = 0;
+    double top = 0;
+    std::uint8_t orientation = 0;
+    std::int32_t paperSize = 0;
+    double scale = 100;
+    std::uint8_t units = 0;
+    std::int32_t extra = 0;
+    QString jobName;
+    bool showDialog = true;
+
+    bool operator==(const PagePrintSettings &) const = default;
+};
+
+// One generated page: the page image with the drawing state used to compose it and the
+// print properties it carries. Owned by its PageSet.
+class Page {
+public:
+    // Colour (stored form, system colours allowed) of the next newImage().
+    void setCanvasColor(std::int32_t storedColor) { m_canvasColor = storedColor; }
+    std::int32_t canvasColor() const { return m_canvasColor; }
+    // Replaces the held image by a blank one of that size in the canvas colour.
+    // A size of zero or less leaves an empty (null) image.
+    void newImage(int width, int height);
+
+    void setFont(const QFont &font) { m_font = font; }
+    const QFont &font() const { return m_font; }
+    void setTextColor(std::int32_t storedColor) { m_textColor = storedColor; }
+    std::int32_t textColor() const { return m_textColor; }
+    // Height in pixels of the text drawn in the current font.
+    int textHeight(const QString &text) const;
+    // Draws text with its top-left at (x, y) in the current font and text colour.
+    void drawText(int x, int y, const QString &text);
+    // Pastes a bitmap unscaled with its top-left at (x, y); parts outside the page are clipped.
+    void drawBitmap(int x, int y, const QImage &bitmap);
+
+    int imageWidth() const { return m_image.width(); }
+    int imageHeight() const { return m_image.height(); }
+    bool hasImage() const { return !m_image.isNull(); }
+    const QImage &image() const { return m_image; }
+    void setImage(const QImage &image) { m_image = image; }
+
+    PagePrintSettings &print() { return m_print; }
+    const PagePrintSettings &print() const { return m_print; }
+
+private:
+    QImage m_image;
+    QFont m_font;
+    std::int32_t m_canvasColor = 16777215;
+    std::int32_t m_textColor = 0;
+    PagePrintSettings m_print;
+};
+
+} // namespace pagorra
