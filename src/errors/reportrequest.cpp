@@ -24,10 +24,18 @@ QUrl defaultReportServerUrl()
     return QUrl(QString::fromLatin1(kDefaultServer));
 }
 
+QUrl reportServerFromStored(const QString &stored)
+{
+    const QUrl url(stored.trimmed(), QUrl::StrictMode);
+    const bool usable = url.isValid() && !url.host().isEmpty() &&
+                        (url.scheme() == QStringLiteral("https") || url.scheme() == QStringLiteral("http"));
+    return usable ? url : defaultReportServerUrl();
+}
+
 QUrl reportServerUrl()
 {
     // Until the store is reachable from here, every build uses the compiled-in server.
-    return defaultReportServerUrl();
+    return reportServerFromStored(QString());
 }
 
 QString placeholderEmailAddress()

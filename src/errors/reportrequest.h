@@ -10,6 +10,11 @@ namespace pagorra {
 // The server our builds send reports to unless a deployment names another.
 QUrl defaultReportServerUrl();
 
+// The server a stored `ReportServer` text names: an absolute http or https address with a
+// host; anything else (empty, a bare word, another scheme) falls back to the default so a
+// typo in a deployment cannot send reports somewhere unintended.
+QUrl reportServerFromStored(const QString &stored);
+
 // The report server in effect: the deployment's `ReportServer` value (section `ErrorReport`
 // of the per-user store) when set and valid, otherwise the compiled-in default.
 QUrl reportServerUrl();

@@ -81,5 +81,15 @@ TEST(ReportRequest, SenderAddressTrimmedOrPlaceholder)
 TEST(ReportRequest, DefaultServerIsHttps)
 {
     EXPECT_EQ(defaultReportServerUrl().scheme(), QStringLiteral("https"));
-    EXPECT_TRUE(reportServerUrl().isValid());
+    EXPECT_FALSE(defaultReportServerUrl().host().isEmpty());
+}
+
+TEST(ReportRequest, StoredServerUsedOnlyWhenItIsAnHttpAddress)
+{
+    EXPECT_EQ(reportServerFromStored(QStringLiteral(" http://127.0.0.1:8080/r ")),
+              QUrl(QStringLiteral("http://127.0.0.1:8080/r")));
+    EXPECT_EQ(reportServerFromStored(QStringLiteral("https://reports.test")),
+              QUrl(QStringLiteral("https://reports.test")));
+    for (const char *bad : {"", "reports.test", "ftp://reports.test", "file:///tmp/x", "http://", "http://exa mple"})
+        EXPECT_EQ(reportServerFromStored(QString::fromLatin1(bad)), defaultReportServerUrl()) << bad;
 }
