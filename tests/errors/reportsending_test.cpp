@@ -151,6 +151,7 @@ void ReportSendingTest::failureShowsConnectionMessage_data()
     QTest::newRow("refused") << -1;
     QTest::newRow("server error") << 500;
     QTest::newRow("not found") << 404;
+    QTest::newRow("redirect to nowhere") << 302;
     QTest::newRow("never answers") << 0;
 }
 
