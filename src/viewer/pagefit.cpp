@@ -49,8 +49,7 @@ PageFit fitPage(QSize imageSize, QSize viewportSize, bool bestFit)
     PageFit fit;
     fit.shown = QSize(imageWidth, imageHeight);
     if (bestFit && imageWidth > 0 && imageHeight > 0) {
-        const double scale =
-            std::min(double(innerWidth) / imageWidth, double(innerHeight) / imageHeight);
+        const double scale = std::min(double(innerWidth) / imageWidth, double(innerHeight) / imageHeight);
         fit.zoom = scale * 100;
         fit.shown = QSize(roundHalfEven(imageWidth * scale), roundHalfEven(imageHeight * scale));
     }

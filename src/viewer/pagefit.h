@@ -13,9 +13,9 @@ int twipsToPixels(int twips, int dpi);
 
 // Where the page on display sits in the viewport and how far the scroll bars reach.
 struct PageFit {
-    QSize shown;  // the page's size on screen
+    QSize shown;       // the page's size on screen
     double zoom = 100; // percent of the image size
-    int left = 0; // position while the page fits in that direction; 0 when it overhangs
+    int left = 0;      // position while the page fits in that direction; 0 when it overhangs
     int top = 0;
     bool horizontalEnabled = false; // exactly when the page overhangs the viewport
     bool verticalEnabled = false;

@@ -22,7 +22,7 @@ class ZoomTools;
 // it with the bars or by dragging. The zoom choice applies to every page shown.
 class PageViewer : public QWidget {
     Q_OBJECT
-public:
+  public:
     // tools: the zoom tools the main window places elsewhere; not owned, may be null.
     explicit PageViewer(ZoomTools *tools, QWidget *parent = nullptr);
 
@@ -60,17 +60,17 @@ public:
     QWidget *navigationBar() const { return m_navigation; }
     QWidget *bar() const { return m_bar; }
 
-public slots:
+  public slots:
     void showFirst();
     void showPrevious();
     void showNext();
     void showLast();
 
-protected:
+  protected:
     void resizeEvent(QResizeEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
-private:
+  private:
     QWidget *buildNavigation();
     void layoutPane();
     void zoomClicked(int index);

@@ -12,7 +12,7 @@ namespace pagorra {
 // 1 = actual size), exactly one of them selected, and the zoom label `lblZoom`.
 class ZoomTools : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit ZoomTools(QWidget *parent = nullptr);
 
     QAbstractButton *option(int index) const;
@@ -22,11 +22,11 @@ public:
     // Selects without emitting optionClicked(); 0 = best fit, anything else = actual size.
     void select(int index);
 
-signals:
+  signals:
     // The user clicked an option (also when it was already selected).
     void optionClicked(int index);
 
-private:
+  private:
     QButtonGroup *m_group;
     QLabel *m_label;
 };

@@ -6,7 +6,7 @@ using namespace pagorra;
 
 class PageFitTest : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void rounding_data();
     void rounding();
     void twips_data();
@@ -77,26 +77,26 @@ void PageFitTest::fit_data()
                                      << false << -3 << -100;
     QTest::newRow("0.5 rounds to 0") << page << QSize(801, 600) << false << page << 100.0 << QPoint(0, 0) << false
                                      << false << -1 << 0;
-    QTest::newRow("overhang 100 across") << page << QSize(700, 650) << false << page << 100.0 << QPoint(0, 25)
-                                         << true << false << 100 << -50;
+    QTest::newRow("overhang 100 across") << page << QSize(700, 650) << false << page << 100.0 << QPoint(0, 25) << true
+                                         << false << 100 << -50;
     QTest::newRow("overhang both ways") << page << QSize(700, 500) << false << page << 100.0 << QPoint(0, 0) << true
                                         << true << 100 << 100;
-    QTest::newRow("one pixel over") << page << QSize(799, 599) << false << page << 100.0 << QPoint(0, 0) << true
-                                    << true << 1 << 1;
+    QTest::newRow("one pixel over") << page << QSize(799, 599) << false << page << 100.0 << QPoint(0, 0) << true << true
+                                    << 1 << 1;
     QTest::newRow("best fit shrinks") << page << QSize(400, 400) << true << QSize(400, 300) << 50.0 << QPoint(0, 50)
                                       << false << false << 0 << -100;
     QTest::newRow("best fit exact") << page << QSize(1000, 600) << true << page << 100.0 << QPoint(100, 0) << false
                                     << false << -200 << 0;
     QTest::newRow("best fit enlarges") << page << QSize(1603, 1300) << true << QSize(1603, 1202) << 200.375
                                        << QPoint(0, 49) << false << false << 0 << -98;
-    QTest::newRow("best fit tall viewport") << QSize(1000, 1000) << QSize(333, 500) << true << QSize(333, 333)
-                                            << 33.3 << QPoint(0, 84) << false << false << 0 << -167;
+    QTest::newRow("best fit tall viewport") << QSize(1000, 1000) << QSize(333, 500) << true << QSize(333, 333) << 33.3
+                                            << QPoint(0, 84) << false << false << 0 << -167;
     QTest::newRow("best fit odd page") << QSize(801, 601) << QSize(400, 400) << true << QSize(400, 300)
                                        << 400.0 / 801 * 100 << QPoint(0, 50) << false << false << 0 << -100;
-    QTest::newRow("best fit empty viewport") << page << QSize(0, 0) << true << QSize(0, 0) << 0.0 << QPoint(0, 0)
-                                             << false << false << 0 << 0;
-    QTest::newRow("no image") << QSize() << QSize(800, 500) << true << QSize(0, 0) << 100.0 << QPoint(400, 250)
-                              << false << false << -800 << -500;
+    QTest::newRow("best fit empty viewport")
+        << page << QSize(0, 0) << true << QSize(0, 0) << 0.0 << QPoint(0, 0) << false << false << 0 << 0;
+    QTest::newRow("no image") << QSize() << QSize(800, 500) << true << QSize(0, 0) << 100.0 << QPoint(400, 250) << false
+                              << false << -800 << -500;
     QTest::newRow("largest page") << QSize(32767, 20000) << QSize(500, 400) << false << QSize(32767, 20000) << 100.0
                                   << QPoint(0, 0) << true << true << 32267 << 19600;
 }

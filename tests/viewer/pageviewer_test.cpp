@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTest>
+#include <QWheelEvent>
 #include <memory>
 
 using namespace pagorra;
@@ -67,13 +68,14 @@ void sendMouse(QWidget *widget, QEvent::Type type, QPointF position)
 
 class PageViewerTest : public QObject {
     Q_OBJECT
-private slots:
+  private slots:
     void counterBeforeAndAfterARun();
     void navigation_data();
     void navigation();
     void fitOnScreen_data();
     void fitOnScreen();
     void scrollBarsMoveThePage();
+    void paintsThePageWhereItSits();
     void dragPanning_data();
     void dragPanning();
     void dragWithADisabledBar();
@@ -229,6 +231,45 @@ void PageViewerTest::scrollBarsMoveThePage()
     QCOMPARE(f.viewer.pageView()->pos(), QPoint(50, 50));
 }
 
+void PageViewerTest::paintsThePageWhereItSits()
+{
+    Fixture f;
+    auto pages = makePages({QSize(800, 600)});
+    const QRgb corner = qRgb(220, 20, 20);
+    QImage block(100, 100, QImage::Format_RGB32);
+    block.fill(corner);
+    pages->page(0).drawBitmap(700, 500, block);
+    f.viewer.setPageSet(pages.get());
+    f.setViewport(QSize(400, 400));
+    const QRgb paper = pageColor(0);
+    const QRgb backdrop = f.viewer.container()->grab().toImage().pixel(5, 5);
+    QVERIFY(backdrop != paper && backdrop != corner);
+
+    // Best fit: 400 x 300, centred at (0, 50).
+    QImage shot = f.viewer.container()->grab().toImage();
+    QCOMPARE(shot.pixel(10, 60), paper);
+    QCOMPARE(shot.pixel(390, 340), corner);
+    QCOMPARE(shot.pixel(200, 20), backdrop);
+    QCOMPARE(shot.pixel(200, 380), backdrop);
+
+    // Actual size scrolled to the far corner: the block fills the viewport's last 100 pixels.
+    f.viewer.setZoomOption(1);
+    f.viewer.horizontalBar()->setValue(400);
+    f.viewer.verticalBar()->setValue(200);
+    shot = f.viewer.container()->grab().toImage();
+    QCOMPARE(shot.pixel(295, 295), paper);
+    QCOMPARE(shot.pixel(305, 305), corner);
+    QCOMPARE(shot.pixel(399, 399), corner);
+
+    // The wheel over the page scrolls it.
+    f.viewer.verticalBar()->setValue(0);
+    QWheelEvent wheel(QPointF(50, 50), f.viewer.pageView()->mapToGlobal(QPointF(50, 50)), QPoint(), QPoint(0, -120),
+                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(f.viewer.pageView(), &wheel);
+    QVERIFY(f.viewer.verticalBar()->value() > 0);
+    QCOMPARE(f.viewer.pageView()->y(), -f.viewer.verticalBar()->value());
+}
+
 void PageViewerTest::dragPanning_data()
 {
     QTest::addColumn<int>("startValue");
@@ -264,7 +305,7 @@ void PageViewerTest::dragPanning()
     sendMouse(page, QEvent::MouseMove, grabbed + QPointF(distance, 0));
     QCOMPARE(bar->value(), expected);
     QCOMPARE(page->x(), -expected);
-    QCOMPARE(page->y(), 25); // the page fits vertically and stays centred
+    QCOMPARE(page->y(), 25);               // the page fits vertically and stays centred
     if (expected == startValue - distance) // not stopped by an edge: the grabbed point followed
         QCOMPARE(page->mapTo(f.viewer.container(), grabbed.toPoint()), pointer);
 
