@@ -80,7 +80,7 @@ QWidget *PageViewer::buildNavigation()
     m_counter->setReadOnly(true);
     m_counter->setAlignment(Qt::AlignCenter);
     m_counter->setFocusPolicy(Qt::NoFocus);
-    m_counter->setFixedWidth(navigation->width() * 3 / 8);
+    m_counter->setFixedWidth(navigation->width() * 2 / 5);
     m_progress = new QProgressBar(navigation);
     m_progress->setObjectName(QStringLiteral("pb"));
     m_progress->setTextVisible(false);
