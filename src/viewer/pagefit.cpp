@@ -1,0 +1,72 @@
+#include "viewer/pagefit.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+
+namespace pagorra {
+
+int roundHalfEven(double value)
+{
+    const double down = std::floor(value);
+    const double fraction = value - down;
+    double result = down;
+    if (fraction > 0.5 || (fraction == 0.5 && std::fmod(down, 2.0) != 0.0))
+        result = down + 1;
+    return int(result);
+}
+
+int twipsToPixels(int twips, int dpi)
+{
+    return roundHalfEven(double(twips) * dpi / 1440.0);
+}
+
+namespace {
+
+// Scroll bar limits are 16-bit; pages are at most 32767 pixels, so this only guards.
+int toBarLimit(int value)
+{
+    return std::clamp(value, int(std::numeric_limits<std::int16_t>::min()),
+                      int(std::numeric_limits<std::int16_t>::max()));
+}
+
+// Centred when there is room, else flush with the start so the bar can reach the rest.
+int centred(int inner, int shown)
+{
+    return inner > shown ? roundHalfEven((inner - shown) / 2.0) : 0;
+}
+
+} // namespace
+
+PageFit fitPage(QSize imageSize, QSize viewportSize, bool bestFit)
+{
+    const int imageWidth = std::max(0, imageSize.width());
+    const int imageHeight = std::max(0, imageSize.height());
+    const int innerWidth = std::max(0, viewportSize.width());
+    const int innerHeight = std::max(0, viewportSize.height());
+
+    PageFit fit;
+    fit.shown = QSize(imageWidth, imageHeight);
+    if (bestFit && imageWidth > 0 && imageHeight > 0) {
+        const double scale = std::min(double(innerWidth) / imageWidth, double(innerHeight) / imageHeight);
+        fit.zoom = scale * 100;
+        fit.shown = QSize(roundHalfEven(imageWidth * scale), roundHalfEven(imageHeight * scale));
+    }
+    const int width = fit.shown.width();
+    const int height = fit.shown.height();
+    fit.left = centred(innerWidth, width);
+    fit.top = centred(innerHeight, height);
+    fit.horizontalEnabled = width > innerWidth;
+    fit.verticalEnabled = height > innerHeight;
+    fit.horizontalMaximum = toBarLimit(width - innerWidth);
+    fit.verticalMaximum = toBarLimit(height - innerHeight);
+    return fit;
+}
+
+QString zoomLabelText(double zoom)
+{
+    return QString::number(roundHalfEven(zoom)) + QStringLiteral(" %");
+}
+
+} // namespace pagorra
