@@ -35,10 +35,12 @@ PrintOptionsTab::PrintOptionsTab(QWidget *parent)
     m_scale->setSuffix(QStringLiteral(" %"));
     for (QDoubleSpinBox *offset : {m_left, m_top}) {
         offset->setRange(-10000, 10000);
-        offset->setDecimals(2);
+        offset->setDecimals(3);
     }
-    for (std::uint8_t code : UnitCodes)
-        m_units->addItem(unitName(code), int(code));
+    const QString unitTitles[] = {tr("Millimetres"), tr("Centimetres"), tr("Inches"), tr("Points")};
+    for (std::size_t i = 0; i < std::size(UnitCodes); ++i)
+        m_units->addItem(unitTitles[i], int(UnitCodes[i]));
+    m_shownUnits = UnitCodes[0];
     connect(m_units, &QComboBox::currentIndexChanged, this, &PrintOptionsTab::showUnits);
 
     auto *form = new QFormLayout(this);
@@ -56,10 +58,10 @@ void PrintOptionsTab::load(const PagePrintSettings &print)
     m_centre->setChecked(print.centre);
     m_fit->setChecked(print.fit);
     m_scale->setValue(print.scale);
-    m_left->setValue(print.left);
-    m_top->setValue(print.top);
     const int row = m_units->findData(int(print.units));
     m_units->setCurrentIndex(row >= 0 ? row : 0);
+    m_left->setValue(print.left);
+    m_top->setValue(print.top);
 }
 
 void PrintOptionsTab::store(PagePrintSettings &print) const
@@ -74,7 +76,13 @@ void PrintOptionsTab::store(PagePrintSettings &print) const
 
 void PrintOptionsTab::showUnits()
 {
-    const QString suffix = u' ' + m_units->currentText();
+    // Switching the units keeps the distance on the paper, not the number.
+    const auto code = std::uint8_t(m_units->currentData().toInt());
+    const double factor = pointsPerUnit(m_shownUnits) / pointsPerUnit(code);
+    m_shownUnits = code;
+    for (QDoubleSpinBox *offset : {m_left, m_top})
+        offset->setValue(offset->value() * factor);
+    const QString suffix = u' ' + unitName(code);
     m_left->setSuffix(suffix);
     m_top->setSuffix(suffix);
 }

@@ -42,6 +42,7 @@ private:
     QDoubleSpinBox *m_left;
     QDoubleSpinBox *m_top;
     QComboBox *m_units;
+    std::uint8_t m_shownUnits;
 };
 
 // The real dialog: QPrintDialog with the options tab.

@@ -240,7 +240,8 @@ void PrintSettingsTest::realDialogIsSeededAndReadBack()
         QCOMPARE(print.scale, 25.0);
         QVERIFY(print.fit);
         QCOMPARE(print.units, printcode::Points);
-        QCOMPARE(print.left, 1.5);
+        // Still 1.5 inches from where it was, now counted in points.
+        QCOMPARE(print.left, 108.0);
         QCOMPARE(print.copies, 2);
         QCOMPARE(print.printerIndex, seeded.printerIndex);
     } else {
