@@ -142,8 +142,10 @@ void readPrinterChoices(const QPrinter &printer, PagePrintSettings &print)
     if (print.paperSize == printcode::PrinterDefaultPaper && isPrinterDefault) {
         // unchanged
     } else {
+        // A size without a number of its own (a custom one) cannot be stored.
         const int number = chosen.windowsId();
-        print.paperSize = QPageSize::id(number) == chosen.id() ? number : printcode::PrinterDefaultPaper;
+        const bool numbered = chosen.id() != QPageSize::Custom && QPageSize::id(number) == chosen.id();
+        print.paperSize = numbered ? number : printcode::PrinterDefaultPaper;
     }
     print.extra = printer.colorMode() == QPrinter::GrayScale ? printcode::Greyscale : printcode::Colour;
 }

@@ -340,6 +340,11 @@ void PrintCupsTest::cancelDuringBatchStopsBeforeTheNextPage()
     RegistrySettings settings = defaultSettings();
     settings.PrinterIndex = m_queueIndex;
     ScriptedPrintDialog dialog;
+    dialog.answer = [](PagePrintSettings &print) {
+        print.fit = true;
+        print.centre = true;
+        print.extra = printcode::Greyscale;
+    };
     RecordingProgress progress;
     progress.cancelAfterValue = 1;
     const int jobsBefore = jobCount();
@@ -350,6 +355,14 @@ void PrintCupsTest::cancelDuringBatchStopsBeforeTheNextPage()
     QCOMPARE(progress.events, (QStringList{QStringLiteral("begin 4"), QStringLiteral("value 1"), QStringLiteral("end")}));
     const QMap<QString, QString> pdfs = waitForPdfs(2);
     QCOMPARE(pdfs.keys(), (QStringList{QStringLiteral("Arvok Pagorra0"), QStringLiteral("Arvok Pagorra1")}));
+    // The greyscale choice, which the record does not keep, reached the page printed
+    // without a dialog: its green comes out grey.
+    QTemporaryDir scratch;
+    const QImage paper = renderFirstPage(pdfs.value(QStringLiteral("Arvok Pagorra1")), scratch);
+    const QColor middle = paper.pixelColor(paper.width() / 2, paper.height() / 2);
+    QVERIFY2(qAbs(middle.red() - middle.green()) < 10 && qAbs(middle.green() - middle.blue()) < 10,
+             qPrintable(middle.name()));
+    QVERIFY(!nearColour(middle, Qt::white));
 }
 
 void PrintCupsTest::singlePageBatchIsPrintPage()
