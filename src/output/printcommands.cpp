@@ -46,13 +46,13 @@ void printPageOnDisplay(QWidget *owner, RegistrySettings &settings, PageSet &pag
 
 // Hides the progress again however the batch ends, also when an error breaks it off.
 class ProgressRun {
-public:
+  public:
     ProgressRun(RunProgress &progress, int maximum) : m_progress(progress) { m_progress.begin(maximum); }
     ~ProgressRun() { m_progress.end(); }
     ProgressRun(const ProgressRun &) = delete;
     ProgressRun &operator=(const ProgressRun &) = delete;
 
-private:
+  private:
     RunProgress &m_progress;
 };
 

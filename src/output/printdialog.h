@@ -14,7 +14,7 @@ namespace pagorra {
 // The print dialog, behind an interface so the print commands can be driven by a scripted
 // answer in tests.
 class PrintDialog {
-public:
+  public:
     virtual ~PrintDialog() = default;
     // Offers the choices in `print` (already put on `printer` by configurePrinter) to the
     // user. Confirmed: returns true with the user's choices in both `print` and `printer`.
@@ -25,7 +25,7 @@ public:
 // The extra tab of the print dialog: centre, fit, scale, left/top and their units.
 class PrintOptionsTab : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit PrintOptionsTab(QWidget *parent = nullptr);
 
     void load(const PagePrintSettings &print);
@@ -33,7 +33,7 @@ public:
     // the printer part of the dialog.
     void store(PagePrintSettings &print) const;
 
-private:
+  private:
     void showUnits();
 
     QCheckBox *m_centre;
@@ -47,7 +47,7 @@ private:
 
 // The real dialog: QPrintDialog with the options tab.
 class QtPrintDialog : public PrintDialog {
-public:
+  public:
     bool ask(QWidget *owner, QPrinter &printer, PagePrintSettings &print) override;
 };
 

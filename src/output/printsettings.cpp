@@ -122,7 +122,7 @@ void configurePrinter(QPrinter &printer, const PagePrintSettings &print)
             printer.setPageSize(QPageSize(id));
     }
     printer.setPageOrientation(print.orientation == printcode::Landscape ? QPageLayout::Landscape
-                                                                          : QPageLayout::Portrait);
+                                                                         : QPageLayout::Portrait);
     printer.setCopyCount(std::max(1, print.copies));
     printer.setColorMode(print.extra == printcode::Greyscale ? QPrinter::GrayScale : QPrinter::Color);
 }

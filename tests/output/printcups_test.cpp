@@ -33,7 +33,7 @@ const QString Queue = QStringLiteral("PagorraPDF");
 // Answers the dialog as a user would: records what it was offered, then confirms with
 // the chosen printer and options, or cancels.
 class ScriptedPrintDialog : public PrintDialog {
-public:
+  public:
     bool confirm = true;
     std::function<void(PagePrintSettings &)> answer;
     QList<PagePrintSettings> offered;
@@ -51,7 +51,7 @@ public:
 };
 
 class RecordingProgress : public RunProgress {
-public:
+  public:
     int cancelAfterValue = -1;
     QStringList events;
     int current = 0;
@@ -122,9 +122,9 @@ int pdfPageCount(const QString &path)
 QImage renderFirstPage(const QString &path, const QTemporaryDir &scratch)
 {
     const QString prefix = scratch.filePath(QFileInfo(path).completeBaseName());
-    run(QStringLiteral("pdftoppm"), {QStringLiteral("-r"), QStringLiteral("18"), QStringLiteral("-f"),
-                                     QStringLiteral("1"), QStringLiteral("-l"), QStringLiteral("1"),
-                                     QStringLiteral("-singlefile"), QStringLiteral("-png"), path, prefix});
+    run(QStringLiteral("pdftoppm"),
+        {QStringLiteral("-r"), QStringLiteral("18"), QStringLiteral("-f"), QStringLiteral("1"), QStringLiteral("-l"),
+         QStringLiteral("1"), QStringLiteral("-singlefile"), QStringLiteral("-png"), path, prefix});
     return QImage(prefix + QStringLiteral(".png"));
 }
 
@@ -146,7 +146,7 @@ bool nearColour(QColor a, QColor b)
 class PrintCupsTest : public QObject {
     Q_OBJECT
 
-private slots:
+  private slots:
     void initTestCase();
     void batchPrintsEveryPageWithTheFirstPagesChoices();
     void confirmedChoicesAreOfferedAgain();
@@ -155,7 +155,7 @@ private slots:
     void singlePageBatchIsPrintPage();
     void cleanupTestCase();
 
-private:
+  private:
     // Waits until `count` new PDF files have arrived; returns them by job title.
     QMap<QString, QString> waitForPdfs(int count);
     void fillPages(PageSet &pages, const QList<QColor> &colours);
@@ -352,7 +352,8 @@ void PrintCupsTest::cancelDuringBatchStopsBeforeTheNextPage()
     printAllPages(nullptr, settings, pages, progress, &dialog);
 
     QCOMPARE(jobCount() - jobsBefore, 2);
-    QCOMPARE(progress.events, (QStringList{QStringLiteral("begin 4"), QStringLiteral("value 1"), QStringLiteral("end")}));
+    QCOMPARE(progress.events,
+             (QStringList{QStringLiteral("begin 4"), QStringLiteral("value 1"), QStringLiteral("end")}));
     const QMap<QString, QString> pdfs = waitForPdfs(2);
     QCOMPARE(pdfs.keys(), (QStringList{QStringLiteral("Arvok Pagorra0"), QStringLiteral("Arvok Pagorra1")}));
     // The greyscale choice, which the record does not keep, reached the page printed

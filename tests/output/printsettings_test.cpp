@@ -1,4 +1,8 @@
+#include "core/runprogress.h"
 #include "core/settings.h"
+#include "errors/errorhandler.h"
+#include "generation/pageset.h"
+#include "output/printcommands.h"
 #include "output/printdialog.h"
 #include "output/printsettings.h"
 
@@ -33,7 +37,7 @@ PagePrintSettings placement(bool centre, bool fit, double scale, double left, do
 class PrintSettingsTest : public QObject {
     Q_OBJECT
 
-private slots:
+  private slots:
     void placementOnThePaper_data();
     void placementOnThePaper();
     void recordAndPageCarryTheTenSettings();
@@ -42,6 +46,9 @@ private slots:
     void unknownPrinterIndexFallsBackToADefault();
     void realDialogIsSeededAndReadBack_data();
     void realDialogIsSeededAndReadBack();
+    void failureIsReportedUnderTheCommandsName_data();
+    void failureIsReportedUnderTheCommandsName();
+    void pageWithoutImageIsNotPrinted();
 };
 
 void PrintSettingsTest::placementOnThePaper_data()
@@ -49,30 +56,28 @@ void PrintSettingsTest::placementOnThePaper_data()
     QTest::addColumn<PagePrintSettings>("print");
     QTest::addColumn<QRectF>("expected");
     // An 800 x 600 page on an area of 500 x 700 points; 96 page pixels make an inch (72 pt).
-    QTest::newRow("natural size at the corner") << placement(false, false, 100, 0, 0, printcode::Millimetres)
-                                                << QRectF(0, 0, 600, 450);
-    QTest::newRow("half scale") << placement(false, false, 50, 0, 0, printcode::Millimetres)
-                                << QRectF(0, 0, 300, 225);
-    QTest::newRow("fit keeps the aspect ratio") << placement(false, true, 100, 0, 0, printcode::Millimetres)
-                                                << QRectF(0, 0, 500, 375);
+    QTest::newRow("natural size at the corner")
+        << placement(false, false, 100, 0, 0, printcode::Millimetres) << QRectF(0, 0, 600, 450);
+    QTest::newRow("half scale") << placement(false, false, 50, 0, 0, printcode::Millimetres) << QRectF(0, 0, 300, 225);
+    QTest::newRow("fit keeps the aspect ratio")
+        << placement(false, true, 100, 0, 0, printcode::Millimetres) << QRectF(0, 0, 500, 375);
     QTest::newRow("fit then scale") << placement(false, true, 50, 0, 0, printcode::Millimetres)
                                     << QRectF(0, 0, 250, 187.5);
-    QTest::newRow("centred") << placement(true, true, 100, 0, 0, printcode::Millimetres)
-                             << QRectF(0, 162.5, 500, 375);
-    QTest::newRow("centred then moved by the offset") << placement(true, false, 50, 1, -0.5, printcode::Inches)
-                                                      << QRectF(172, 201.5, 300, 225);
+    QTest::newRow("centred") << placement(true, true, 100, 0, 0, printcode::Millimetres) << QRectF(0, 162.5, 500, 375);
+    QTest::newRow("centred then moved by the offset")
+        << placement(true, false, 50, 1, -0.5, printcode::Inches) << QRectF(172, 201.5, 300, 225);
     QTest::newRow("offset in points") << placement(false, false, 100, 10, 20, printcode::Points)
                                       << QRectF(10, 20, 600, 450);
-    QTest::newRow("offset in centimetres") << placement(false, false, 100, 2.54, 0, printcode::Centimetres)
-                                           << QRectF(72, 0, 600, 450);
-    QTest::newRow("offset in millimetres") << placement(false, false, 100, 25.4, 50.8, printcode::Millimetres)
-                                           << QRectF(72, 144, 600, 450);
-    QTest::newRow("unknown unit code counts as millimetres") << placement(false, false, 100, 25.4, 0, 77)
-                                                             << QRectF(72, 0, 600, 450);
-    QTest::newRow("zero scale prints at full size") << placement(false, false, 0, 0, 0, printcode::Millimetres)
-                                                    << QRectF(0, 0, 600, 450);
-    QTest::newRow("negative scale prints at full size") << placement(false, false, -40, 0, 0, 0)
-                                                        << QRectF(0, 0, 600, 450);
+    QTest::newRow("offset in centimetres")
+        << placement(false, false, 100, 2.54, 0, printcode::Centimetres) << QRectF(72, 0, 600, 450);
+    QTest::newRow("offset in millimetres")
+        << placement(false, false, 100, 25.4, 50.8, printcode::Millimetres) << QRectF(72, 144, 600, 450);
+    QTest::newRow("unknown unit code counts as millimetres")
+        << placement(false, false, 100, 25.4, 0, 77) << QRectF(72, 0, 600, 450);
+    QTest::newRow("zero scale prints at full size")
+        << placement(false, false, 0, 0, 0, printcode::Millimetres) << QRectF(0, 0, 600, 450);
+    QTest::newRow("negative scale prints at full size")
+        << placement(false, false, -40, 0, 0, 0) << QRectF(0, 0, 600, 450);
     QTest::newRow("not-a-number scale prints at full size")
         << placement(false, false, std::numeric_limits<double>::quiet_NaN(), 0, 0, 0) << QRectF(0, 0, 600, 450);
 }
@@ -83,8 +88,7 @@ void PrintSettingsTest::placementOnThePaper()
     QFETCH(QRectF, expected);
     const QRectF target = printTargetRect(print, QSizeF(800, 600), QSizeF(500, 700));
     QVERIFY2(qAbs(target.x() - expected.x()) < 1e-9 && qAbs(target.y() - expected.y()) < 1e-9 &&
-                 qAbs(target.width() - expected.width()) < 1e-9 &&
-                 qAbs(target.height() - expected.height()) < 1e-9,
+                 qAbs(target.width() - expected.width()) < 1e-9 && qAbs(target.height() - expected.height()) < 1e-9,
              qPrintable(QStringLiteral("got %1,%2 %3x%4")
                             .arg(target.x())
                             .arg(target.y())
@@ -247,6 +251,94 @@ void PrintSettingsTest::realDialogIsSeededAndReadBack()
     } else {
         QVERIFY(print == seeded);
     }
+}
+
+namespace {
+// The user confirms a destination that cannot be written: a file in a missing folder.
+class UnwritableDestination : public PrintDialog {
+  public:
+    bool ask(QWidget *, QPrinter &printer, PagePrintSettings &print) override
+    {
+        print.scale = 40;
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(QStringLiteral("/nonexistent-folder/page.pdf"));
+        return true;
+    }
+};
+
+class CountingProgress : public NullProgress {
+  public:
+    int begun = 0;
+    void begin(int) override { ++begun; }
+};
+} // namespace
+
+void PrintSettingsTest::failureIsReportedUnderTheCommandsName_data()
+{
+    QTest::addColumn<bool>("batch");
+    QTest::addColumn<int>("pageCount");
+    QTest::addColumn<QString>("routine");
+    QTest::newRow("print page") << false << 2 << QStringLiteral("cmdPrint_Click");
+    QTest::newRow("print all pages") << true << 3 << QStringLiteral("subPrintAllBitmaps");
+}
+
+void PrintSettingsTest::failureIsReportedUnderTheCommandsName()
+{
+    QFETCH(bool, batch);
+    QFETCH(int, pageCount);
+    QFETCH(QString, routine);
+    PageSet pages;
+    QImage image(40, 30, QImage::Format_RGB32);
+    image.fill(Qt::red);
+    pages.page(0).setImage(image);
+    for (int k = 1; k < pageCount; ++k)
+        pages.addPage().setImage(image);
+    pages.setCurrentPageIndex(1);
+    QList<ErrorReport> reports;
+    setReportPresenter([&reports](const ErrorReport &report) { reports.append(report); });
+    setLastAction(QString());
+    RegistrySettings settings = defaultSettings();
+    const RegistrySettings before = settings;
+    UnwritableDestination dialog;
+    CountingProgress progress;
+
+    if (batch)
+        printAllPages(nullptr, settings, pages, progress, &dialog);
+    else
+        printCurrentPage(nullptr, settings, pages, &dialog);
+    setReportPresenter({});
+
+    QCOMPARE(reports.size(), 1);
+    QCOMPARE(reports.first().routineName, routine);
+    QCOMPARE(reports.first().systemError, QStringLiteral("482 - Printer error"));
+    QCOMPARE(reports.first().trappingString, batch ? QStringLiteral("Starting batch printing") : QString());
+    QVERIFY(reports.first().errorLineNumber > 0);
+    // The failure came before the choices were taken over and before any progress showed.
+    QVERIFY(settings == before);
+    QCOMPARE(progress.begun, 0);
+}
+
+void PrintSettingsTest::pageWithoutImageIsNotPrinted()
+{
+    class NeverAsked : public PrintDialog {
+      public:
+        int asked = 0;
+        bool ask(QWidget *, QPrinter &, PagePrintSettings &) override { return ++asked, false; }
+    } dialog;
+    PageSet pages;
+    // A stale index from an earlier, larger page set must not reach past the single page.
+    pages.setCurrentPageIndex(5);
+    RegistrySettings settings = defaultSettings();
+    settings.PrintScale = 70;
+    const RegistrySettings before = settings;
+    NullProgress progress;
+
+    printCurrentPage(nullptr, settings, pages, &dialog);
+    QCOMPARE(pages.currentPageIndex(), 0);
+    printAllPages(nullptr, settings, pages, progress, &dialog);
+
+    QCOMPARE(dialog.asked, 0);
+    QVERIFY(settings == before);
 }
 
 QTEST_MAIN(PrintSettingsTest)
