@@ -5,10 +5,12 @@
 #include <QColorDialog>
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QEvent>
 #include <QFontDialog>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPixmap>
+#include <QPointer>
 #include <QVBoxLayout>
 #include <array>
 #include <cmath>
@@ -32,14 +34,35 @@ constexpr std::array<NamedColor, 16> kFontColors{{
 // The font chooser opens on aqua whatever the title colour is; the user sees it and may change it.
 constexpr std::int32_t kFontDialogInitialColor = 0xFFFF00;
 
+// Centres the dialog when it first shows, at its final size, then lets go.
+class CentreOnFirstShow : public QObject {
+public:
+    CentreOnFirstShow(QDialog *dialog, QWidget *owner) : QObject(dialog), m_owner(owner) {}
+
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Show) {
+            auto *dialog = static_cast<QWidget *>(watched);
+            dialog->move(centredTopLeft(m_owner->window()->frameGeometry(), dialog->frameGeometry().size()));
+            dialog->removeEventFilter(this);
+            deleteLater();
+        }
+        return false;
+    }
+
+private:
+    QPointer<QWidget> m_owner;
+};
+
 // The native choosers cannot be placed or scripted, so ours are always Qt's own widgets.
 void placeOverOwner(QDialog &dialog, QWidget *owner, bool centreOnOwner)
 {
     if (!owner || !centreOnOwner)
         return;
+    // A position set before exec() also stops QDialog from choosing a place of its own.
     dialog.adjustSize();
-    // move() before exec() also stops QDialog from choosing a place of its own.
     dialog.move(centredTopLeft(owner->window()->frameGeometry(), dialog.frameGeometry().size()));
+    dialog.installEventFilter(new CentreOnFirstShow(&dialog, owner));
 }
 
 QIcon swatch(std::int32_t color)
@@ -59,6 +82,7 @@ public:
         m_fonts->setObjectName(QStringLiteral("fontDialog"));
         m_fonts->setOptions(QFontDialog::NoButtons | QFontDialog::DontUseNativeDialog);
         m_fonts->setWindowFlags(Qt::Widget);
+        m_fonts->setSizeGripEnabled(false);
         m_fonts->setCurrentFont(initial);
         // Escape inside the embedded dialog would only hide it.
         connect(m_fonts, &QDialog::rejected, this, &QDialog::reject);
