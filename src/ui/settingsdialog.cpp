@@ -91,6 +91,13 @@ SettingsDialog::SettingsDialog(RegistrySettings &settings, ColorDialog &colors, 
     m_okButton->setFocus();
 }
 
+SettingsDialog::~SettingsDialog()
+{
+    // Tearing the window down moves the focus out of a box; the dialog's handlers are gone by then.
+    for (NumberBox *box : {m_pageWidth, m_pageHeight, m_margins[0], m_margins[1], m_margins[2], m_margins[3]})
+        box->onLeft = nullptr;
+}
+
 void SettingsDialog::buildControls()
 {
     // Page

@@ -33,6 +33,7 @@ public:
     SettingsDialog(RegistrySettings &settings, ColorDialog &colors, FontDialog &fonts, QWidget *parent = nullptr);
     // Uses the program's own choosers.
     explicit SettingsDialog(RegistrySettings &settings, QWidget *parent = nullptr);
+    ~SettingsDialog() override;
 
 private:
     struct TitleFont {

@@ -126,6 +126,7 @@ private slots:
     void onlyDigitsAreTyped();
     void spinArrows_data();
     void spinArrows();
+    void enteringPutsCaretAtEnd();
     void addTitleDisablesButKeeps();
     void closingWithoutSaveLeavesRecord_data();
     void closingWithoutSaveLeavesRecord();
@@ -374,6 +375,19 @@ void SettingsDialogTest::spinArrows()
     clickArrow(s.get<QScrollBar>(spin), QStyle::SubControl(arrow));
     QCOMPARE(s.text(box), shown);
     QCOMPARE(s.text(otherBox), otherShown);
+}
+
+void SettingsDialogTest::enteringPutsCaretAtEnd()
+{
+    Session s;
+    for (const QString &name : {QStringLiteral("txtPageHeight"), QStringLiteral("txtCanvasCustom(0)"),
+                                QStringLiteral("txtResizeWidth")}) {
+        QLineEdit *edit = s.box(name);
+        edit->setCursorPosition(0);
+        edit->setFocus(Qt::TabFocusReason); // a plain line edit would select everything
+        QVERIFY2(!edit->hasSelectedText(), qPrintable(name));
+        QCOMPARE(edit->cursorPosition(), int(edit->text().size()));
+    }
 }
 
 void SettingsDialogTest::addTitleDisablesButKeeps()
