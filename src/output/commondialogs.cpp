@@ -25,10 +25,22 @@ int roundHalfEven(double value)
 }
 
 constexpr std::array<NamedColor, 16> kFontColors{{
-    {0x000000, u"Black"},   {0x000080, u"Maroon"}, {0x008000, u"Green"},   {0x008080, u"Olive"},
-    {0x800000, u"Navy"},    {0x800080, u"Purple"}, {0x808000, u"Teal"},    {0x808080, u"Gray"},
-    {0xC0C0C0, u"Silver"},  {0x0000FF, u"Red"},    {0x00FF00, u"Lime"},    {0x00FFFF, u"Yellow"},
-    {0xFF0000, u"Blue"},    {0xFF00FF, u"Fuchsia"}, {0xFFFF00, u"Aqua"},   {0xFFFFFF, u"White"},
+    {0x000000, u"Black"},
+    {0x000080, u"Maroon"},
+    {0x008000, u"Green"},
+    {0x008080, u"Olive"},
+    {0x800000, u"Navy"},
+    {0x800080, u"Purple"},
+    {0x808000, u"Teal"},
+    {0x808080, u"Gray"},
+    {0xC0C0C0, u"Silver"},
+    {0x0000FF, u"Red"},
+    {0x00FF00, u"Lime"},
+    {0x00FFFF, u"Yellow"},
+    {0xFF0000, u"Blue"},
+    {0xFF00FF, u"Fuchsia"},
+    {0xFFFF00, u"Aqua"},
+    {0xFFFFFF, u"White"},
 }};
 
 // The font chooser opens on aqua whatever the title colour is; the user sees it and may change it.

@@ -153,8 +153,7 @@ void SettingsDialog::buildControls()
     m_resizeWidthSpin = makeSpin(QStringLiteral("txtResizeWidthD"), kThumbnailWidthMax, m_resizeWidth, thumbnails);
     m_resizeHeight = new NumberBox(kThumbnailBoxLength, thumbnails);
     m_resizeHeight->setObjectName(QStringLiteral("txtResizeHeight"));
-    m_resizeHeightSpin =
-        makeSpin(QStringLiteral("txtResizeHeightD"), kThumbnailHeightMax, m_resizeHeight, thumbnails);
+    m_resizeHeightSpin = makeSpin(QStringLiteral("txtResizeHeightD"), kThumbnailHeightMax, m_resizeHeight, thumbnails);
     m_uniformPlacement = new QCheckBox(QStringLiteral("Uniform placement"), thumbnails);
     m_uniformPlacement->setObjectName(QStringLiteral("chkUniformPlacement"));
     auto *thumbGrid = new QGridLayout(thumbnails);
@@ -234,9 +233,9 @@ void SettingsDialog::connectHandlers()
         connect(box, &QLineEdit::textChanged, this, [this, box] { marginBoxChanged(box); });
         box->onLeft = [this, box] { marginBoxLeft(box); };
     }
-    for (auto [spin, box] : {std::pair{m_pageWidthSpin, m_pageWidth}, std::pair{m_pageHeightSpin, m_pageHeight},
-                             std::pair{m_resizeWidthSpin, m_resizeWidth},
-                             std::pair{m_resizeHeightSpin, m_resizeHeight}}) {
+    for (auto [spin, box] :
+         {std::pair{m_pageWidthSpin, m_pageWidth}, std::pair{m_pageHeightSpin, m_pageHeight},
+          std::pair{m_resizeWidthSpin, m_resizeWidth}, std::pair{m_resizeHeightSpin, m_resizeHeight}}) {
         connect(spin, &QScrollBar::valueChanged, box, [box = box](int value) { box->setText(QString::number(value)); });
     }
 }
@@ -248,8 +247,8 @@ void SettingsDialog::fillSettingsForm()
     const RegistrySettings &s = m_settings;
     {
         const QSignalBlocker blocker(m_proportion);
-        m_proportion->addItems({QStringLiteral("No proportion"), QStringLiteral("Wide Screen 16:9"),
-                                QStringLiteral("TV Screen 4:3")});
+        m_proportion->addItems(
+            {QStringLiteral("No proportion"), QStringLiteral("Wide Screen 16:9"), QStringLiteral("TV Screen 4:3")});
         m_proportion->setCurrentIndex(-1);
     }
     m_addTitle->setChecked(s.AddTitle != 0);
@@ -276,7 +275,7 @@ void SettingsDialog::fillSettingsForm()
 
     m_uniformPlacement->setChecked(s.ThumbnailUniformPlacement != 0);
     m_title->setText(s.Title);
-    m_titleFont = {s.TitleFontName, s.TitleFontSize, s.TitleBold,     s.TitleItalic,
+    m_titleFont = {s.TitleFontName,  s.TitleFontSize,   s.TitleBold,     s.TitleItalic,
                    s.TitleUnderline, s.TitleStrikeThru, s.TitleFontColor};
     showTitleFont();
     addTitleClicked();
@@ -334,7 +333,7 @@ void SettingsDialog::fontClicked()
     const FontDialogResult chosen = m_fonts.showFontDialog(this, QStringLiteral("Arial"), true);
     if (chosen.Canceled || chosen.FontName.isEmpty())
         return;
-    m_titleFont = {chosen.FontName, chosen.Size,       chosen.Bold, chosen.Italic,
+    m_titleFont = {chosen.FontName,  chosen.Size,       chosen.Bold, chosen.Italic,
                    chosen.Underline, chosen.StrikeThru, chosen.Color};
     showTitleFont();
 }

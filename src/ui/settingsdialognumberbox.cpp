@@ -14,10 +14,7 @@ class TypedLengthValidator : public QValidator {
 public:
     TypedLengthValidator(int length, QObject *parent) : QValidator(parent), m_length(length) {}
 
-    State validate(QString &input, int &) const override
-    {
-        return input.size() > m_length ? Invalid : Acceptable;
-    }
+    State validate(QString &input, int &) const override { return input.size() > m_length ? Invalid : Acceptable; }
 
 private:
     int m_length;

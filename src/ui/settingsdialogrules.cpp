@@ -7,9 +7,12 @@ namespace pagorra::settingsrules {
 Ratio ratioAfterChoosing(int index, Ratio previous)
 {
     switch (index) {
-    case WideScreen: return {1280, 800};
-    case TvScreen: return {800, 600};
-    default: return previous;
+    case WideScreen:
+        return {1280, 800};
+    case TvScreen:
+        return {800, 600};
+    default:
+        return previous;
     }
 }
 

@@ -53,8 +53,7 @@ int shownProportion(int stored);
 
 // What "Save" stores for a field from its box: the box's number when it fits the field's
 // type, otherwise the record's old value.
-template <typename T>
-T storedFromBox(const QString &text, T old)
+template <typename T> T storedFromBox(const QString &text, T old)
 {
     const std::optional<int> number = boxNumber(text);
     if (!number || *number < std::numeric_limits<T>::min() || *number > std::numeric_limits<T>::max())

@@ -68,8 +68,7 @@ struct Session {
             qWarning("settings dialog did not become active");
     }
 
-    template <typename T = QWidget>
-    T *get(const QString &name) const
+    template <typename T = QWidget> T *get(const QString &name) const
     {
         T *widget = dialog->findChild<T *>(name);
         if (!widget)
@@ -137,6 +136,8 @@ private slots:
     void pastedTextKeepsOldValue();
     void enterSavesWhatTheBoxShows_data();
     void enterSavesWhatTheBoxShows();
+    void storedFromBox_data();
+    void storedFromBox();
 };
 
 void SettingsDialogTest::defaultsOpenCoupled()
@@ -229,8 +230,8 @@ void SettingsDialogTest::coupling_data()
     QTest::newRow("no proportion, width alone") << 88 << 0 << -1 << w << QStringLiteral("100") << 100 << 88;
     QTest::newRow("no proportion, height alone") << 88 << 0 << -1 << h << QStringLiteral("50") << 140 << 50;
     QTest::newRow("4:3 height 999") << 88 << 2 << -1 << h << QStringLiteral("999") << 1332 << 999;
-    QTest::newRow("16:9 height 999, wider than typing allows") << 88 << 1 << -1 << h << QStringLiteral("999") << 1598
-                                                               << 999;
+    QTest::newRow("16:9 height 999, wider than typing allows")
+        << 88 << 1 << -1 << h << QStringLiteral("999") << 1598 << 999;
 }
 
 void SettingsDialogTest::coupling()
@@ -268,16 +269,18 @@ void SettingsDialogTest::limitsOnLeaving_data()
     QTest::addColumn<QString>("box");
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("shown");
-    QTest::newRow("page width 5000") << QStringLiteral("txtPageWidth") << QStringLiteral("5000") << QStringLiteral("3000");
+    QTest::newRow("page width 5000") << QStringLiteral("txtPageWidth") << QStringLiteral("5000")
+                                     << QStringLiteral("3000");
     QTest::newRow("page height 3001") << QStringLiteral("txtPageHeight") << QStringLiteral("3001")
                                       << QStringLiteral("3000");
-    QTest::newRow("page width 3000") << QStringLiteral("txtPageWidth") << QStringLiteral("3000") << QStringLiteral("3000");
-    QTest::newRow("page width, five digits") << QStringLiteral("txtPageWidth") << QStringLiteral("12345")
-                                             << QStringLiteral("1234");
-    QTest::newRow("margin 150 cannot be typed") << QStringLiteral("txtCanvasCustom(1)") << QStringLiteral("150")
-                                                << QStringLiteral("15");
-    QTest::newRow("thumbnail, four digits") << QStringLiteral("txtResizeWidth") << QStringLiteral("1234")
-                                            << QStringLiteral("123");
+    QTest::newRow("page width 3000") << QStringLiteral("txtPageWidth") << QStringLiteral("3000")
+                                     << QStringLiteral("3000");
+    QTest::newRow("page width, five digits")
+        << QStringLiteral("txtPageWidth") << QStringLiteral("12345") << QStringLiteral("1234");
+    QTest::newRow("margin 150 cannot be typed")
+        << QStringLiteral("txtCanvasCustom(1)") << QStringLiteral("150") << QStringLiteral("15");
+    QTest::newRow("thumbnail, four digits")
+        << QStringLiteral("txtResizeWidth") << QStringLiteral("1234") << QStringLiteral("123");
 }
 
 void SettingsDialogTest::limitsOnLeaving()
@@ -349,15 +352,15 @@ void SettingsDialogTest::spinArrows_data()
     QTest::addColumn<QString>("shown");
     QTest::addColumn<QString>("otherBox");
     QTest::addColumn<QString>("otherShown");
-    QTest::newRow("lower arrow adds one") << QStringLiteral("txtPageWidthD") << int(QStyle::SC_ScrollBarAddLine)
-                                          << QStringLiteral("txtPageWidth") << QStringLiteral("801")
-                                          << QStringLiteral("txtPageHeight") << QStringLiteral("600");
-    QTest::newRow("upper arrow takes one") << QStringLiteral("txtPageHeightD") << int(QStyle::SC_ScrollBarSubLine)
-                                           << QStringLiteral("txtPageHeight") << QStringLiteral("599")
-                                           << QStringLiteral("txtPageWidth") << QStringLiteral("800");
-    QTest::newRow("thumbnail spin couples") << QStringLiteral("txtResizeWidthD") << int(QStyle::SC_ScrollBarAddLine)
-                                            << QStringLiteral("txtResizeWidth") << QStringLiteral("141")
-                                            << QStringLiteral("txtResizeHeight") << QStringLiteral("88");
+    QTest::newRow("lower arrow adds one")
+        << QStringLiteral("txtPageWidthD") << int(QStyle::SC_ScrollBarAddLine) << QStringLiteral("txtPageWidth")
+        << QStringLiteral("801") << QStringLiteral("txtPageHeight") << QStringLiteral("600");
+    QTest::newRow("upper arrow takes one")
+        << QStringLiteral("txtPageHeightD") << int(QStyle::SC_ScrollBarSubLine) << QStringLiteral("txtPageHeight")
+        << QStringLiteral("599") << QStringLiteral("txtPageWidth") << QStringLiteral("800");
+    QTest::newRow("thumbnail spin couples")
+        << QStringLiteral("txtResizeWidthD") << int(QStyle::SC_ScrollBarAddLine) << QStringLiteral("txtResizeWidth")
+        << QStringLiteral("141") << QStringLiteral("txtResizeHeight") << QStringLiteral("88");
     QTest::newRow("height spin couples") << QStringLiteral("txtResizeHeightD") << int(QStyle::SC_ScrollBarAddLine)
                                          << QStringLiteral("txtResizeHeight") << QStringLiteral("89")
                                          << QStringLiteral("txtResizeWidth") << QStringLiteral("142");
@@ -380,8 +383,8 @@ void SettingsDialogTest::spinArrows()
 void SettingsDialogTest::enteringPutsCaretAtEnd()
 {
     Session s;
-    for (const QString &name : {QStringLiteral("txtPageHeight"), QStringLiteral("txtCanvasCustom(0)"),
-                                QStringLiteral("txtResizeWidth")}) {
+    for (const QString &name :
+         {QStringLiteral("txtPageHeight"), QStringLiteral("txtCanvasCustom(0)"), QStringLiteral("txtResizeWidth")}) {
         QLineEdit *edit = s.box(name);
         edit->setCursorPosition(0);
         edit->setFocus(Qt::TabFocusReason); // a plain line edit would select everything
@@ -397,7 +400,8 @@ void SettingsDialogTest::addTitleDisablesButKeeps()
     start.AppendPageNumber = 1;
     start.Title = QStringLiteral("Holiday 2026");
     Session s(start);
-    const QStringList three{QStringLiteral("txtTitle"), QStringLiteral("chkAppendPageNumber"), QStringLiteral("cmdFont")};
+    const QStringList three{QStringLiteral("txtTitle"), QStringLiteral("chkAppendPageNumber"),
+                            QStringLiteral("cmdFont")};
     for (const QString &name : three)
         QVERIFY(s.get(name)->isEnabled());
     s.click(QStringLiteral("chkAddTitle"));
@@ -567,6 +571,25 @@ void SettingsDialogTest::enterSavesWhatTheBoxShows()
     QTest::keyClick(s.box(QStringLiteral("txtPageWidth")), Qt::Key_Return);
     QCOMPARE(s.dialog->result(), int(QDialog::Accepted));
     QCOMPARE(s.record.PageWidth, saved);
+}
+
+void SettingsDialogTest::storedFromBox_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("stored");
+    QTest::newRow("number") << QStringLiteral("123") << 123;
+    QTest::newRow("blanks around") << QStringLiteral(" 45 ") << 45;
+    QTest::newRow("negative") << QStringLiteral("-5") << -5;
+    QTest::newRow("empty") << QString() << 77;
+    QTest::newRow("decimal") << QStringLiteral("12.5") << 77;
+    QTest::newRow("too wide for the field") << QStringLiteral("52427") << 77;
+}
+
+void SettingsDialogTest::storedFromBox()
+{
+    QFETCH(QString, text);
+    QFETCH(int, stored);
+    QCOMPARE(settingsrules::storedFromBox<std::int16_t>(text, 77), stored);
 }
 
 QTEST_MAIN(SettingsDialogTest)
