@@ -53,7 +53,7 @@ public:
 
     bool eventFilter(QObject *watched, QEvent *event) override
     {
-        if (event->type() == QEvent::Show) {
+        if (event->type() == QEvent::Show && m_owner) {
             auto *dialog = static_cast<QWidget *>(watched);
             dialog->move(centredTopLeft(m_owner->window()->frameGeometry(), dialog->frameGeometry().size()));
             dialog->removeEventFilter(this);

@@ -7,8 +7,6 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
-#include <QGroupBox>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollBar>
@@ -113,8 +111,6 @@ class SettingsDialogTest : public QObject {
     Q_OBJECT
 private slots:
     void defaultsOpenCoupled();
-    void captions_data();
-    void captions();
     void coupling_data();
     void coupling();
     void limitsOnLeaving_data();
@@ -151,6 +147,9 @@ void SettingsDialogTest::defaultsOpenCoupled()
     QCOMPARE(s.get<QScrollBar>(QStringLiteral("txtResizeHeightD"))->value(), 88);
     QCOMPARE(s.text(QStringLiteral("txtPageWidth")), QStringLiteral("800"));
     QCOMPARE(s.get<QScrollBar>(QStringLiteral("txtPageHeightD"))->value(), 600);
+    QCOMPARE(s.get<QScrollBar>(QStringLiteral("txtPageWidthD"))->maximum(), 3000);
+    QCOMPARE(s.get<QScrollBar>(QStringLiteral("txtResizeWidthD"))->maximum(), 960);
+    QCOMPARE(s.get<QScrollBar>(QStringLiteral("txtResizeHeightD"))->maximum(), 600);
     for (int i = 0; i < 4; ++i)
         QCOMPARE(s.text(QStringLiteral("txtCanvasCustom(%1)").arg(i)), QStringLiteral("0"));
     QVERIFY(s.get<QCheckBox>(QStringLiteral("chkUniformPlacement"))->isChecked());
@@ -159,55 +158,6 @@ void SettingsDialogTest::defaultsOpenCoupled()
     QCOMPARE(s.get(QStringLiteral("cmdPageBackColor"))->palette().color(QPalette::Button), QColor(Qt::white));
     QCOMPARE(s.get(QStringLiteral("lblFont"))->font().family(), QStringLiteral("Tahoma"));
     QCOMPARE(s.get(QStringLiteral("lblFont"))->font().pointSize(), 20);
-}
-
-void SettingsDialogTest::captions_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("caption");
-    QTest::addColumn<int>("maximum"); // of a spin, else -1
-    const auto row = [](const char *name, const char *caption, int maximum = -1) {
-        QTest::newRow(name) << QString::fromLatin1(name) << QString::fromLatin1(caption) << maximum;
-    };
-    row("Frame2", "Page");
-    row("picCanvasCustom", "Margins");
-    row("Frame1", "Thumbnails");
-    row("lbl(0)", "Top");
-    row("lbl(1)", "Right");
-    row("lbl(2)", "Left");
-    row("lbl(3)", "Bottom");
-    row("chkUniformPlacement", "Uniform placement");
-    row("chkAddTitle", "Add Title");
-    row("chkAppendPageNumber", "Append page number");
-    row("cmdFont", "Font");
-    row("lblFont", "Sample");
-    row("cmdOK", "Save");
-    row("cmdCancel", "Cancel");
-    row("txtPageWidthD", "", 3000);
-    row("txtPageHeightD", "", 3000);
-    row("txtResizeWidthD", "", 960);
-    row("txtResizeHeightD", "", 600);
-}
-
-void SettingsDialogTest::captions()
-{
-    QFETCH(QString, name);
-    QFETCH(QString, caption);
-    QFETCH(int, maximum);
-    Session s;
-    QWidget *w = s.get(name);
-    if (auto *group = qobject_cast<QGroupBox *>(w))
-        QCOMPARE(group->title(), caption);
-    else if (auto *button = qobject_cast<QAbstractButton *>(w))
-        QCOMPARE(button->text(), caption);
-    else if (auto *label = qobject_cast<QLabel *>(w))
-        QCOMPARE(label->text(), caption);
-    else if (auto *spin = qobject_cast<QScrollBar *>(w)) {
-        QCOMPARE(spin->minimum(), 0);
-        QCOMPARE(spin->maximum(), maximum);
-        QCOMPARE(spin->orientation(), Qt::Vertical);
-    } else
-        QFAIL("unexpected control type");
 }
 
 void SettingsDialogTest::coupling_data()
