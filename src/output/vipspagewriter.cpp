@@ -114,7 +114,7 @@ bool VipsPageWriter::writePages(const QList<QImage> &pages, const QString &path,
         case ImageFormat::Psd:
         case ImageFormat::Pcx:
             image.magicksave(temp.constData(),
-                             vips::VImage::option()->set("format", magickFormat(m_format))->set("bitdepth", 8));
+                             vips::VImage::option()->set("format", magickFormat(m_format)));
             break;
         case ImageFormat::Pdf:
             error = QStringLiteral("Could not write '%1': PDF is not a raster format").arg(path);
