@@ -32,8 +32,9 @@ bool AtomicFile::open(QString &error)
     // A hidden name that no user picks, unique per attempt; O_EXCL makes sure we never
     // write into somebody else's file, and mode 0666 lets the umask decide as for any file.
     for (int attempt = 0; attempt < 16; ++attempt) {
+        // The name is cut so that the decoration never pushes it past the file name limit.
         const QString candidate = QStringLiteral("%1/.%2.%3.part")
-                                      .arg(folder, target.fileName())
+                                      .arg(folder, target.fileName().left(200))
                                       .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
         const int fd = ::open(QFile::encodeName(candidate).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0) {

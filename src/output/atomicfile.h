@@ -9,7 +9,7 @@ namespace pagorra {
 // target. Until then, and whenever anything fails, an existing file of the target name stays
 // as it was; the temporary file is removed unless committed.
 class AtomicFile {
-public:
+  public:
     explicit AtomicFile(const QString &targetPath);
     ~AtomicFile();
     AtomicFile(const AtomicFile &) = delete;
@@ -22,7 +22,7 @@ public:
     // Syncs the temporary file and renames it into place; false with error set on failure.
     bool commit(QString &error);
 
-private:
+  private:
     QString m_targetPath;
     QString m_tempPath;
     bool m_committed = false;

@@ -9,7 +9,7 @@ namespace pagorra {
 // the title, file name, filter list and flags; the dialog writes back the file name and the
 // filter index, so the index confirmed in one dialog is the one the other opens on.
 struct FileDialog {
-    QString filterList; // entries and patterns separated by vertical bars
+    QString filterList;           // entries and patterns separated by vertical bars
     std::int32_t filterIndex = 0; // 1-based; 0 = first entry; kept from the last confirmed use
     QString fileName;
     QString initialDir;

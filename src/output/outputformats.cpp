@@ -27,7 +27,10 @@ QString outputFilterList()
     return parts.join(u'|');
 }
 
-QString multipageFilterList() { return QStringLiteral("TIFF (*.tif)|*.tif|PDF (*.pdf)|*.pdf|"); }
+QString multipageFilterList()
+{
+    return QStringLiteral("TIFF (*.tif)|*.tif|PDF (*.pdf)|*.pdf|");
+}
 
 namespace {
 
@@ -92,7 +95,8 @@ MultipageTarget multipageTarget(const QString &name, int filterIndex)
 {
     switch (filterIndex) {
     case 1:
-        return {endsWithLower(name, QStringLiteral(".tif")) ? name : name + QStringLiteral(".tif"), MultipageKind::Tiff};
+        return {endsWithLower(name, QStringLiteral(".tif")) ? name : name + QStringLiteral(".tif"),
+                MultipageKind::Tiff};
     case 2:
         return {endsWithLower(name, QStringLiteral(".pdf")) ? name : name + QStringLiteral(".pdf"), MultipageKind::Pdf};
     default:

@@ -10,13 +10,13 @@ namespace {
 
 // Hides the progress again however the run ends.
 class ProgressRun {
-public:
+  public:
     ProgressRun(RunProgress &progress, int maximum) : m_progress(progress) { m_progress.begin(maximum); }
     ~ProgressRun() { m_progress.end(); }
     ProgressRun(const ProgressRun &) = delete;
     ProgressRun &operator=(const ProgressRun &) = delete;
 
-private:
+  private:
     RunProgress &m_progress;
 };
 
@@ -74,7 +74,8 @@ RunOutcome saveMultipageDocument(const QList<QImage> &pages, const QString &file
             document.append(pages[k]);
             progress.setValue(int(k));
         }
-        const auto writer = createPageWriter(kind == MultipageKind::Pdf ? ImageFormat::Pdf : ImageFormat::Tiff, options);
+        const auto writer =
+            createPageWriter(kind == MultipageKind::Pdf ? ImageFormat::Pdf : ImageFormat::Tiff, options);
         QString error;
         if (!writer->writePages(document, fileName, error))
             PAGORRA_RAISE(err::PathFileAccess, error);
@@ -82,8 +83,7 @@ RunOutcome saveMultipageDocument(const QList<QImage> &pages, const QString &file
     return outcome;
 }
 
-bool saveMultiPageFromBitmaps(const PageSet &pages, const QString &fileName, MultipageKind kind,
-                              RunProgress &progress)
+bool saveMultiPageFromBitmaps(const PageSet &pages, const QString &fileName, MultipageKind kind, RunProgress &progress)
 {
     setLastAction(QStringLiteral("Saving to multipage file '") + fileName + u'\'');
     try {
@@ -95,17 +95,18 @@ bool saveMultiPageFromBitmaps(const PageSet &pages, const QString &fileName, Mul
     }
 }
 
-RunOutcome writePageImages(const QList<QImage> &pages, const QString &outputPath, bool multipage,
-                           RunProgress &progress, const WriteOptions &options)
+RunOutcome writePageImages(const QList<QImage> &pages, const QString &outputPath, bool multipage, RunProgress &progress,
+                           const WriteOptions &options)
 {
     if (!multipage)
         return saveNumberedPages(pages, outputPath, progress, options);
     const std::optional<ImageFormat> format = formatFromFileName(outputPath);
     if (format != ImageFormat::Pdf && format != ImageFormat::Tiff)
-        PAGORRA_RAISE(err::PathFileAccess,
-                      QStringLiteral("Could not write '%1': a multipage document is a .pdf or .tif file").arg(outputPath));
-    return saveMultipageDocument(pages, outputPath, format == ImageFormat::Pdf ? MultipageKind::Pdf : MultipageKind::Tiff,
-                                 progress, options);
+        PAGORRA_RAISE(
+            err::PathFileAccess,
+            QStringLiteral("Could not write '%1': a multipage document is a .pdf or .tif file").arg(outputPath));
+    return saveMultipageDocument(
+        pages, outputPath, format == ImageFormat::Pdf ? MultipageKind::Pdf : MultipageKind::Tiff, progress, options);
 }
 
 } // namespace pagorra

@@ -33,13 +33,12 @@ RunOutcome saveMultipageDocument(const QList<QImage> &pages, const QString &file
 // The multipage writer of the main window: names the operation in the current-action text
 // and traps its errors to the global handler as "fncSaveMultiPageFromBitmaps". True when the
 // run reached the end (a cancelled run also writes its document); false after an error.
-bool saveMultiPageFromBitmaps(const PageSet &pages, const QString &fileName, MultipageKind kind,
-                              RunProgress &progress);
+bool saveMultiPageFromBitmaps(const PageSet &pages, const QString &fileName, MultipageKind kind, RunProgress &progress);
 
 // For the batch tool: with multipage, one document whose kind follows outputPath's extension
 // (.pdf, or .tif/.tiff); otherwise numbered files as "Save all pages" writes them. Throws
 // RuntimeError when the extension fits neither or a write fails.
-RunOutcome writePageImages(const QList<QImage> &pages, const QString &outputPath, bool multipage,
-                           RunProgress &progress, const WriteOptions &options = {});
+RunOutcome writePageImages(const QList<QImage> &pages, const QString &outputPath, bool multipage, RunProgress &progress,
+                           const WriteOptions &options = {});
 
 } // namespace pagorra

@@ -17,8 +17,9 @@ void writePageFile(const QImage &page, const QString &path, const WriteOptions &
 {
     const std::optional<ImageFormat> format = formatFromFileName(path);
     if (!format)
-        PAGORRA_RAISE(err::PathFileAccess,
-                      QStringLiteral("Could not write '%1': the extension names no format that can be written").arg(path));
+        PAGORRA_RAISE(
+            err::PathFileAccess,
+            QStringLiteral("Could not write '%1': the extension names no format that can be written").arg(path));
     QString error;
     if (!createPageWriter(*format, options)->write(page, path, error))
         PAGORRA_RAISE(err::PathFileAccess, error);

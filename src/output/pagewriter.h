@@ -20,7 +20,7 @@ struct WriteOptions {
 // place, so a failure leaves no file behind and an existing file untouched. Failure is
 // reported by a false result and a text saying what went wrong; writers never throw.
 class PageWriter {
-public:
+  public:
     virtual ~PageWriter() = default;
 
     // Writes the pages into the file at path; more than one page only where

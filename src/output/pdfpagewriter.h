@@ -7,13 +7,13 @@ namespace pagorra {
 // PDF through QPdfWriter: each page image fills one PDF page whose size is the image at
 // WriteOptions::pdfResolution; images are embedded losslessly.
 class PdfPageWriter : public PageWriter {
-public:
+  public:
     explicit PdfPageWriter(const WriteOptions &options);
 
     bool writePages(const QList<QImage> &pages, const QString &path, QString &error) const override;
     bool supportsMultiplePages() const override { return true; }
 
-private:
+  private:
     WriteOptions m_options;
 };
 

@@ -10,7 +10,7 @@ namespace pagorra {
 
 struct SaveDialogAnswer {
     bool confirmed = false;
-    QString fileName; // as typed or picked, before any clean-up
+    QString fileName;    // as typed or picked, before any clean-up
     int filterIndex = 0; // 1-based entry selected when confirmed
 };
 
@@ -23,7 +23,7 @@ struct PageSaveChoice {
 // The save-as dialogs the output commands open. The real one is on QFileDialog; tests
 // script the answers.
 class SaveAsDialog {
-public:
+  public:
     virtual ~SaveAsDialog() = default;
 
     // Modal save-as dialog over owner for the record's title, bar-separated filter list,
@@ -36,7 +36,7 @@ public:
 };
 
 class QtSaveAsDialog : public SaveAsDialog {
-public:
+  public:
     SaveDialogAnswer askSaveFile(QWidget *owner, const FileDialog &request) override;
     QString askPageFile(QWidget *owner, PageSaveChoice &choice) override;
 };

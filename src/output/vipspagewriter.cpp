@@ -33,8 +33,8 @@ vips::VImage toVips(const QImage &page)
     std::vector<unsigned char> pixels(rowBytes * std::size_t(rgb.height()));
     for (int y = 0; y < rgb.height(); ++y)
         std::memcpy(pixels.data() + rowBytes * std::size_t(y), rgb.constScanLine(y), rowBytes);
-    VipsImage *image = vips_image_new_from_memory_copy(pixels.data(), pixels.size(), rgb.width(), rgb.height(), 3,
-                                                       VIPS_FORMAT_UCHAR);
+    VipsImage *image =
+        vips_image_new_from_memory_copy(pixels.data(), pixels.size(), rgb.width(), rgb.height(), 3, VIPS_FORMAT_UCHAR);
     if (!image)
         throw vips::VError();
     vips::VImage result(image, vips::STEAL);
@@ -113,8 +113,7 @@ bool VipsPageWriter::writePages(const QList<QImage> &pages, const QString &path,
         case ImageFormat::Bmp:
         case ImageFormat::Psd:
         case ImageFormat::Pcx:
-            image.magicksave(temp.constData(),
-                             vips::VImage::option()->set("format", magickFormat(m_format)));
+            image.magicksave(temp.constData(), vips::VImage::option()->set("format", magickFormat(m_format)));
             break;
         case ImageFormat::Pdf:
             error = QStringLiteral("Could not write '%1': PDF is not a raster format").arg(path);

@@ -32,15 +32,11 @@ INSTANTIATE_TEST_SUITE_P(Rows, SaveAllExtension,
                          ::testing::Values(NameCase{"/out/Sheet.JPG", 3, "/out/Sheet.JPG"},
                                            NameCase{"/out/Sheet.jpeg", 3, "/out/Sheet.jpeg.jpg"},
                                            NameCase{"/out/Sheet", 8, "/out/Sheet.png"},
-                                           NameCase{"/x/a.bmp", 1, "/x/a.bmp"},
-                                           NameCase{"/x/a", 5, "/x/a.psd"},
-                                           NameCase{"/x/a.PNG", 8, "/x/a.PNG"},
-                                           NameCase{"/x/a.png", 3, "/x/a.png.jpg"},
+                                           NameCase{"/x/a.bmp", 1, "/x/a.bmp"}, NameCase{"/x/a", 5, "/x/a.psd"},
+                                           NameCase{"/x/a.PNG", 8, "/x/a.PNG"}, NameCase{"/x/a.png", 3, "/x/a.png.jpg"},
                                            NameCase{"/x/a.tif", 4, "/x/a.tif"},
-                                           NameCase{"/x/a.tiff", 4, "/x/a.tiff.tif"},
-                                           NameCase{"/x/a", 0, "/x/a"},
-                                           NameCase{"/x/a", 9, "/x/a"},
-                                           NameCase{"/x/a", -1, "/x/a"}));
+                                           NameCase{"/x/a.tiff", 4, "/x/a.tiff.tif"}, NameCase{"/x/a", 0, "/x/a"},
+                                           NameCase{"/x/a", 9, "/x/a"}, NameCase{"/x/a", -1, "/x/a"}));
 
 class MultipageName : public ::testing::TestWithParam<NameCase> {};
 
@@ -52,13 +48,11 @@ TEST_P(MultipageName, FollowsTheFilterIndex)
     EXPECT_EQ(target.kind, c.filterIndex == 2 ? MultipageKind::Pdf : MultipageKind::Tiff);
 }
 
-INSTANTIATE_TEST_SUITE_P(Rows, MultipageName,
-                         ::testing::Values(NameCase{"/x/book", 1, "/x/book.tif"},
-                                           NameCase{"/x/book.TIF", 1, "/x/book.TIF"},
-                                           NameCase{"/x/book.PDF", 2, "/x/book.PDF"},
-                                           NameCase{"/x/book.tif", 2, "/x/book.tif.pdf"},
-                                           NameCase{"/x/book", 5, "/x/book"},
-                                           NameCase{"/x/book.pdf", 0, "/x/book.pdf"}));
+INSTANTIATE_TEST_SUITE_P(
+    Rows, MultipageName,
+    ::testing::Values(NameCase{"/x/book", 1, "/x/book.tif"}, NameCase{"/x/book.TIF", 1, "/x/book.TIF"},
+                      NameCase{"/x/book.PDF", 2, "/x/book.PDF"}, NameCase{"/x/book.tif", 2, "/x/book.tif.pdf"},
+                      NameCase{"/x/book", 5, "/x/book"}, NameCase{"/x/book.pdf", 0, "/x/book.pdf"}));
 
 TEST(OutputFormats, NumberedNamesHaveNoLeadingZerosAndKeepTheExtensionCase)
 {

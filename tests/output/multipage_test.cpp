@@ -18,7 +18,7 @@ namespace {
 
 // Records the run as the main window would see it, and presses Cancel at a chosen yield.
 class RecordingProgress : public RunProgress {
-public:
+  public:
     explicit RecordingProgress(int cancelAtYield = -1) : m_cancelAtYield(cancelAtYield) {}
     void begin(int maximum) override
     {
@@ -36,7 +36,7 @@ public:
 
     QStringList events;
 
-private:
+  private:
     int m_cancelAtYield;
     int m_yields = 0;
     bool m_cancel = false;
@@ -111,7 +111,7 @@ struct KindCase {
 };
 
 class MultipageDocument : public ::testing::TestWithParam<KindCase> {
-protected:
+  protected:
     // The pages of a written document in order, decoded independently.
     QList<QImage> readBack(const QString &path, const QString &workDir)
     {

@@ -23,7 +23,7 @@ namespace {
 
 // Answers the dialogs from a script and keeps what each dialog was opened with.
 class ScriptedDialog : public SaveAsDialog {
-public:
+  public:
     SaveDialogAnswer askSaveFile(QWidget *, const FileDialog &request) override
     {
         requests.push_back(request);
@@ -62,8 +62,8 @@ void fillPages(PageSet &pages, int count)
 
 QString magickFormatOf(const QString &path)
 {
-    return QString::fromUtf8(runTool(QStringLiteral("identify"), {QStringLiteral("-format"), QStringLiteral("%m"),
-                                                                   path + QStringLiteral("[0]")}));
+    return QString::fromUtf8(runTool(QStringLiteral("identify"),
+                                     {QStringLiteral("-format"), QStringLiteral("%m"), path + QStringLiteral("[0]")}));
 }
 
 } // namespace
@@ -71,10 +71,10 @@ QString magickFormatOf(const QString &path)
 class SaveCommandsTest : public QObject {
     Q_OBJECT
 
-private:
+  private:
     QList<ErrorReport> m_reports;
 
-private Q_SLOTS:
+  private Q_SLOTS:
     void init()
     {
         fileDialog() = FileDialog{};
@@ -95,8 +95,8 @@ private Q_SLOTS:
                                       << u"PSD"_qs;
         QTest::newRow("upper case kept, blanks trimmed")
             << u"  a.PNG  "_qs << 8 << QStringList{u"a1.PNG"_qs, u"a2.PNG"_qs, u"a3.PNG"_qs} << u"PNG"_qs;
-        QTest::newRow("png as jpeg") << u"a.png"_qs << 3 << QStringList{u"a.png1.jpg"_qs, u"a.png2.jpg"_qs, u"a.png3.jpg"_qs}
-                                     << u"JPEG"_qs;
+        QTest::newRow("png as jpeg") << u"a.png"_qs << 3
+                                     << QStringList{u"a.png1.jpg"_qs, u"a.png2.jpg"_qs, u"a.png3.jpg"_qs} << u"JPEG"_qs;
         QTest::newRow("pdf pages") << u"s.pdf"_qs << 7 << QStringList{u"s1.pdf"_qs, u"s2.pdf"_qs, u"s3.pdf"_qs}
                                    << u"PDF"_qs;
     }
@@ -112,8 +112,8 @@ private Q_SLOTS:
         ScriptedDialog dialog;
         // Blanks around the whole answer, as a user may type them.
         const QString lead = typed.startsWith(u' ') ? u"  "_qs : QString();
-        dialog.answers.push_back({true, lead + dir.filePath(typed.trimmed()) + (typed.endsWith(u' ') ? u"  "_qs : QString()),
-                                  filterIndex});
+        dialog.answers.push_back(
+            {true, lead + dir.filePath(typed.trimmed()) + (typed.endsWith(u' ') ? u"  "_qs : QString()), filterIndex});
         NullProgress progress;
         saveAllPages(nullptr, pages, progress, dialog);
 

@@ -30,14 +30,16 @@ inline QImage decodeWithMagick(const QString &path, int frame = 0)
     const QString source = QStringLiteral("%1[%2]").arg(path).arg(frame);
     bool ok = false;
     const QStringList size =
-        QString::fromUtf8(runTool(QStringLiteral("identify"), {QStringLiteral("-format"), QStringLiteral("%w %h"), source}, &ok))
+        QString::fromUtf8(
+            runTool(QStringLiteral("identify"), {QStringLiteral("-format"), QStringLiteral("%w %h"), source}, &ok))
             .split(u' ');
     if (!ok || size.size() != 2)
         return {};
     const int width = size[0].toInt();
     const int height = size[1].toInt();
-    const QByteArray raw = runTool(QStringLiteral("convert"),
-                                   {source, QStringLiteral("-depth"), QStringLiteral("8"), QStringLiteral("rgb:-")}, &ok);
+    const QByteArray raw =
+        runTool(QStringLiteral("convert"),
+                {source, QStringLiteral("-depth"), QStringLiteral("8"), QStringLiteral("rgb:-")}, &ok);
     if (!ok || raw.size() != qsizetype(width) * height * 3)
         return {};
     QImage image(width, height, QImage::Format_RGB888);

@@ -20,7 +20,10 @@ struct FormatCase {
     int maxDifference; // 0 = lossless
 };
 
-void PrintTo(const FormatCase &c, std::ostream *os) { *os << c.extension; }
+void PrintTo(const FormatCase &c, std::ostream *os)
+{
+    *os << c.extension;
+}
 
 QStringList filesIn(const QString &folder)
 {
@@ -47,7 +50,8 @@ TEST_P(EachFormat, WritesThePagePixelsForAnIndependentDecoder)
     if (c.format == ImageFormat::Pdf) {
         EXPECT_EQ(pdfPageCount(path), 1);
         // The page is the image at 96 pixels per inch: 160 x 120 pixels = 120 x 90 points.
-        EXPECT_TRUE(QString::fromUtf8(runTool(QStringLiteral("pdfinfo"), {path})).contains(QStringLiteral("120 x 90 pts")));
+        EXPECT_TRUE(
+            QString::fromUtf8(runTool(QStringLiteral("pdfinfo"), {path})).contains(QStringLiteral("120 x 90 pts")));
         const QList<QImage> images = pdfEmbeddedImages(path, dir.path());
         ASSERT_EQ(images.size(), 1);
         decoded = images.first();
@@ -61,11 +65,12 @@ TEST_P(EachFormat, WritesThePagePixelsForAnIndependentDecoder)
         EXPECT_LT(meanChannelDifference(decoded, page), c.maxDifference);
 }
 
-INSTANTIATE_TEST_SUITE_P(Formats, EachFormat,
-                         ::testing::Values(FormatCase{ImageFormat::Bmp, "bmp", 0}, FormatCase{ImageFormat::Gif, "gif", 0},
-                                           FormatCase{ImageFormat::Jpeg, "jpg", 4}, FormatCase{ImageFormat::Tiff, "tif", 0},
-                                           FormatCase{ImageFormat::Psd, "psd", 0}, FormatCase{ImageFormat::Pcx, "pcx", 0},
-                                           FormatCase{ImageFormat::Pdf, "pdf", 0}, FormatCase{ImageFormat::Png, "png", 0}));
+INSTANTIATE_TEST_SUITE_P(
+    Formats, EachFormat,
+    ::testing::Values(FormatCase{ImageFormat::Bmp, "bmp", 0}, FormatCase{ImageFormat::Gif, "gif", 0},
+                      FormatCase{ImageFormat::Jpeg, "jpg", 4}, FormatCase{ImageFormat::Tiff, "tif", 0},
+                      FormatCase{ImageFormat::Psd, "psd", 0}, FormatCase{ImageFormat::Pcx, "pcx", 0},
+                      FormatCase{ImageFormat::Pdf, "pdf", 0}, FormatCase{ImageFormat::Png, "png", 0}));
 
 TEST(PageWriter, ReplacesAnExistingFileOfTheSameName)
 {
