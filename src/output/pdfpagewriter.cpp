@@ -9,6 +9,34 @@
 
 namespace pagorra {
 
+namespace {
+
+// QPdfWriter never checks its writes, and QFile forgets a failed write at the next one, so a
+// full disk would pass unnoticed. This file remembers that any write fell short.
+class CheckedFile : public QFile {
+  public:
+    using QFile::QFile;
+    bool failed() const { return m_failed; }
+    const QString &reason() const { return m_reason; }
+
+  protected:
+    qint64 writeData(const char *data, qint64 length) override
+    {
+        const qint64 written = QFile::writeData(data, length);
+        if (written != length && !m_failed) {
+            m_failed = true;
+            m_reason = errorString();
+        }
+        return written;
+    }
+
+  private:
+    bool m_failed = false;
+    QString m_reason;
+};
+
+} // namespace
+
 PdfPageWriter::PdfPageWriter(const WriteOptions &options) : m_options(options) {}
 
 bool PdfPageWriter::writePages(const QList<QImage> &pages, const QString &path, QString &error) const
@@ -27,10 +55,9 @@ bool PdfPageWriter::writePages(const QList<QImage> &pages, const QString &path, 
     if (!file.open(error))
         return false;
 
-    // QPdfWriter reports no write errors of its own, so it writes into a QFile we hold and
-    // whose state we can ask afterwards.
-    QFile out(file.tempPath());
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+    // Unbuffered, so that every write reaches CheckedFile's check.
+    CheckedFile out(file.tempPath());
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
         error = QStringLiteral("Could not write '%1': %2").arg(path, out.errorString());
         return false;
     }
@@ -63,8 +90,8 @@ bool PdfPageWriter::writePages(const QList<QImage> &pages, const QString &path, 
         }
         painter.end();
     }
-    if (!out.flush() || out.error() != QFileDevice::NoError) {
-        error = QStringLiteral("Could not write '%1': %2").arg(path, out.errorString());
+    if (out.failed() || !out.flush()) {
+        error = QStringLiteral("Could not write '%1': %2").arg(path, out.failed() ? out.reason() : out.errorString());
         return false;
     }
     out.close();

@@ -9,6 +9,9 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <sys/resource.h>
+
 using namespace pagorra;
 using namespace pagorra::testing;
 
@@ -24,6 +27,23 @@ void PrintTo(const FormatCase &c, std::ostream *os)
 {
     *os << c.extension;
 }
+
+// Lowers the file size limit for this process while it lives; writes past it fail with EFBIG.
+class FileSizeLimit {
+  public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        std::signal(SIGXFSZ, SIG_IGN);
+        getrlimit(RLIMIT_FSIZE, &m_saved);
+        rlimit lowered = m_saved;
+        lowered.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &lowered);
+    }
+    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &m_saved); }
+
+  private:
+    rlimit m_saved{};
+};
 
 QStringList filesIn(const QString &folder)
 {
@@ -129,6 +149,34 @@ TEST(PageWriter, FailureAtTheLastStepRemovesTheTemporaryFile)
     }
     EXPECT_EQ(filesIn(dir.path()), QStringList{QStringLiteral("taken.png")});
     EXPECT_TRUE(QFileInfo(target).isDir());
+}
+
+// A file size limit makes the encoder fail half-way, as a full disk does, for root as well.
+TEST(PageWriter, EncoderFailingHalfWayKeepsTheOldFileAndLeavesNoTemporary)
+{
+    QTemporaryDir dir;
+    const QImage big = richPage(400, 300);
+    for (ImageFormat format : {ImageFormat::Png, ImageFormat::Tiff, ImageFormat::Bmp, ImageFormat::Jpeg,
+                               ImageFormat::Gif, ImageFormat::Pdf}) {
+        const QString path = dir.filePath(QStringLiteral("page.out"));
+        {
+            QFile old(path);
+            ASSERT_TRUE(old.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            old.write("old page");
+        }
+        QString error;
+        bool written = true;
+        {
+            FileSizeLimit limit(2048);
+            written = createPageWriter(format)->write(big, path, error);
+        }
+        EXPECT_FALSE(written) << "format " << int(format);
+        EXPECT_FALSE(error.isEmpty());
+        EXPECT_EQ(filesIn(dir.path()), QStringList{QStringLiteral("page.out")}) << "format " << int(format);
+        QFile old(path);
+        ASSERT_TRUE(old.open(QIODevice::ReadOnly));
+        EXPECT_EQ(old.readAll(), QByteArray("old page"));
+    }
 }
 
 TEST(PageWriter, RefusesPagesItCannotWrite)
