@@ -102,17 +102,6 @@ TEST(PageWriter, ReplacesAnExistingFileOfTheSameName)
     EXPECT_EQ(maxChannelDifference(decodeWithMagick(path), flatPage(2)), 0);
 }
 
-TEST(PageWriter, JpegQualityIsHonoured)
-{
-    QTemporaryDir dir;
-    const QString low = dir.filePath(QStringLiteral("low.jpg"));
-    const QString high = dir.filePath(QStringLiteral("high.jpg"));
-    QString error;
-    ASSERT_TRUE(createPageWriter(ImageFormat::Jpeg, {.jpegQuality = 20})->write(richPage(), low, error));
-    ASSERT_TRUE(createPageWriter(ImageFormat::Jpeg, {.jpegQuality = 95})->write(richPage(), high, error));
-    EXPECT_LT(QFileInfo(low).size(), QFileInfo(high).size());
-}
-
 // Tests run as root, where permissions stop nothing: a folder that cannot exist (its parent
 // is a regular file) and a target that is a folder fail for root as for anybody.
 TEST(PageWriter, FolderThatCannotTakeFilesReportsAndLeavesNothing)
