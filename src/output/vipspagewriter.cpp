@@ -93,9 +93,10 @@ bool VipsPageWriter::writePages(const QList<QImage> &pages, const QString &path,
 
         switch (m_format) {
         case ImageFormat::Gif:
-            // Effort 3 of 10 quantises a photo page about three times faster than the default
-            // (0.16 s against 0.54 s at 800 x 600) for a file about a quarter larger.
-            image.gifsave(temp.constData(), vips::VImage::option()->set("effort", 3));
+            // Effort 4 of 10 quantises a photo page about twice as fast as the default, at nearly
+            // the same size; below 4 the quantiser coarsens colours, and a flat background
+            // would no longer keep its exact colour.
+            image.gifsave(temp.constData(), vips::VImage::option()->set("effort", 4));
             break;
         case ImageFormat::Jpeg:
             image.jpegsave(temp.constData(), vips::VImage::option()->set("Q", m_options.jpegQuality));
