@@ -1,0 +1,112 @@
+#include "output/pagesaving.h"
+
+#include "core/runtimeerror.h"
+#include "errors/errorhandler.h"
+#include "generation/pageset.h"
+
+namespace pagorra {
+
+namespace {
+
+// Hides the progress again however the run ends.
+class ProgressRun {
+  public:
+    ProgressRun(RunProgress &progress, int maximum) : m_progress(progress) { m_progress.begin(maximum); }
+    ~ProgressRun() { m_progress.end(); }
+    ProgressRun(const ProgressRun &) = delete;
+    ProgressRun &operator=(const ProgressRun &) = delete;
+
+  private:
+    RunProgress &m_progress;
+};
+
+} // namespace
+
+QList<QImage> pageImages(const PageSet &pages)
+{
+    QList<QImage> images;
+    images.reserve(pages.count());
+    for (int k = 0; k < pages.count(); ++k)
+        images.append(pages.page(k).image());
+    return images;
+}
+
+RunOutcome saveNumberedPages(const QList<QImage> &pages, const QString &name, RunProgress &progress,
+                             const WriteOptions &options)
+{
+    const std::optional<ImageFormat> format = formatFromFileName(name);
+    std::unique_ptr<PageWriter> writer = format ? createPageWriter(*format, options) : nullptr;
+
+    ProgressRun run(progress, int(pages.size()) - 1);
+    for (qsizetype k = 0; k < pages.size(); ++k) {
+        progress.yield();
+        if (progress.cancelRequested())
+            return RunOutcome::Cancelled;
+        progress.setValue(int(k));
+        const QString pageName = numberedPageName(name, int(k) + 1);
+        if (!writer)
+            PAGORRA_RAISE(err::PathFileAccess,
+                          QStringLiteral("Could not write '%1': the extension names no format that can be written")
+                              .arg(pageName));
+        QString error;
+        if (!writer->write(pages[k], pageName, error))
+            PAGORRA_RAISE(err::PathFileAccess, error);
+    }
+    return RunOutcome::Finished;
+}
+
+RunOutcome saveMultipageDocument(const QList<QImage> &pages, const QString &fileName, MultipageKind kind,
+                                 RunProgress &progress, const WriteOptions &options)
+{
+    // The document is local to the run, so no page of an earlier run can slip into it.
+    QList<QImage> document;
+    RunOutcome outcome = RunOutcome::Finished;
+    {
+        ProgressRun run(progress, int(pages.size()));
+        if (!pages.isEmpty())
+            document.append(pages.first());
+        for (qsizetype k = 1; k < pages.size(); ++k) {
+            progress.yield();
+            if (progress.cancelRequested()) {
+                outcome = RunOutcome::Cancelled;
+                break;
+            }
+            document.append(pages[k]);
+            progress.setValue(int(k));
+        }
+        const auto writer =
+            createPageWriter(kind == MultipageKind::Pdf ? ImageFormat::Pdf : ImageFormat::Tiff, options);
+        QString error;
+        if (!writer->writePages(document, fileName, error))
+            PAGORRA_RAISE(err::PathFileAccess, error);
+    }
+    return outcome;
+}
+
+bool saveMultiPageFromBitmaps(const PageSet &pages, const QString &fileName, MultipageKind kind, RunProgress &progress)
+{
+    setLastAction(QStringLiteral("Saving to multipage file '") + fileName + u'\'');
+    try {
+        saveMultipageDocument(pageImages(pages), fileName, kind, progress);
+        return true;
+    } catch (const RuntimeError &error) {
+        globalErrorHandler(error, QStringLiteral("fncSaveMultiPageFromBitmaps"));
+        return false;
+    }
+}
+
+RunOutcome writePageImages(const QList<QImage> &pages, const QString &outputPath, bool multipage, RunProgress &progress,
+                           const WriteOptions &options)
+{
+    if (!multipage)
+        return saveNumberedPages(pages, outputPath, progress, options);
+    const std::optional<ImageFormat> format = formatFromFileName(outputPath);
+    if (format != ImageFormat::Pdf && format != ImageFormat::Tiff)
+        PAGORRA_RAISE(
+            err::PathFileAccess,
+            QStringLiteral("Could not write '%1': a multipage document is a .pdf or .tif file").arg(outputPath));
+    return saveMultipageDocument(
+        pages, outputPath, format == ImageFormat::Pdf ? MultipageKind::Pdf : MultipageKind::Tiff, progress, options);
+}
+
+} // namespace pagorra

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "core/runprogress.h"
+#include "output/outputformats.h"
+#include "output/pagewriter.h"
+
+#include <QImage>
+#include <QList>
+#include <QString>
+
+namespace pagorra {
+
+class PageSet;
+
+enum class RunOutcome { Finished, Cancelled };
+
+// The images of every page, in page-set order.
+QList<QImage> pageImages(const PageSet &pages);
+
+// Writes page k to numberedPageName(name, k + 1) in the format of name's extension, with a
+// yield, a cancel check and a progress step (value k, maximum count - 1) before each page.
+// Throws RuntimeError at the first page that cannot be written; pages written before stay.
+RunOutcome saveNumberedPages(const QList<QImage> &pages, const QString &name, RunProgress &progress,
+                             const WriteOptions &options = {});
+
+// Writes the pages into one new document. Each call starts from an empty document. The
+// first page is always in it; a cancel stops adding pages and the document is written with
+// those added so far. Throws RuntimeError when the document cannot be written (nothing is
+// left behind then).
+RunOutcome saveMultipageDocument(const QList<QImage> &pages, const QString &fileName, MultipageKind kind,
+                                 RunProgress &progress, const WriteOptions &options = {});
+
+// The multipage writer of the main window: names the operation in the current-action text
+// and traps its errors to the global handler as "fncSaveMultiPageFromBitmaps". True when the
+// run reached the end (a cancelled run also writes its document); false after an error.
+bool saveMultiPageFromBitmaps(const PageSet &pages, const QString &fileName, MultipageKind kind, RunProgress &progress);
+
+// For the batch tool: with multipage, one document whose kind follows outputPath's extension
+// (.pdf, or .tif/.tiff); otherwise numbered files as "Save all pages" writes them. Throws
+// RuntimeError when the extension fits neither or a write fails.
+RunOutcome writePageImages(const QList<QImage> &pages, const QString &outputPath, bool multipage, RunProgress &progress,
+                           const WriteOptions &options = {});
+
+} // namespace pagorra

@@ -1,0 +1,83 @@
+#include "output/savecommands.h"
+
+#include "core/runtimeerror.h"
+#include "errors/errorhandler.h"
+#include "generation/pageset.h"
+#include "output/outputformats.h"
+#include "output/pagesaving.h"
+
+namespace pagorra {
+
+PageSaveChoice &pageSaveChoice()
+{
+    static PageSaveChoice choice;
+    return choice;
+}
+
+void savePageAs(QWidget *owner, PageSet &pages, SaveAsDialog &dialog)
+{
+    if (pages.count() == 1)
+        pages.setCurrentPageIndex(0);
+    const int current = pages.currentPageIndex();
+    if (current < 0 || current >= pages.count() || !pages.page(current).hasImage())
+        return;
+    try {
+        PageSaveChoice &choice = pageSaveChoice();
+        const QString answer = dialog.askPageFile(owner, choice).trimmed();
+        if (answer.isEmpty())
+            return;
+        WriteOptions options;
+        options.jpegQuality = choice.jpegQuality;
+        writePageFile(pages.page(current).image(), pageSaveName(answer, choice.filterIndex), options);
+    } catch (const RuntimeError &error) {
+        globalErrorHandler(error, QStringLiteral("cmdSave_Click"));
+    }
+}
+
+void saveAllPages(QWidget *owner, PageSet &pages, RunProgress &progress, SaveAsDialog &dialog)
+{
+    if (pages.count() < 2) {
+        savePageAs(owner, pages, dialog);
+        return;
+    }
+    try {
+        FileDialog &request = fileDialog();
+        request.dialogTitle = QStringLiteral("Save all thumbnail pages as");
+        request.fileName.clear();
+        request.filterList = outputFilterList();
+        request.flags = SaveDialogFlags;
+        showSaveDialog(owner, request, dialog);
+        if (request.fileName.isEmpty())
+            return;
+        const QString name = appendFilterExtension(request.fileName, request.filterIndex);
+        saveNumberedPages(pageImages(pages), name, progress);
+    } catch (const RuntimeError &error) {
+        globalErrorHandler(error, QStringLiteral("cmdSaveAll_Click"));
+    }
+}
+
+bool saveMultiPage(QWidget *owner, PageSet &pages, RunProgress &progress, SaveAsDialog &dialog)
+{
+    if (pages.count() < 2) {
+        savePageAs(owner, pages, dialog);
+        return false;
+    }
+    setLastAction(QStringLiteral("saving pages to a single new file"));
+    try {
+        FileDialog &request = fileDialog();
+        request.dialogTitle = QStringLiteral("Save to multipage image document");
+        request.fileName.clear();
+        request.filterList = multipageFilterList();
+        request.flags = SaveDialogFlags;
+        showSaveDialog(owner, request, dialog);
+        if (request.fileName.isEmpty())
+            return false;
+        const MultipageTarget target = multipageTarget(request.fileName, request.filterIndex);
+        return saveMultiPageFromBitmaps(pages, target.fileName, target.kind, progress);
+    } catch (const RuntimeError &error) {
+        globalErrorHandler(error, QStringLiteral("fncSaveMultiPageFileBitmap_Dialog"));
+        return false;
+    }
+}
+
+} // namespace pagorra
