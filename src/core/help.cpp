@@ -9,7 +9,8 @@ namespace pagorra {
 QString helpDocumentPath(const QString &programFolder)
 {
     // The second form serves a folder that already ends in a separator, such as "/".
-    for (const QString &path : {programFolder + QStringLiteral("/help.html"), programFolder + QStringLiteral("help.html")}) {
+    for (const QString &path :
+         {programFolder + QStringLiteral("/help.html"), programFolder + QStringLiteral("help.html")}) {
         if (QFileInfo(path).isFile())
             return path;
     }

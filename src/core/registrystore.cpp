@@ -26,9 +26,18 @@ constexpr std::int32_t kStoreErrorBase = err::ApplicationBase + 2000;
 const QString kTypeField = QStringLiteral("type");
 const QString kDataField = QStringLiteral("data");
 
-QString openForReadText() { return QStringLiteral("Could not open registry section"); }
-QString openForWriteText() { return QStringLiteral("Could not open/create registry section"); }
-QString setValueText() { return QStringLiteral("Could not set key value"); }
+QString openForReadText()
+{
+    return QStringLiteral("Could not open registry section");
+}
+QString openForWriteText()
+{
+    return QStringLiteral("Could not open/create registry section");
+}
+QString setValueText()
+{
+    return QStringLiteral("Could not set key value");
+}
 
 [[noreturn]] void raiseStore(int code, const QString &description)
 {
@@ -90,14 +99,17 @@ bool isWellFormed(const QJsonObject &root)
     return true;
 }
 
-QByteArray encoded(const QString &path) { return QFile::encodeName(path); }
+QByteArray encoded(const QString &path)
+{
+    return QFile::encodeName(path);
+}
 
 // Moves an unparsable file out of the way under a name not yet taken; the user's data in it
 // stays untouched for whoever wants to recover it.
 QString setAside(const QString &path, int &failureCode)
 {
-    const QString stem = path + QStringLiteral(".corrupt-")
-                         + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    const QString stem =
+        path + QStringLiteral(".corrupt-") + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
     QString target = stem;
     for (int n = 2; QFile::exists(target); ++n)
         target = stem + u'-' + QString::number(n);
@@ -145,8 +157,8 @@ std::optional<QJsonObject> readDocument(const QString &path, const QString &fail
     const QString keptAs = setAside(path, failureCode);
     if (keptAs.isEmpty())
         raiseStore(failureCode, failureText + QStringLiteral(": the settings file \"%1\" cannot be read").arg(path));
-    raiseStore(EBADMSG, failureText + QStringLiteral(": the settings file could not be read and was kept as \"%1\"")
-                                          .arg(keptAs));
+    raiseStore(EBADMSG, failureText +
+                            QStringLiteral(": the settings file could not be read and was kept as \"%1\"").arg(keptAs));
 }
 
 void makeDirectories(const QString &dir)
@@ -216,13 +228,19 @@ void replaceFile(const QString &path, const QByteArray &bytes)
 
 } // namespace
 
-QString RegistryStore::companyKey() { return QStringLiteral("Software\\Halvorn Imaging"); }
-QString RegistryStore::defaultAppName() { return QStringLiteral("Arvok Pagorra"); }
+QString RegistryStore::companyKey()
+{
+    return QStringLiteral("Software\\Halvorn Imaging");
+}
+QString RegistryStore::defaultAppName()
+{
+    return QStringLiteral("Arvok Pagorra");
+}
 
 QString RegistryStore::defaultPath()
 {
-    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
-           + QStringLiteral("/pagorra/settings.json");
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+           QStringLiteral("/pagorra/settings.json");
 }
 
 RegistryStore::RegistryStore() : RegistryStore(defaultPath()) {}

@@ -16,9 +16,9 @@ namespace pagorra {
 // value that is not a string). A file that cannot be parsed is renamed aside (never
 // overwritten) and reported with EBADMSG.
 class RegistryStore {
-public:
-    static QString companyKey();        // "Software\Halvorn Imaging"
-    static QString defaultAppName();    // "Arvok Pagorra"
+  public:
+    static QString companyKey();     // "Software\Halvorn Imaging"
+    static QString defaultAppName(); // "Arvok Pagorra"
     // $XDG_CONFIG_HOME/pagorra/settings.json (default ~/.config), looked up on each call.
     static QString defaultPath();
 
@@ -35,7 +35,7 @@ public:
     // Stores several values with one atomic replacement of the file: all or none.
     void setValues(const QString &section, const QList<std::pair<QString, QString>> &values) const;
 
-private:
+  private:
     QString m_filePath;
     QString m_appName;
 };

@@ -11,9 +11,9 @@ namespace pagorra {
 
 namespace {
 
-using Member = std::variant<std::uint8_t RegistrySettings::*, std::int16_t RegistrySettings::*,
-                            std::int32_t RegistrySettings::*, double RegistrySettings::*,
-                            bool RegistrySettings::*, QString RegistrySettings::*>;
+using Member =
+    std::variant<std::uint8_t RegistrySettings::*, std::int16_t RegistrySettings::*, std::int32_t RegistrySettings::*,
+                 double RegistrySettings::*, bool RegistrySettings::*, QString RegistrySettings::*>;
 
 struct Field {
     QString name;
@@ -21,7 +21,11 @@ struct Field {
     Member member;
 };
 
-#define PAGORRA_FIELD(name, defaultText) Field{QStringLiteral(#name), QStringLiteral(defaultText), &RegistrySettings::name}
+#define PAGORRA_FIELD(name, defaultText)                                                                               \
+    Field                                                                                                              \
+    {                                                                                                                  \
+        QStringLiteral(#name), QStringLiteral(defaultText), &RegistrySettings::name                                    \
+    }
 
 // Load and save order.
 const std::vector<Field> &fields()
@@ -67,7 +71,10 @@ const std::vector<Field> &fields()
 
 #undef PAGORRA_FIELD
 
-bool isFolderField(const Field &field) { return field.member == Member(&RegistrySettings::strFolderPath); }
+bool isFolderField(const Field &field)
+{
+    return field.member == Member(&RegistrySettings::strFolderPath);
+}
 
 void assign(RegistrySettings &settings, const Field &field, const QString &text)
 {
@@ -109,7 +116,10 @@ QString toText(const RegistrySettings &settings, const Field &field)
 
 } // namespace
 
-QString settingsSection() { return QStringLiteral("Pagorra"); }
+QString settingsSection()
+{
+    return QStringLiteral("Pagorra");
+}
 
 QString picturesFolder()
 {
@@ -156,8 +166,14 @@ bool saveRegistrySettings(const RegistrySettings &settings, const RegistryStore 
     }
 }
 
-void loadRegistrySettings() { loadRegistrySettings(registrySettings(), RegistryStore()); }
+void loadRegistrySettings()
+{
+    loadRegistrySettings(registrySettings(), RegistryStore());
+}
 
-bool saveRegistrySettings() { return saveRegistrySettings(registrySettings(), RegistryStore()); }
+bool saveRegistrySettings()
+{
+    return saveRegistrySettings(registrySettings(), RegistryStore());
+}
 
 } // namespace pagorra

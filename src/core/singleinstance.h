@@ -8,7 +8,7 @@ namespace pagorra {
 // One running copy per user: a lock file in the user's runtime folder, held for the life of
 // the object. A lock left behind by a process that no longer runs is taken over.
 class SingleInstance {
-public:
+  public:
     // $XDG_RUNTIME_DIR/pagorra.lock
     static QString defaultLockPath();
 
@@ -18,7 +18,7 @@ public:
     // at all (unwritable folder) does not keep the user from working: then it answers true.
     bool acquire();
 
-private:
+  private:
     QLockFile m_lock;
 };
 

@@ -10,10 +10,19 @@ namespace pagorra {
 
 namespace {
 
-[[noreturn]] void typeMismatch() { PAGORRA_RAISE(err::TypeMismatch, QStringLiteral("Type mismatch")); }
-[[noreturn]] void overflow() { PAGORRA_RAISE(err::Overflow, QStringLiteral("Overflow")); }
+[[noreturn]] void typeMismatch()
+{
+    PAGORRA_RAISE(err::TypeMismatch, QStringLiteral("Type mismatch"));
+}
+[[noreturn]] void overflow()
+{
+    PAGORRA_RAISE(err::Overflow, QStringLiteral("Overflow"));
+}
 
-bool isBlank(QChar c) { return c == u' ' || c == u'\t'; }
+bool isBlank(QChar c)
+{
+    return c == u' ' || c == u'\t';
+}
 
 QString trimBlanks(const QString &text)
 {
@@ -26,7 +35,10 @@ QString trimBlanks(const QString &text)
     return text.mid(begin, end - begin);
 }
 
-bool isDigit(QChar c) { return c >= u'0' && c <= u'9'; }
+bool isDigit(QChar c)
+{
+    return c >= u'0' && c <= u'9';
+}
 
 // "&H" hexadecimal takes the smallest signed type its digits fit, as a literal would: up to
 // four digits wrap as 16-bit ("&HFFFF" is -1), up to eight as 32-bit.
@@ -106,10 +118,22 @@ template <typename T> T parseInteger(const QString &text)
 
 } // namespace
 
-std::uint8_t textToU8(const QString &text) { return parseInteger<std::uint8_t>(text); }
-std::int16_t textToI16(const QString &text) { return parseInteger<std::int16_t>(text); }
-std::int32_t textToI32(const QString &text) { return parseInteger<std::int32_t>(text); }
-double textToF64(const QString &text) { return parseNumber(text); }
+std::uint8_t textToU8(const QString &text)
+{
+    return parseInteger<std::uint8_t>(text);
+}
+std::int16_t textToI16(const QString &text)
+{
+    return parseInteger<std::int16_t>(text);
+}
+std::int32_t textToI32(const QString &text)
+{
+    return parseInteger<std::int32_t>(text);
+}
+double textToF64(const QString &text)
+{
+    return parseNumber(text);
+}
 
 bool textToBool(const QString &text)
 {
@@ -121,9 +145,15 @@ bool textToBool(const QString &text)
     return parseNumber(s) != 0;
 }
 
-QString integerToText(std::int64_t value) { return QString::number(value); }
+QString integerToText(std::int64_t value)
+{
+    return QString::number(value);
+}
 
-QString boolToText(bool value) { return value ? QStringLiteral("True") : QStringLiteral("False"); }
+QString boolToText(bool value)
+{
+    return value ? QStringLiteral("True") : QStringLiteral("False");
+}
 
 QString f64ToText(double value)
 {

@@ -13,13 +13,25 @@ ErrorReport g_report;
 ReportPresenter g_presenter;
 
 // Our version comment, the text that follows the product title in reports.
-QString versionComment() { return QStringLiteral("contact sheets for Linux"); }
+QString versionComment()
+{
+    return QStringLiteral("contact sheets for Linux");
+}
 } // namespace
 
-const QString &lastAction() { return g_lastAction; }
-void setLastAction(const QString &text) { g_lastAction = text; }
+const QString &lastAction()
+{
+    return g_lastAction;
+}
+void setLastAction(const QString &text)
+{
+    g_lastAction = text;
+}
 
-void initErrorHandling() { g_report.applicationName = productTitle() + u' ' + versionComment(); }
+void initErrorHandling()
+{
+    g_report.applicationName = productTitle() + u' ' + versionComment();
+}
 
 QString osVersionName()
 {
@@ -59,8 +71,14 @@ void globalErrorHandler(const RuntimeError &error, const QString &routineName)
     globalErrorHandler(error.description(), error.number(), error.line(), routineName);
 }
 
-const ErrorReport &errorReport() { return g_report; }
+const ErrorReport &errorReport()
+{
+    return g_report;
+}
 
-void setReportPresenter(ReportPresenter presenter) { g_presenter = std::move(presenter); }
+void setReportPresenter(ReportPresenter presenter)
+{
+    g_presenter = std::move(presenter);
+}
 
 } // namespace pagorra

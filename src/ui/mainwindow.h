@@ -17,7 +17,7 @@ namespace pagorra {
 class MainWindow : public QMainWindow {
     Q_OBJECT
 
-public:
+  public:
     explicit MainWindow(QWidget *parent = nullptr);
     ~MainWindow() override;
 
@@ -41,13 +41,13 @@ public:
     // The five output commands, enabled only while there are generated pages.
     void setOutputButtonsEnabled(bool enabled);
 
-protected:
+  protected:
     void closeEvent(QCloseEvent *event) override;
     // Starts the image library (initialisation step 4); virtual so that a test can make
     // start-up fail there.
     virtual void startImagingLibrary();
 
-private:
+  private:
     void buildWidgets();
     void initMainForm();
     void selectZoomOption(int index);
@@ -69,7 +69,6 @@ private:
 
     PageSet m_pages;
     QString m_currentFolder;
-    bool m_imagingHeld = false;
     bool m_shutdownStarted = false;
     bool m_closed = false;
 };

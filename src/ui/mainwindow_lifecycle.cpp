@@ -36,7 +36,6 @@ void MainWindow::initMainForm()
     loadRegistrySettings(); // reports its own failures and always completes
     initErrorHandling();
     startImagingLibrary();
-    m_imagingHeld = true;
     selectZoomOption(settings.PageZoom == 1 ? 1 : 0);
     m_currentFolder = settings.strFolderPath;
     attachToolButtonPictures();
@@ -44,9 +43,15 @@ void MainWindow::initMainForm()
     restoreWindowState();
 }
 
-void MainWindow::startImagingLibrary() { startImaging(QFile::encodeName(QCoreApplication::applicationFilePath()).constData()); }
+void MainWindow::startImagingLibrary()
+{
+    startImaging(QFile::encodeName(QCoreApplication::applicationFilePath()).constData());
+}
 
-void MainWindow::selectZoomOption(int index) { m_optZoom[index]->setChecked(true); }
+void MainWindow::selectZoomOption(int index)
+{
+    m_optZoom[index]->setChecked(true);
+}
 
 void MainWindow::restoreWindowState()
 {
@@ -95,7 +100,7 @@ void MainWindow::endProgram()
     m_shutdownStarted = true;
 
     saveRegistrySettings();
-    m_imagingHeld = false; // the library itself shuts down when the process ends
+    // The image library is shut down once, when the process ends (runDesktopProgram).
     m_pages.clear();
     releaseToolButtonPictures();
     closeAllWindows();
@@ -139,6 +144,9 @@ void MainWindow::reportLowMemoryAndEnd()
     endProgram();
 }
 
-void MainWindow::showHelp() { openHelpDocument(QCoreApplication::applicationDirPath()); }
+void MainWindow::showHelp()
+{
+    openHelpDocument(QCoreApplication::applicationDirPath());
+}
 
 } // namespace pagorra

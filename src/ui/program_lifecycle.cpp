@@ -14,8 +14,8 @@ namespace pagorra {
 
 QString secondInstanceMessage()
 {
-    return QStringLiteral("There is already an instance of ") + productTitle()
-           + QStringLiteral(" running!\nMultiple instance is unsupported.");
+    return QStringLiteral("There is already an instance of ") + productTitle() +
+           QStringLiteral(" running!\nMultiple instance is unsupported.");
 }
 
 int runDesktopProgram()

@@ -24,7 +24,7 @@ QByteArray readBytes(const QString &path)
 }
 
 class ProgramRun : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override
     {
         ASSERT_TRUE(QDir().mkdir(runtimeDir(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
@@ -89,7 +89,8 @@ TEST_F(ProgramRun, SecondCopyIsRefusedAndChangesNothing)
 
     QProcess &second = start();
     QByteArray err;
-    const QByteArray message = "There is already an instance of Arvok Pagorra running!\nMultiple instance is unsupported.\n";
+    const QByteArray message =
+        "There is already an instance of Arvok Pagorra running!\nMultiple instance is unsupported.\n";
     ASSERT_TRUE(waitFor([&] {
         second.waitForReadyRead(20);
         err += second.readAllStandardError();

@@ -7,9 +7,9 @@
 #include <QJsonObject>
 #include <QTemporaryDir>
 
-#include <gtest/gtest.h>
 #include <cerrno>
 #include <functional>
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 using namespace pagorra;
@@ -49,7 +49,7 @@ QStringList corruptCopies(const QString &dir)
 }
 
 class StoreTest : public ::testing::Test {
-protected:
+  protected:
     QTemporaryDir dir;
     QString path = dir.filePath(QStringLiteral("cfg/pagorra/settings.json"));
     RegistryStore store{path};
@@ -64,7 +64,7 @@ TEST_F(StoreTest, MissingFileSectionOrValueGivesDefaultAndCreatesNothing)
 
     store.setValue(QStringLiteral("Other"), QStringLiteral("X"), QStringLiteral("1"));
     const QByteArray before = readBytes(path);
-    EXPECT_EQ(store.getValue(section, QStringLiteral("PageWidth"), QStringLiteral("d")), u"d"); // no section
+    EXPECT_EQ(store.getValue(section, QStringLiteral("PageWidth"), QStringLiteral("d")), u"d");         // no section
     EXPECT_EQ(store.getValue(QStringLiteral("Other"), QStringLiteral("Y"), QStringLiteral("d")), u"d"); // no value
     EXPECT_EQ(readBytes(path), before);
 }
@@ -99,7 +99,8 @@ TEST_F(StoreTest, KeysAreExactSectionsAndAppNameTrimmed)
     store.setValue(section, QStringLiteral("PageWidth"), QStringLiteral("2"));
     EXPECT_EQ(store.getValue(section, QStringLiteral(" PageWidth"), QString()), u"1");
     EXPECT_EQ(store.getValue(QStringLiteral("  Pagorra "), QStringLiteral("PageWidth"), QString()), u"2");
-    EXPECT_EQ(RegistryStore(path, QStringLiteral(" Arvok Pagorra ")).getValue(section, QStringLiteral("PageWidth"), QString()),
+    EXPECT_EQ(RegistryStore(path, QStringLiteral(" Arvok Pagorra "))
+                  .getValue(section, QStringLiteral("PageWidth"), QString()),
               u"2");
     EXPECT_EQ(store.getValue(section, QStringLiteral("pagewidth"), QStringLiteral("none")), u"none");
 }
@@ -118,7 +119,8 @@ TEST_P(NameChecks, RaisedByReadAndWrite)
     const RegistryStore named(path, QString::fromUtf8(c.app));
     for (const RuntimeError &e :
          {raised([&] { named.getValue(QString::fromUtf8(c.section), QString::fromUtf8(c.key), QString()); }),
-          raised([&] { named.setValue(QString::fromUtf8(c.section), QString::fromUtf8(c.key), QStringLiteral("v")); })}) {
+          raised(
+              [&] { named.setValue(QString::fromUtf8(c.section), QString::fromUtf8(c.key), QStringLiteral("v")); })}) {
         EXPECT_EQ(e.number(), c.number);
         EXPECT_EQ(e.description(), QString::fromUtf8(c.description));
     }
@@ -190,7 +192,8 @@ TEST_F(StoreTest, WriteKeepsEverythingElse)
     QJsonObject company = expected[QStringLiteral("Software\\Halvorn Imaging")].toObject();
     QJsonObject app = company[QStringLiteral("Arvok Pagorra")].toObject();
     QJsonObject sec = app[section].toObject();
-    sec[QStringLiteral("Title")] = QJsonObject{{QStringLiteral("type"), 1}, {QStringLiteral("data"), QStringLiteral("new")}};
+    sec[QStringLiteral("Title")] =
+        QJsonObject{{QStringLiteral("type"), 1}, {QStringLiteral("data"), QStringLiteral("new")}};
     app[section] = sec;
     company[QStringLiteral("Arvok Pagorra")] = app;
     expected[QStringLiteral("Software\\Halvorn Imaging")] = company;
@@ -205,12 +208,14 @@ TEST_F(StoreTest, ReplacesTheFileAtomically)
     ASSERT_EQ(::link(QFile::encodeName(path).constData(), QFile::encodeName(oldName).constData()), 0);
     const QByteArray before = readBytes(oldName);
 
-    store.setValues(section, {{QStringLiteral("Title"), QStringLiteral("new")}, {QStringLiteral("PageWidth"), QStringLiteral("900")}});
+    store.setValues(section, {{QStringLiteral("Title"), QStringLiteral("new")},
+                              {QStringLiteral("PageWidth"), QStringLiteral("900")}});
     EXPECT_EQ(readBytes(oldName), before);
     EXPECT_EQ(RegistryStore(oldName).getValue(section, QStringLiteral("Title"), QString()), u"old");
     EXPECT_EQ(store.getValue(section, QStringLiteral("Title"), QString()), u"new");
     EXPECT_EQ(store.getValue(section, QStringLiteral("PageWidth"), QString()), u"900");
-    EXPECT_EQ(QDir(QFileInfo(path).absolutePath()).entryList(QDir::Files), QStringList{QStringLiteral("settings.json")});
+    EXPECT_EQ(QDir(QFileInfo(path).absolutePath()).entryList(QDir::Files),
+              QStringList{QStringLiteral("settings.json")});
 }
 
 TEST_F(StoreTest, BatchWithOneBadKeyWritesNothing)
@@ -218,7 +223,8 @@ TEST_F(StoreTest, BatchWithOneBadKeyWritesNothing)
     store.setValue(section, QStringLiteral("Title"), QStringLiteral("old"));
     const QByteArray before = readBytes(path);
     EXPECT_EQ(raised([&] {
-                  store.setValues(section, {{QStringLiteral("Title"), QStringLiteral("new")}, {QStringLiteral(" "), QStringLiteral("x")}});
+                  store.setValues(section, {{QStringLiteral("Title"), QStringLiteral("new")},
+                                            {QStringLiteral(" "), QStringLiteral("x")}});
               }).number(),
               kBase + 1002);
     EXPECT_EQ(readBytes(path), before);
@@ -247,7 +253,8 @@ TEST_P(CorruptFile, IsKeptAsideAndReportedNeverOverwritten)
             viaWrite ? raised([&] { store.setValue(section, QStringLiteral("Title"), QStringLiteral("t")); })
                      : raised([&] { store.getValue(section, QStringLiteral("Title"), QStringLiteral("d")); });
         EXPECT_EQ(e.number(), kBase + 2000 + EBADMSG);
-        EXPECT_TRUE(e.description().startsWith(viaWrite ? u"Could not open/create registry section" : u"Could not open registry section"))
+        EXPECT_TRUE(e.description().startsWith(viaWrite ? u"Could not open/create registry section"
+                                                        : u"Could not open registry section"))
             << e.description().toStdString();
         const QStringList copies = corruptCopies(folder);
         ASSERT_EQ(copies.size(), 1);
@@ -263,11 +270,12 @@ TEST_P(CorruptFile, IsKeptAsideAndReportedNeverOverwritten)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Contents, CorruptFile,
-                         ::testing::Values("{not json", "[1, 2]", "\"text\"", "\x01\x02\xff binary",
-                                           R"({"Software\\Halvorn Imaging": 5})",
-                                           R"({"Software\\Halvorn Imaging": {"Arvok Pagorra": {"Pagorra": {"Title": "bare"}}}})",
-                                           R"({"Software\\Halvorn Imaging": {"Arvok Pagorra": {"Pagorra": {"Title": {"type": 1, "data": 5}}}}})"));
+INSTANTIATE_TEST_SUITE_P(
+    Contents, CorruptFile,
+    ::testing::Values(
+        "{not json", "[1, 2]", "\"text\"", "\x01\x02\xff binary", R"({"Software\\Halvorn Imaging": 5})",
+        R"({"Software\\Halvorn Imaging": {"Arvok Pagorra": {"Pagorra": {"Title": "bare"}}}})",
+        R"({"Software\\Halvorn Imaging": {"Arvok Pagorra": {"Pagorra": {"Title": {"type": 1, "data": 5}}}}})"));
 
 TEST_F(StoreTest, SecondCorruptFileGetsItsOwnName)
 {

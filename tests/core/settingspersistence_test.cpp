@@ -14,7 +14,7 @@ using namespace pagorra;
 namespace {
 
 class Persistence : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override
     {
         setReportPresenter([this](const ErrorReport &r) { reports.push_back(r); });
@@ -49,11 +49,18 @@ TEST_F(Persistence, EmptyStoreGivesDefaultsAndSavesTheTable)
     EXPECT_FALSE(QFile::exists(store.filePath()));
 
     ASSERT_TRUE(saveRegistrySettings(s, store));
-    const std::pair<const char *, const char *> written[] = {
-        {"AddTitle", "0"},           {"PageBackColor", "16777215"}, {"PageWidth", "800"},
-        {"ThumbnailProportion", "1"}, {"Title", "Photo List"},      {"TitleBold", "False"},
-        {"TitleFontColor", "-2147483630"}, {"TitleFontName", "Tahoma"}, {"PrinterIndex", "-1"},
-        {"PrintLeft", "0"},          {"PrintScale", "100"},          {"PrintUnits", "0"}};
+    const std::pair<const char *, const char *> written[] = {{"AddTitle", "0"},
+                                                             {"PageBackColor", "16777215"},
+                                                             {"PageWidth", "800"},
+                                                             {"ThumbnailProportion", "1"},
+                                                             {"Title", "Photo List"},
+                                                             {"TitleBold", "False"},
+                                                             {"TitleFontColor", "-2147483630"},
+                                                             {"TitleFontName", "Tahoma"},
+                                                             {"PrinterIndex", "-1"},
+                                                             {"PrintLeft", "0"},
+                                                             {"PrintScale", "100"},
+                                                             {"PrintUnits", "0"}};
     for (const auto &[name, text] : written)
         EXPECT_EQ(stored(QString::fromUtf8(name)), QString::fromUtf8(text)) << name;
     EXPECT_EQ(stored(QStringLiteral("strFolderPath")), picturesFolder());
@@ -140,7 +147,10 @@ struct BadValue {
     std::int32_t number;
 };
 
-void PrintTo(const BadValue &b, std::ostream *os) { *os << b.field; }
+void PrintTo(const BadValue &b, std::ostream *os)
+{
+    *os << b.field;
+}
 
 class BadValueLoad : public Persistence, public ::testing::WithParamInterface<BadValue> {};
 
@@ -151,9 +161,9 @@ TEST_P(BadValueLoad, FieldTakesDefaultOthersStillLoad)
 {
     const BadValue bad = GetParam();
     const std::pair<const char *, const char *> mine[] = {
-        {"AddTitle", "1"},       {"PageBackColor", "255"},   {"PageWidth", "1024"}, {"PageHeight", "700"},
+        {"AddTitle", "1"},         {"PageBackColor", "255"}, {"PageWidth", "1024"}, {"PageHeight", "700"},
         {"ThumbnailHeight", "99"}, {"Title", "Mine"},        {"TitleBold", "True"}, {"iState", "2"},
-        {"PrintCopies", "3"},    {"PrintScale", "50"},       {"PrintUnits", "2"}};
+        {"PrintCopies", "3"},      {"PrintScale", "50"},     {"PrintUnits", "2"}};
     for (const auto &[name, text] : mine)
         put(QString::fromUtf8(name), QString::fromUtf8(text));
     const QString badName = QString::fromUtf8(bad.field);
@@ -197,13 +207,20 @@ TEST_P(BadValueLoad, FieldTakesDefaultOthersStillLoad)
     expected.PrintUnits = 2;
     // The bad field alone is back at its default.
     const RegistrySettings defaults = expectedDefaults();
-    if (badName == u"AddTitle") expected.AddTitle = defaults.AddTitle;
-    if (badName == u"PageWidth") expected.PageWidth = defaults.PageWidth;
-    if (badName == u"PageHeight") expected.PageHeight = defaults.PageHeight;
-    if (badName == u"ThumbnailHeight") expected.ThumbnailHeight = defaults.ThumbnailHeight;
-    if (badName == u"TitleBold") expected.TitleBold = defaults.TitleBold;
-    if (badName == u"PrintScale") expected.PrintScale = defaults.PrintScale;
-    if (badName == u"PageZoom") expected.PageZoom = defaults.PageZoom;
+    if (badName == u"AddTitle")
+        expected.AddTitle = defaults.AddTitle;
+    if (badName == u"PageWidth")
+        expected.PageWidth = defaults.PageWidth;
+    if (badName == u"PageHeight")
+        expected.PageHeight = defaults.PageHeight;
+    if (badName == u"ThumbnailHeight")
+        expected.ThumbnailHeight = defaults.ThumbnailHeight;
+    if (badName == u"TitleBold")
+        expected.TitleBold = defaults.TitleBold;
+    if (badName == u"PrintScale")
+        expected.PrintScale = defaults.PrintScale;
+    if (badName == u"PageZoom")
+        expected.PageZoom = defaults.PageZoom;
     EXPECT_EQ(s, expected);
 
     reports.clear();
@@ -217,12 +234,14 @@ TEST_P(BadValueLoad, FieldTakesDefaultOthersStillLoad)
     EXPECT_EQ(stored(QStringLiteral("PrintCopies")), u"3");
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Table, BadValueLoad,
-    ::testing::Values(BadValue{"PageWidth", "letters", err::TypeMismatch}, BadValue{"AddTitle", "300", err::Overflow},
-                      BadValue{"ThumbnailHeight", "", err::TypeMismatch}, BadValue{"TitleBold", "maybe", err::TypeMismatch},
-                      BadValue{"PrintScale", "1e999", err::Overflow}, BadValue{"PageZoom", "-1", err::Overflow},
-                      BadValue{"PageHeight", nullptr, err::ApplicationBase + 2004}));
+INSTANTIATE_TEST_SUITE_P(Table, BadValueLoad,
+                         ::testing::Values(BadValue{"PageWidth", "letters", err::TypeMismatch},
+                                           BadValue{"AddTitle", "300", err::Overflow},
+                                           BadValue{"ThumbnailHeight", "", err::TypeMismatch},
+                                           BadValue{"TitleBold", "maybe", err::TypeMismatch},
+                                           BadValue{"PrintScale", "1e999", err::Overflow},
+                                           BadValue{"PageZoom", "-1", err::Overflow},
+                                           BadValue{"PageHeight", nullptr, err::ApplicationBase + 2004}));
 
 TEST_F(Persistence, SeveralBadValuesReportTheFirstOnce)
 {

@@ -1,8 +1,8 @@
 #include "core/runtimeerror.h"
 #include "core/valuetext.h"
 
-#include <gtest/gtest.h>
 #include <functional>
+#include <gtest/gtest.h>
 
 using namespace pagorra;
 
@@ -13,23 +13,31 @@ enum class Kind { U8, I16, I32, F64, Bool };
 struct ReadCase {
     Kind kind;
     const char *text;
-    double expected;     // when error == 0
-    std::int32_t error;  // 0, err::Overflow or err::TypeMismatch
+    double expected;    // when error == 0
+    std::int32_t error; // 0, err::Overflow or err::TypeMismatch
 };
 
 double read(Kind kind, const QString &text)
 {
     switch (kind) {
-    case Kind::U8: return textToU8(text);
-    case Kind::I16: return textToI16(text);
-    case Kind::I32: return textToI32(text);
-    case Kind::F64: return textToF64(text);
-    case Kind::Bool: return textToBool(text) ? 1 : 0;
+    case Kind::U8:
+        return textToU8(text);
+    case Kind::I16:
+        return textToI16(text);
+    case Kind::I32:
+        return textToI32(text);
+    case Kind::F64:
+        return textToF64(text);
+    case Kind::Bool:
+        return textToBool(text) ? 1 : 0;
     }
     return 0;
 }
 
-void PrintTo(const ReadCase &c, std::ostream *os) { *os << int(c.kind) << " \"" << c.text << '"'; }
+void PrintTo(const ReadCase &c, std::ostream *os)
+{
+    *os << int(c.kind) << " \"" << c.text << '"';
+}
 
 class TextToValue : public ::testing::TestWithParam<ReadCase> {};
 
@@ -108,10 +116,9 @@ TEST_P(F64ToText, GeneralFormatReadsBack)
 
 INSTANTIATE_TEST_SUITE_P(Table, F64ToText,
                          ::testing::Values(WriteCase{100, "100"}, WriteCase{0, "0"}, WriteCase{-0.0, "0"},
-                                           WriteCase{0.1, "0.1"}, WriteCase{-2.25, "-2.25"},
-                                           WriteCase{1.0 / 4, "0.25"}, WriteCase{123456789012345.0, "123456789012345"},
-                                           WriteCase{1e20, "1E+20"}, WriteCase{2.5e-7, "2.5E-07"},
-                                           WriteCase{12.5, "12.5"}));
+                                           WriteCase{0.1, "0.1"}, WriteCase{-2.25, "-2.25"}, WriteCase{1.0 / 4, "0.25"},
+                                           WriteCase{123456789012345.0, "123456789012345"}, WriteCase{1e20, "1E+20"},
+                                           WriteCase{2.5e-7, "2.5E-07"}, WriteCase{12.5, "12.5"}));
 
 TEST(F64ToText, KeepsFifteenSignificantDigits)
 {

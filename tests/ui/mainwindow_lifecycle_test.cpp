@@ -23,13 +23,13 @@ namespace {
 
 // A main window whose start-up fails at the image library step.
 class FailingStartWindow : public MainWindow {
-public:
+  public:
     explicit FailingStartWindow(std::function<void()> fail) : m_fail(std::move(fail)) {}
 
-protected:
+  protected:
     void startImagingLibrary() override { m_fail(); }
 
-private:
+  private:
     std::function<void()> m_fail;
 };
 
@@ -59,16 +59,16 @@ void answerNextMessageBox(SeenBox *seen)
 
 class UrlRecorder : public QObject {
     Q_OBJECT
-public:
+  public:
     QList<QUrl> urls;
-public slots:
+  public slots:
     void open(const QUrl &url) { urls.append(url); }
 };
 
 class MainWindowLifecycleTest : public QObject {
     Q_OBJECT
 
-private:
+  private:
     std::unique_ptr<QTemporaryDir> m_dir;
     std::vector<ErrorReport> m_reports;
 
@@ -86,7 +86,7 @@ private:
         return widget;
     }
 
-private slots:
+  private slots:
     void init()
     {
         m_dir = std::make_unique<QTemporaryDir>();
@@ -165,11 +165,21 @@ private slots:
         QTest::addColumn<QString>("storedState");
         QTest::addColumn<QString>("action");
         QTest::addColumn<QString>("savedState");
-        QTest::newRow("maximised, minimised, closed") << "2" << "minimise" << "2";
-        QTest::newRow("normal, maximised") << "0" << "maximise" << "2";
-        QTest::newRow("maximised, restored") << "2" << "restore" << "0";
-        QTest::newRow("normal, minimised") << "0" << "minimise" << "0";
-        QTest::newRow("maximised, restored, minimised") << "2" << "restore then minimise" << "2";
+        QTest::newRow("maximised, minimised, closed") << "2"
+                                                      << "minimise"
+                                                      << "2";
+        QTest::newRow("normal, maximised") << "0"
+                                           << "maximise"
+                                           << "2";
+        QTest::newRow("maximised, restored") << "2"
+                                             << "restore"
+                                             << "0";
+        QTest::newRow("normal, minimised") << "0"
+                                           << "minimise"
+                                           << "0";
+        QTest::newRow("maximised, restored, minimised") << "2"
+                                                        << "restore then minimise"
+                                                        << "2";
     }
 
     void windowState()
@@ -294,7 +304,8 @@ private slots:
         QCOMPARE(help->toolTip(), QStringLiteral("View Application help and documentation"));
         QTest::mouseClick(help, Qt::LeftButton);
         QCOMPARE(recorder.urls.size(), 1);
-        QCOMPARE(recorder.urls[0], QUrl::fromLocalFile(QCoreApplication::applicationDirPath() + QStringLiteral("/help.html")));
+        QCOMPARE(recorder.urls[0],
+                 QUrl::fromLocalFile(QCoreApplication::applicationDirPath() + QStringLiteral("/help.html")));
 
         // A folder without the document: nothing is opened.
         QTemporaryDir empty;
