@@ -4,6 +4,7 @@
 
 #include <QButtonGroup>
 #include <QHBoxLayout>
+#include <QIcon>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
@@ -64,7 +65,8 @@ void MainWindow::buildWidgets()
         tools->addWidget(m_optZoom[i]);
     }
     m_cmdHelp = makeButton(right, QStringLiteral("cmdHelp"), QString());
-    m_cmdHelp->setIcon(style()->standardIcon(QStyle::SP_DialogHelpButton));
+    m_cmdHelp->setIcon(
+        QIcon::fromTheme(QStringLiteral("help-contents"), style()->standardIcon(QStyle::SP_MessageBoxQuestion)));
     m_cmdHelp->setToolTip(QStringLiteral("View Application help and documentation"));
     tools->addWidget(m_cmdHelp);
     rightLayout->addLayout(tools);
