@@ -1,11 +1,9 @@
+#include "ui/program_lifecycle.h"
+
 #include <QApplication>
-#include <QMainWindow>
 
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    QMainWindow window;
-    window.setWindowTitle(QStringLiteral("Arvok Pagorra"));
-    window.show();
-    return app.exec();
+    return pagorra::runDesktopProgram();
 }

@@ -11,6 +11,7 @@ namespace err {
 constexpr std::int32_t Overflow = 6;
 constexpr std::int32_t OutOfMemory = 7;
 constexpr std::int32_t DivisionByZero = 11;
+constexpr std::int32_t TypeMismatch = 13;
 constexpr std::int32_t FileNotFound = 53;
 constexpr std::int32_t InvalidPicture = 481;
 // Base of application-defined error numbers (0x80040000).

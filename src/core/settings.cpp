@@ -26,4 +26,10 @@ RegistrySettings defaultSettings()
     return s;
 }
 
+RegistrySettings &registrySettings()
+{
+    static RegistrySettings record;
+    return record;
+}
+
 } // namespace pagorra

@@ -51,4 +51,7 @@ struct RegistrySettings {
 // the persistence layer fills it from the user's pictures folder).
 RegistrySettings defaultSettings();
 
+// The one record of the process, shared by every part of the program (GUI thread only).
+RegistrySettings &registrySettings();
+
 } // namespace pagorra

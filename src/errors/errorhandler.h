@@ -22,8 +22,14 @@ struct ErrorReport {
 const QString &lastAction();
 void setLastAction(const QString &text);
 
-// Fills ApplicationName; called once at start-up.
+// Fills ApplicationName (the product title, one space, our version comment); called once
+// at start-up.
 void initErrorHandling();
+
+// "major.minor.revision (OS name)", e.g. "1.0.0 (Debian GNU/Linux 12)".
+QString applicationVersionText();
+// The operating system's name and version, e.g. "Debian GNU/Linux 12"; empty when unknown.
+QString osVersionName();
 
 // The one handler every trapping routine calls. Fills the report fields and shows the
 // report through the installed presenter, returning when it has been closed.

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <utility>
+
+namespace pagorra {
+
+// The per-user store of named text values, kept in one JSON file:
+// company key -> application -> section -> value name -> { "type": code, "data": ... }.
+// Type 1 is a string; values of other types (4 is a 32-bit number) may be present, are kept
+// and make a read fail. Everything the program does not know about is kept on every write.
+//
+// Failures throw RuntimeError with the numbers of the store's table (err::ApplicationBase +
+// 1000..1002 for empty names, + 2000 + errno for file failures, + 2000 + type code for a
+// value that is not a string). A file that cannot be parsed is renamed aside (never
+// overwritten) and reported with EBADMSG.
+class RegistryStore {
+  public:
+    static QString companyKey();     // "Software\Halvorn Imaging"
+    static QString defaultAppName(); // "Arvok Pagorra"
+    // $XDG_CONFIG_HOME/pagorra/settings.json (default ~/.config), looked up on each call.
+    static QString defaultPath();
+
+    RegistryStore();
+    explicit RegistryStore(QString filePath, QString appName = defaultAppName());
+
+    const QString &filePath() const { return m_filePath; }
+
+    // The stored text of value `key` in `section`, or `defaultValue` when the file, the
+    // section or the value does not exist. Never creates anything.
+    QString getValue(const QString &section, const QString &key, const QString &defaultValue) const;
+    // Stores `value` as a string, creating the file and the section when missing.
+    void setValue(const QString &section, const QString &key, const QString &value) const;
+    // Stores several values with one atomic replacement of the file: all or none.
+    void setValues(const QString &section, const QList<std::pair<QString, QString>> &values) const;
+
+  private:
+    QString m_filePath;
+    QString m_appName;
+};
+
+// The store operations on the default per-user file.
+QString getRegistryValue(const QString &section, const QString &key, const QString &defaultValue);
+void setRegistryValue(const QString &section, const QString &key, const QString &value);
+
+} // namespace pagorra

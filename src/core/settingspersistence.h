@@ -1,0 +1,27 @@
+#pragma once
+
+#include "core/registrystore.h"
+#include "core/settings.h"
+
+namespace pagorra {
+
+// The section that holds the settings record.
+QString settingsSection(); // "Pagorra"
+
+// The user's pictures folder without a trailing separator; empty when there is none.
+QString picturesFolder();
+
+// Fills every field from the store, in the record's order. A field whose value cannot be
+// read or converted takes its default and the later fields still load; the first such
+// failure goes to the global error handler (routine "subLoadRegistrySettings") once, at the end.
+void loadRegistrySettings(RegistrySettings &settings, const RegistryStore &store);
+// Writes every field in one atomic replacement of the store's file. A failure goes to the
+// global error handler (routine "subSaveRegistrySettings") and leaves the file as it was.
+// Returns whether the values were written.
+bool saveRegistrySettings(const RegistrySettings &settings, const RegistryStore &store);
+
+// The same on the process's record and the default per-user file.
+void loadRegistrySettings();
+bool saveRegistrySettings();
+
+} // namespace pagorra

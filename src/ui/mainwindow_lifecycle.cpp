@@ -1,0 +1,152 @@
+// Start-up, state capture and shutdown of the main window.
+#include "ui/mainwindow.h"
+
+#include "core/help.h"
+#include "core/imaging.h"
+#include "core/product.h"
+#include "core/settingspersistence.h"
+#include "errors/errorhandler.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFile>
+#include <QMessageBox>
+#include <QRadioButton>
+#include <new>
+
+namespace pagorra {
+
+void MainWindow::formLoad()
+{
+    try {
+        initMainForm();
+    } catch (const std::bad_alloc &) {
+        reportLowMemoryAndEnd();
+    } catch (const RuntimeError &error) {
+        if (error.number() == err::OutOfMemory)
+            reportLowMemoryAndEnd();
+        else
+            globalErrorHandler(error, QStringLiteral("Form_Load"));
+    }
+}
+
+void MainWindow::initMainForm()
+{
+    RegistrySettings &settings = registrySettings();
+    loadRegistrySettings(); // reports its own failures and always completes
+    initErrorHandling();
+    startImagingLibrary();
+    selectZoomOption(settings.PageZoom == 1 ? 1 : 0);
+    m_currentFolder = settings.strFolderPath;
+    attachToolButtonPictures();
+    setOutputButtonsEnabled(false);
+    restoreWindowState();
+}
+
+void MainWindow::startImagingLibrary()
+{
+    startImaging(QFile::encodeName(QCoreApplication::applicationFilePath()).constData());
+}
+
+void MainWindow::selectZoomOption(int index)
+{
+    m_optZoom[index]->setChecked(true);
+}
+
+void MainWindow::restoreWindowState()
+{
+    switch (registrySettings().iState) {
+    case 1:
+        setWindowState(Qt::WindowMinimized);
+        break;
+    case 2:
+        setWindowState(Qt::WindowMaximized);
+        break;
+    default:
+        setWindowState(Qt::WindowNoState);
+        break;
+    }
+}
+
+// The picture buttons of the full window attach their pictures here and release them at
+// shutdown; the sparse window has none yet.
+void MainWindow::attachToolButtonPictures() {}
+void MainWindow::releaseToolButtonPictures() {}
+
+void MainWindow::storeMainFormState()
+{
+    RegistrySettings &settings = registrySettings();
+    settings.PageZoom = m_optZoom[0]->isChecked() ? 0 : 1;
+    const Qt::WindowStates state = windowState();
+    if (!(state & Qt::WindowMinimized))
+        settings.iState = (state & Qt::WindowMaximized) ? 2 : 0;
+    settings.strFolderPath = m_currentFolder;
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    storeMainFormState();
+    endProgram();
+    m_closed = true;
+    event->accept();
+}
+
+void MainWindow::endProgram()
+{
+    // Closing this window below runs closeEvent, and so this routine, once more: that pass
+    // finds everything saved and released already.
+    if (m_shutdownStarted)
+        return;
+    m_shutdownStarted = true;
+
+    saveRegistrySettings();
+    // The image library is shut down once, when the process ends (runDesktopProgram).
+    m_pages.clear();
+    releaseToolButtonPictures();
+    closeAllWindows();
+}
+
+void MainWindow::closeAllWindows()
+{
+    // The most recently opened window first; this window, open since start-up (even when not
+    // yet shown), comes last. A window that refuses to close stops the round.
+    auto openWindows = [this] {
+        QList<QWidget *> windows;
+        if (!m_closed)
+            windows.append(this);
+        const QWidgetList all = QApplication::topLevelWidgets();
+        for (QWidget *widget : all) {
+            if (widget != this && widget->isWindow() && widget->isVisible())
+                windows.append(widget);
+        }
+        return windows;
+    };
+    qsizetype n = openWindows().size();
+    while (n > 0) {
+        const QList<QWidget *> windows = openWindows();
+        if (windows.size() < n)
+            n = windows.size();
+        if (n == 0)
+            break;
+        windows.at(n - 1)->close();
+        if (openWindows().size() >= n)
+            break;
+        --n;
+    }
+}
+
+void MainWindow::reportLowMemoryAndEnd()
+{
+    QMessageBox box(QMessageBox::Critical, productTitle(),
+                    QStringLiteral("The system is low on memory!\nPlease free up some memory and try running again."),
+                    QMessageBox::Ok, this);
+    box.exec();
+    endProgram();
+}
+
+void MainWindow::showHelp()
+{
+    openHelpDocument(QCoreApplication::applicationDirPath());
+}
+
+} // namespace pagorra

@@ -1,0 +1,133 @@
+// The built desktop program, run as the user would run it: one copy per user.
+#include "core/registrystore.h"
+#include "core/settingspersistence.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <gtest/gtest.h>
+#include <memory>
+
+using namespace pagorra;
+
+namespace {
+
+QByteArray readBytes(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+class ProgramRun : public ::testing::Test {
+  protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(QDir().mkdir(runtimeDir(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        RegistryStore store(settingsPath());
+        store.setValues(settingsSection(), {{QStringLiteral("Title"), QStringLiteral("Before")},
+                                            {QStringLiteral("PageWidth"), QStringLiteral("1234")}});
+        m_settingsBefore = readBytes(settingsPath());
+        ASSERT_FALSE(m_settingsBefore.isEmpty());
+    }
+
+    void TearDown() override
+    {
+        for (auto &p : m_processes) {
+            if (p->state() != QProcess::NotRunning) {
+                p->kill();
+                p->waitForFinished(10000);
+            }
+        }
+    }
+
+    QString runtimeDir() const { return m_dir.filePath(QStringLiteral("run")); }
+    QString lockPath() const { return runtimeDir() + QStringLiteral("/pagorra.lock"); }
+    QString settingsPath() const { return m_dir.filePath(QStringLiteral("config/pagorra/settings.json")); }
+
+    QProcess &start()
+    {
+        auto process = std::make_unique<QProcess>();
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_dir.filePath(QStringLiteral("config")));
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeDir());
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        process->setProcessEnvironment(env);
+        process->start(QStringLiteral(PAGORRA_BINARY), {});
+        EXPECT_TRUE(process->waitForStarted(10000));
+        m_processes.push_back(std::move(process));
+        return *m_processes.back();
+    }
+
+    // The process whose id the lock file names, or 0.
+    qint64 lockOwner() const { return readBytes(lockPath()).split('\n').value(0).toLongLong(); }
+
+    bool waitFor(const std::function<bool()> &condition)
+    {
+        QDeadlineTimer deadline(30000);
+        while (!condition()) {
+            if (deadline.hasExpired())
+                return false;
+            QThread::msleep(20);
+        }
+        return true;
+    }
+
+    QTemporaryDir m_dir;
+    QByteArray m_settingsBefore;
+    std::vector<std::unique_ptr<QProcess>> m_processes;
+};
+
+TEST_F(ProgramRun, SecondCopyIsRefusedAndChangesNothing)
+{
+    QProcess &first = start();
+    ASSERT_TRUE(waitFor([&] { return lockOwner() == first.processId(); }));
+
+    QProcess &second = start();
+    QByteArray err;
+    const QByteArray message =
+        "There is already an instance of Arvok Pagorra running!\nMultiple instance is unsupported.\n";
+    ASSERT_TRUE(waitFor([&] {
+        second.waitForReadyRead(20);
+        err += second.readAllStandardError();
+        return err.contains(message) || second.state() == QProcess::NotRunning;
+    })) << err.toStdString();
+    EXPECT_TRUE(err.contains(message)) << err.toStdString();
+
+    // The second copy waits on its message; the first runs on, owning the lock.
+    EXPECT_EQ(first.state(), QProcess::Running);
+    EXPECT_EQ(lockOwner(), first.processId());
+    second.kill();
+    second.waitForFinished(10000);
+    EXPECT_EQ(readBytes(settingsPath()), m_settingsBefore);
+    EXPECT_EQ(first.state(), QProcess::Running);
+}
+
+TEST_F(ProgramRun, KilledCopyLeavesSettingsAndItsLockIsTakenOver)
+{
+    QProcess &first = start();
+    ASSERT_TRUE(waitFor([&] { return lockOwner() == first.processId(); }));
+    first.kill(); // as a crash would end it: no shutdown, no save
+    first.waitForFinished(10000);
+    EXPECT_EQ(readBytes(settingsPath()), m_settingsBefore);
+    ASSERT_TRUE(QFile::exists(lockPath())); // left behind by the dead process
+
+    QProcess &next = start();
+    ASSERT_TRUE(waitFor([&] { return lockOwner() == next.processId() || next.state() == QProcess::NotRunning; }))
+        << next.readAllStandardError().toStdString();
+    EXPECT_EQ(lockOwner(), next.processId());
+    EXPECT_EQ(next.state(), QProcess::Running);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
