@@ -28,8 +28,8 @@ bool isSupportedInputFile(const QString &name);
 QStringList listFolder(const QString &folder, const QString &patternList);
 
 // The "|" filter text turned into name filters for QFileDialog: "Description (patterns)"
-// with each pattern spelt case-insensitively ("*.[jJ][pP][gG]"), because Qt's dialogs
-// match case-sensitively on this platform and photos are often named IMG_0001.JPG.
+// with each pattern spelt case-insensitively ("*.[jJ][pP][gG]"): Qt's own dialog ignores
+// case, but a native GTK 3 dialog does not, and cameras name photos IMG_0001.JPG.
 QStringList fileDialogNameFilters(const QString &filterText);
 
 } // namespace pagorra

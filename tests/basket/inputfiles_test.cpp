@@ -73,7 +73,7 @@ TEST(OpenFileFilter, BecomesCaseInsensitiveDialogFilters)
     const QStringList patterns = first.captured(2).split(u' ');
     ASSERT_EQ(patterns.size(), 8);
 
-    // Matched case-sensitively, as the dialog does here, the patterns still take upper case.
+    // Matched case-sensitively, as a native dialog may, the patterns still take upper case.
     auto offered = [&](const QString &name) {
         for (const QString &p : patterns) {
             if (QRegularExpression(QRegularExpression::wildcardToRegularExpression(p)).match(name).hasMatch())
