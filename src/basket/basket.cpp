@@ -22,7 +22,10 @@ QStringList Basket::paths() const
     return result;
 }
 
-bool Basket::contains(const QString &path) const { return m_lowerKeys.contains(path.toLower()); }
+bool Basket::contains(const QString &path) const
+{
+    return m_lowerKeys.contains(path.toLower());
+}
 
 bool Basket::append(const QString &key, const QString &text)
 {
@@ -124,8 +127,8 @@ void Basket::sortByColumn(int column)
         m_sortOrder = BasketSortOrder::Ascending;
         m_sortKey = column;
     } else {
-        m_sortOrder = m_sortOrder == BasketSortOrder::Ascending ? BasketSortOrder::Descending
-                                                                : BasketSortOrder::Ascending;
+        m_sortOrder =
+            m_sortOrder == BasketSortOrder::Ascending ? BasketSortOrder::Descending : BasketSortOrder::Ascending;
     }
     m_sorted = true;
     applySort();
@@ -143,6 +146,9 @@ void Basket::applySort()
     });
 }
 
-QString Basket::countText() const { return QString::number(count()) + QStringLiteral(" Files"); }
+QString Basket::countText() const
+{
+    return QString::number(count()) + QStringLiteral(" Files");
+}
 
 } // namespace pagorra

@@ -26,7 +26,7 @@ struct BasketAddResult {
 // Positions are 0-based here; the count never passes maxEntries, the 16-bit limit the
 // generation run counts with. Membership ignores letter case.
 class Basket {
-public:
+  public:
     static constexpr int MaxEntries = 32767;
 
     int count() const { return static_cast<int>(m_entries.size()); }
@@ -64,7 +64,7 @@ public:
     // The count label's text: "N Files", with no singular form.
     QString countText() const;
 
-private:
+  private:
     bool append(const QString &key, const QString &text);
     void applySort();
 

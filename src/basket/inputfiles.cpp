@@ -45,13 +45,12 @@ QRegularExpression compilePatternList(const QString &patternList)
 
 QString openFileFilter()
 {
-    return QStringLiteral(
-        "All supported files (*.*)|*.bmp;*.tif;*.tiff;*.gif;*.jpg;*.jpeg;*.jpe;*.png|"
-        "TIF - Tag Image File (*.tif;*.tiff)|*.tif;*.tiff|"
-        "BMP - Windows Bitmap (*.bmp)|*.bmp|"
-        "GIF - CompuServe (*.gif)|*.gif|"
-        "JPG - JPEG Group (*.jpg;*.jpeg;*.jpe)|*.jpg;*.jpeg;*.jpe|"
-        "PNG - Portable Network (*.png)|*.png");
+    return QStringLiteral("All supported files (*.*)|*.bmp;*.tif;*.tiff;*.gif;*.jpg;*.jpeg;*.jpe;*.png|"
+                          "TIF - Tag Image File (*.tif;*.tiff)|*.tif;*.tiff|"
+                          "BMP - Windows Bitmap (*.bmp)|*.bmp|"
+                          "GIF - CompuServe (*.gif)|*.gif|"
+                          "JPG - JPEG Group (*.jpg;*.jpeg;*.jpe)|*.jpg;*.jpeg;*.jpe|"
+                          "PNG - Portable Network (*.png)|*.png");
 }
 
 QString folderPattern()
@@ -97,4 +96,3 @@ QStringList fileDialogNameFilters(const QString &filterText)
 }
 
 } // namespace pagorra
-

@@ -52,7 +52,10 @@ BasketController::BasketController(QTreeWidget *list, QLabel *countLabel, QStrin
     connect(m_list->header(), &QHeaderView::sectionClicked, this, &BasketController::sortByColumn);
 }
 
-QWidget *BasketController::owner() const { return m_list->window(); }
+QWidget *BasketController::owner() const
+{
+    return m_list->window();
+}
 
 QString BasketController::limitMessage(int notAdded)
 {
@@ -200,7 +203,10 @@ void BasketController::rebuildItems()
     m_list->selectionModel()->select(selection, QItemSelectionModel::Select | QItemSelectionModel::Rows);
 }
 
-void BasketController::showCount() { m_countLabel->setText(m_basket.countText()); }
+void BasketController::showCount()
+{
+    m_countLabel->setText(m_basket.countText());
+}
 
 bool BasketController::eventFilter(QObject *watched, QEvent *event)
 {

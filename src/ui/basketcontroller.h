@@ -20,7 +20,7 @@ class BasketDialogs;
 // in its order; the Basket model is the one source of truth.
 class BasketController : public QObject {
     Q_OBJECT
-public:
+  public:
     BasketController(QTreeWidget *list, QLabel *countLabel, QString *lastUsedFolder, BasketDialogs *dialogs,
                      QObject *parent = nullptr);
 
@@ -31,7 +31,7 @@ public:
     // The text shown when an add would pass the basket's limit.
     static QString limitMessage(int notAdded);
 
-public slots:
+  public slots:
     void addFiles();
     void addFolder();
     void newBasket();
@@ -42,16 +42,16 @@ public slots:
     // dropped items, and files the open dialog would not offer, are left out.
     void addDropped(const QList<QUrl> &urls);
 
-signals:
+  signals:
     // After every key in the list: the tool buttons want a repaint.
     void refreshButtonsRequested();
     // After any command that changed or may have changed the basket.
     void basketChanged();
 
-protected:
+  protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
-private:
+  private:
     void appendItems(int from);
     void rebuildItems();
     void showCount();

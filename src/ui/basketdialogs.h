@@ -10,7 +10,7 @@ namespace pagorra {
 // The dialogs the basket commands open, behind one interface so the commands can be run
 // with scripted answers. Every dialog is modal on owner.
 class BasketDialogs {
-public:
+  public:
     virtual ~BasketDialogs() = default;
 
     // Multiple-selection open dialog at initialFolder (the platform's default when empty).
@@ -27,7 +27,7 @@ public:
 
 // The real ones: QFileDialog and QMessageBox.
 class QtBasketDialogs final : public BasketDialogs {
-public:
+  public:
     QStringList openFiles(QWidget *owner, const QString &initialFolder, const QStringList &nameFilters) override;
     QString browseFolder(QWidget *owner, const QString &initialFolder, const QString &instruction) override;
     void message(QWidget *owner, const QString &text) override;

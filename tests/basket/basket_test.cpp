@@ -11,7 +11,7 @@ using namespace pagorra;
 namespace {
 
 class BasketTest : public testing::Test {
-protected:
+  protected:
     void SetUp() override
     {
         ASSERT_TRUE(tmp.isValid());

@@ -17,7 +17,10 @@ struct NameCase {
     bool inOpenDialog;
 };
 
-void PrintTo(const NameCase &c, std::ostream *os) { *os << QString::fromUtf16(c.name).toStdString(); }
+void PrintTo(const NameCase &c, std::ostream *os)
+{
+    *os << QString::fromUtf16(c.name).toStdString();
+}
 
 class PictureNames : public testing::TestWithParam<NameCase> {};
 
@@ -29,20 +32,13 @@ TEST_P(PictureNames, MatchFolderPatternAndDialogFilter)
 }
 
 INSTANTIATE_TEST_SUITE_P(Names, PictureNames,
-                         testing::Values(NameCase{u"IMG_1.JPG", true, true},
-                                         NameCase{u"scan.tiff", true, true},
-                                         NameCase{u"scan.TIF", true, true},
-                                         NameCase{u"photo.jpeg", true, true},
-                                         NameCase{u"photo.JPE", true, true},
-                                         NameCase{u"logo.Png", true, true},
-                                         NameCase{u"anim.gif", true, true},
-                                         NameCase{u"old.bmp", true, true},
-                                         NameCase{u"notes.txt", false, false},
-                                         NameCase{u"old.bmp.txt", true, false},
-                                         NameCase{u"photo.jpg.bak", true, false},
-                                         NameCase{u"jpg", false, false},
-                                         NameCase{u"photojpg", false, false},
-                                         NameCase{u"image.pn", false, false}));
+                         testing::Values(NameCase{u"IMG_1.JPG", true, true}, NameCase{u"scan.tiff", true, true},
+                                         NameCase{u"scan.TIF", true, true}, NameCase{u"photo.jpeg", true, true},
+                                         NameCase{u"photo.JPE", true, true}, NameCase{u"logo.Png", true, true},
+                                         NameCase{u"anim.gif", true, true}, NameCase{u"old.bmp", true, true},
+                                         NameCase{u"notes.txt", false, false}, NameCase{u"old.bmp.txt", true, false},
+                                         NameCase{u"photo.jpg.bak", true, false}, NameCase{u"jpg", false, false},
+                                         NameCase{u"photojpg", false, false}, NameCase{u"image.pn", false, false}));
 
 TEST(FolderListing, EachMatchingFileOnceSortedIgnoringCase)
 {
@@ -66,7 +62,8 @@ TEST(OpenFileFilter, BecomesCaseInsensitiveDialogFilters)
     EXPECT_EQ(filters.at(2), QStringLiteral("BMP - Windows Bitmap (*.bmp) (*.[bB][mM][pP])"));
 
     // The dialog takes the last parenthesised group as the patterns and shows the rest.
-    const QRegularExpression dialogSyntax(QStringLiteral(R"(^(.*)\(([a-zA-Z0-9_.,*? +;#\-\[\]@\{\}/!<>\$%&=^~:\|]*)\)$)"));
+    const QRegularExpression dialogSyntax(
+        QStringLiteral(R"(^(.*)\(([a-zA-Z0-9_.,*? +;#\-\[\]@\{\}/!<>\$%&=^~:\|]*)\)$)"));
     const QRegularExpressionMatch first = dialogSyntax.match(filters.at(0));
     ASSERT_TRUE(first.hasMatch());
     EXPECT_EQ(first.captured(1).trimmed(), QStringLiteral("All supported files (*.*)"));

@@ -18,7 +18,10 @@ struct TextCase {
     const char16_t *expected;
 };
 
-void PrintTo(const TextCase &c, std::ostream *os) { *os << c.routine << "(" << QString::fromUtf16(c.input).toStdString() << ")"; }
+void PrintTo(const TextCase &c, std::ostream *os)
+{
+    *os << c.routine << "(" << QString::fromUtf16(c.input).toStdString() << ")";
+}
 
 class PathText : public testing::TestWithParam<TextCase> {};
 
@@ -75,10 +78,8 @@ TEST_P(EnsureTrailing, ChangesArgumentInPlace)
 
 INSTANTIATE_TEST_SUITE_P(Cases, EnsureTrailing,
                          testing::Values(EnsureCase{u"/pics", u"/pics/", u"/pics/"},
-                                         EnsureCase{u"/pics/", u"/pics/", u"/pics/"},
-                                         EnsureCase{u"/", u"/", u"/"},
-                                         EnsureCase{u"   ", u"", u"   "},
-                                         EnsureCase{u"", u"", u""},
+                                         EnsureCase{u"/pics/", u"/pics/", u"/pics/"}, EnsureCase{u"/", u"/", u"/"},
+                                         EnsureCase{u"   ", u"", u"   "}, EnsureCase{u"", u"", u""},
                                          EnsureCase{u"/pics/  ", u"/pics/  ", u"/pics/  "}));
 
 TEST(PathText, SplitKeepsEmptyPiecesAndDelimiterLength)

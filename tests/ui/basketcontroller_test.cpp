@@ -24,7 +24,7 @@ namespace {
 
 // Answers the basket's dialogs from a script and records how they were opened.
 class ScriptedDialogs : public BasketDialogs {
-public:
+  public:
     struct Call {
         QString initialFolder;
         QString lastActionAtCall;
@@ -67,7 +67,7 @@ public:
 class BasketControllerTest : public QObject {
     Q_OBJECT
 
-private slots:
+  private slots:
     void init();
     void cleanup();
 
@@ -84,7 +84,7 @@ private slots:
     void limitAddsUpToTheLimitAndSaysSo();
     void dropAddsLikeTheCommands();
 
-private:
+  private:
     QString makeFile(const QString &folder, const QString &name);
     QString makeFolder(const QString &name);
     QStringList listTexts() const;
@@ -212,7 +212,7 @@ void BasketControllerTest::addFilesSameFileAndCaseVariant()
 
 void BasketControllerTest::cancelledDialogsChangeNothing()
 {
-    m_controller->addFiles();  // script empty: cancelled
+    m_controller->addFiles(); // script empty: cancelled
     m_dialogs.folderAnswers.push_back(QStringLiteral("   "));
     m_controller->addFolder(); // only spaces counts as cancelled
     m_controller->addFolder(); // cancelled

@@ -19,11 +19,11 @@ using namespace pagorra;
 class BasketDialogsTest : public QObject {
     Q_OBJECT
 
-private slots:
+  private slots:
     void openDialogOffersUpperCasePictures();
     void folderDialogStartsAtTheFolder();
 
-private:
+  private:
     static void whenDialogOpens(const std::function<void(QFileDialog *)> &act);
 };
 
