@@ -34,7 +34,8 @@ bool hasLocalUrl(const QMimeData *mime)
 
 BasketController::BasketController(QTreeWidget *list, QLabel *countLabel, QString *lastUsedFolder,
                                    BasketDialogs *dialogs, QObject *parent)
-    : QObject(parent), m_list(list), m_countLabel(countLabel), m_lastUsedFolder(lastUsedFolder), m_dialogs(dialogs)
+    : QObject(parent), m_list(list), m_viewport(list->viewport()), m_countLabel(countLabel),
+      m_lastUsedFolder(lastUsedFolder), m_dialogs(dialogs)
 {
     m_list->setColumnCount(1);
     m_list->setHeaderLabels({QStringLiteral("File name")});
@@ -45,10 +46,10 @@ BasketController::BasketController(QTreeWidget *list, QLabel *countLabel, QStrin
     m_list->setSortingEnabled(false);
     m_list->header()->setSectionsClickable(true);
     m_list->setAcceptDrops(true);
-    m_list->viewport()->setAcceptDrops(true);
+    m_viewport->setAcceptDrops(true);
     m_list->setDragDropMode(QAbstractItemView::DropOnly);
     m_list->installEventFilter(this);
-    m_list->viewport()->installEventFilter(this);
+    m_viewport->installEventFilter(this);
     connect(m_list->header(), &QHeaderView::sectionClicked, this, &BasketController::sortByColumn);
 }
 
@@ -132,11 +133,7 @@ void BasketController::newBasket()
 void BasketController::removeSelected()
 {
     if (!m_basket.isEmpty()) {
-        QList<int> positions;
-        const QModelIndexList rows = m_list->selectionModel()->selectedRows();
-        positions.reserve(rows.size());
-        for (const QModelIndex &row : rows)
-            positions.append(row.row());
+        const QList<int> positions = selectedPositions();
         if (!positions.isEmpty()) {
             m_basket.removeAt(positions);
             rebuildItems();
@@ -183,24 +180,50 @@ void BasketController::appendItems(int from)
 void BasketController::rebuildItems()
 {
     QSet<QString> selectedKeys;
-    const QList<QTreeWidgetItem *> selected = m_list->selectedItems();
-    for (const QTreeWidgetItem *item : selected)
-        selectedKeys.insert(item->data(0, KeyRole).toString());
+    const QList<int> selected = selectedPositions();
+    for (const int row : selected)
+        selectedKeys.insert(m_list->topLevelItem(row)->data(0, KeyRole).toString());
 
     m_list->clear();
     appendItems(0);
     if (selectedKeys.isEmpty())
         return;
 
+    // One range per run of selected rows: the selection model's cost grows with its ranges.
     QItemSelection selection;
     QAbstractItemModel *model = m_list->model();
     for (int i = 0; i < m_basket.count(); ++i) {
-        if (selectedKeys.contains(m_basket.at(i).key)) {
-            const QModelIndex index = model->index(i, 0);
-            selection.merge(QItemSelection(index, index), QItemSelectionModel::Select);
-        }
+        if (!selectedKeys.contains(m_basket.at(i).key))
+            continue;
+        int last = i;
+        while (last + 1 < m_basket.count() && selectedKeys.contains(m_basket.at(last + 1).key))
+            ++last;
+        selection.append(QItemSelectionRange(model->index(i, 0), model->index(last, 0)));
+        i = last;
     }
     m_list->selectionModel()->select(selection, QItemSelectionModel::Select | QItemSelectionModel::Rows);
+}
+
+// Read from the selection's ranges: asking row by row costs time in proportion to the
+// number of ranges, which a Ctrl-click selection of a large basket makes large.
+QList<int> BasketController::selectedPositions() const
+{
+    QList<bool> marked(m_list->topLevelItemCount(), false);
+    const QItemSelection selection = m_list->selectionModel()->selection();
+    for (const QItemSelectionRange &range : selection) {
+        if (range.parent().isValid())
+            continue;
+        for (int row = range.top(); row <= range.bottom(); ++row) {
+            if (row >= 0 && row < marked.size())
+                marked[row] = true;
+        }
+    }
+    QList<int> positions;
+    for (int row = 0; row < marked.size(); ++row) {
+        if (marked.at(row))
+            positions.append(row);
+    }
+    return positions;
 }
 
 void BasketController::showCount()
@@ -232,7 +255,7 @@ bool BasketController::eventFilter(QObject *watched, QEvent *event)
             emit refreshButtonsRequested();
             return handled;
         }
-    } else if (watched == m_list->viewport()) {
+    } else if (watched == m_viewport) {
         switch (event->type()) {
         case QEvent::DragEnter:
         case QEvent::DragMove: {

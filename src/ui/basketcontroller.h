@@ -54,11 +54,14 @@ class BasketController : public QObject {
   private:
     void appendItems(int from);
     void rebuildItems();
+    QList<int> selectedPositions() const;
     void showCount();
     void finishAdd(int countBefore, int refused);
     QWidget *owner() const;
 
     QTreeWidget *m_list;
+    // Kept so the event filter never calls into a list that is being destroyed.
+    QWidget *m_viewport;
     QLabel *m_countLabel;
     QString *m_lastUsedFolder;
     BasketDialogs *m_dialogs;
