@@ -43,16 +43,6 @@ class BasketTest : public testing::Test {
     QString lastUsed = QStringLiteral("/previous/");
 };
 
-TEST_F(BasketTest, SeveralFilesKeepDialogOrderAndSetFolderWithoutSeparator)
-{
-    const BasketAddResult r = basket.addFiles({in(u"c.tif"), in(u"a.jpg"), in(u"B.PNG")}, lastUsed);
-    EXPECT_EQ(r.added, 3);
-    EXPECT_EQ(basket.paths(), (QStringList{in(u"c.tif"), in(u"a.jpg"), in(u"B.PNG")}));
-    EXPECT_EQ(texts(basket), (QStringList{QStringLiteral("c.tif"), QStringLiteral("a.jpg"), QStringLiteral("B.PNG")}));
-    EXPECT_EQ(lastUsed, folder);
-    EXPECT_EQ(basket.countText(), QStringLiteral("3 Files"));
-}
-
 TEST_F(BasketTest, SingleFileSetsFolderOnlyWhenNew)
 {
     basket.addFiles({in(u"a.jpg")}, lastUsed);
