@@ -1,0 +1,154 @@
+#include "basket/basket.h"
+
+#include "basket/inputfiles.h"
+#include "basket/pathtext.h"
+
+#include <algorithm>
+
+namespace pagorra {
+
+QString selectionFolder(const QString &path)
+{
+    const QString folder = pathFolderPart(path);
+    return folder == QStringLiteral("/") ? folder : removeTrailingSeparator(folder);
+}
+
+QStringList Basket::paths() const
+{
+    QStringList result;
+    result.reserve(m_entries.size());
+    for (const BasketEntry &entry : m_entries)
+        result.append(entry.key);
+    return result;
+}
+
+bool Basket::contains(const QString &path) const
+{
+    return m_lowerKeys.contains(path.toLower());
+}
+
+bool Basket::append(const QString &key, const QString &text)
+{
+    m_entries.append(BasketEntry{key, text});
+    m_lowerKeys.insert(key.toLower());
+    return true;
+}
+
+BasketAddResult Basket::addFiles(const QStringList &paths, QString &lastUsedFolder)
+{
+    BasketAddResult result;
+    if (paths.isEmpty())
+        return result;
+
+    if (paths.size() == 1) {
+        const QString &path = paths.front();
+        if (contains(path))
+            return result;
+        if (count() >= MaxEntries) {
+            result.refused = 1;
+            return result;
+        }
+        append(path, pathFileName(path));
+        result.added = 1;
+        lastUsedFolder = pathFolderPart(path);
+        applySort();
+        return result;
+    }
+
+    lastUsedFolder = selectionFolder(paths.front());
+    QSet<QString> refused;
+    for (const QString &path : paths) {
+        if (contains(path))
+            continue;
+        if (count() >= MaxEntries) {
+            refused.insert(path.toLower());
+            continue;
+        }
+        append(path, pathFileName(path));
+        ++result.added;
+    }
+    result.refused = static_cast<int>(refused.size());
+    applySort();
+    return result;
+}
+
+BasketAddResult Basket::addFolder(const QString &folder, QString &lastUsedFolder)
+{
+    BasketAddResult result;
+    if (folder.isEmpty() || !pathExists(folder, true))
+        return result;
+
+    const QStringList names = listFolder(folder, folderPattern());
+    lastUsedFolder = folder;
+    QString prefix = folder;
+    ensureTrailingSeparator(prefix);
+    for (const QString &name : names) {
+        const QString key = prefix + name;
+        if (contains(key))
+            continue;
+        if (count() >= MaxEntries) {
+            ++result.refused;
+            continue;
+        }
+        append(key, name);
+        ++result.added;
+    }
+    applySort();
+    return result;
+}
+
+void Basket::clear()
+{
+    m_entries.clear();
+    m_lowerKeys.clear();
+}
+
+void Basket::removeAt(const QList<int> &positions)
+{
+    QList<bool> doomed(m_entries.size(), false);
+    for (const int position : positions) {
+        if (position >= 0 && position < m_entries.size())
+            doomed[position] = true;
+    }
+    QList<BasketEntry> kept;
+    kept.reserve(m_entries.size());
+    for (qsizetype i = 0; i < m_entries.size(); ++i) {
+        if (doomed.at(i))
+            m_lowerKeys.remove(m_entries.at(i).key.toLower());
+        else
+            kept.append(m_entries.at(i));
+    }
+    m_entries = std::move(kept);
+}
+
+void Basket::sortByColumn(int column)
+{
+    if (m_sortKey != column) {
+        m_sortOrder = BasketSortOrder::Ascending;
+        m_sortKey = column;
+    } else {
+        m_sortOrder =
+            m_sortOrder == BasketSortOrder::Ascending ? BasketSortOrder::Descending : BasketSortOrder::Ascending;
+    }
+    m_sorted = true;
+    applySort();
+}
+
+void Basket::applySort()
+{
+    if (!m_sorted)
+        return;
+    // The list has one column, the file name; stable so equal names keep their add order.
+    const bool ascending = m_sortOrder == BasketSortOrder::Ascending;
+    std::stable_sort(m_entries.begin(), m_entries.end(), [ascending](const BasketEntry &a, const BasketEntry &b) {
+        const int c = QString::compare(a.text, b.text, Qt::CaseInsensitive);
+        return ascending ? c < 0 : c > 0;
+    });
+}
+
+QString Basket::countText() const
+{
+    return QString::number(count()) + QStringLiteral(" Files");
+}
+
+} // namespace pagorra

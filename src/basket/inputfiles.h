@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace pagorra {
+
+// The picture types the basket takes: the open-file filter, the folder pattern and the
+// folder listing built on it.
+
+// The open-file filter: "|" separates alternately a description and its ";"-separated
+// patterns; the first pair is the one shown first.
+QString openFileFilter();
+
+// The folder pattern list, ";"-separated. Every pattern ends in "*", so "a.bmp.txt" matches.
+QString folderPattern();
+
+// True when name matches one of the ";"-separated wildcard patterns ("*" any run,
+// "?" one character), ignoring letter case.
+bool matchesPatternList(const QString &name, const QString &patternList);
+
+// True when a dropped file would be offered by the open-file dialog's first filter.
+bool isSupportedInputFile(const QString &name);
+
+// The names (not paths) of the regular files in folder matching patternList, each once,
+// sorted by name ignoring case. Hidden files are left out, as a file manager shows none.
+// A missing or unreadable folder gives an empty list.
+QStringList listFolder(const QString &folder, const QString &patternList);
+
+// The "|" filter text turned into name filters for QFileDialog: "Description (patterns)"
+// with each pattern spelt case-insensitively ("*.[jJ][pP][gG]"): Qt's own dialog ignores
+// case, but a native GTK 3 dialog does not, and cameras name photos IMG_0001.JPG.
+QStringList fileDialogNameFilters(const QString &filterText);
+
+} // namespace pagorra

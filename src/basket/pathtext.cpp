@@ -1,0 +1,99 @@
+#include "basket/pathtext.h"
+
+#include "core/runtimeerror.h"
+
+#include <QFileInfo>
+
+namespace pagorra {
+
+namespace {
+constexpr QChar Separator = u'/';
+
+// Only spaces count: a tab or newline is part of a path on this platform.
+QString trimSpaces(const QString &text)
+{
+    qsizetype first = 0;
+    qsizetype last = text.size();
+    while (first < last && text.at(first) == u' ')
+        ++first;
+    while (last > first && text.at(last - 1) == u' ')
+        --last;
+    return text.mid(first, last - first);
+}
+} // namespace
+
+QString removeTrailingSeparator(const QString &path)
+{
+    if (path.endsWith(u'/') || path.endsWith(u'\\'))
+        return path.left(path.size() - 1);
+    return path;
+}
+
+QStringList splitText(const QString &text, const QString &delimiter)
+{
+    if (delimiter.isEmpty())
+        return {text};
+    QStringList pieces;
+    qsizetype from = 0;
+    for (qsizetype found = text.indexOf(delimiter, from); found >= 0; found = text.indexOf(delimiter, from)) {
+        pieces.append(text.mid(from, found - from));
+        from = found + delimiter.size();
+    }
+    pieces.append(text.mid(from));
+    return pieces;
+}
+
+QString pathExtension(const QString &path)
+{
+    const qsizetype dot = path.lastIndexOf(u'.');
+    return dot < 0 ? path : path.mid(dot + 1);
+}
+
+QString pathFileName(const QString &path)
+{
+    const qsizetype sep = path.lastIndexOf(Separator);
+    return sep < 0 ? path : path.mid(sep + 1);
+}
+
+QString pathBaseName(const QString &path)
+{
+    const QString name = pathFileName(path);
+    const qsizetype dot = name.lastIndexOf(u'.');
+    if (dot < 0)
+        PAGORRA_RAISE(5, QStringLiteral("Invalid procedure call or argument"));
+    return name.left(dot);
+}
+
+QString pathFolderPart(const QString &path)
+{
+    const qsizetype sep = path.lastIndexOf(Separator);
+    return sep < 0 ? QString() : path.left(sep + 1);
+}
+
+QString ensureTrailingSeparator(QString &path)
+{
+    const QString trimmed = trimSpaces(path);
+    if (trimmed.isEmpty())
+        return QString();
+    if (!trimmed.endsWith(Separator))
+        path.append(Separator);
+    return path;
+}
+
+bool fileExists(const QString &path)
+{
+    if (trimSpaces(path).isEmpty())
+        return false;
+    const QFileInfo info(path);
+    return info.isFile();
+}
+
+bool pathExists(const QString &path, bool isFolder)
+{
+    if (path.isEmpty())
+        return false;
+    const QFileInfo info(path);
+    return info.isFile() || (isFolder && info.isDir());
+}
+
+} // namespace pagorra

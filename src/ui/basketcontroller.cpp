@@ -1,0 +1,286 @@
+#include "ui/basketcontroller.h"
+
+#include "basket/inputfiles.h"
+#include "ui/basketdialogs.h"
+
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QItemSelection>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMimeData>
+#include <QSet>
+#include <QStyle>
+#include <QTreeWidget>
+
+#include <algorithm>
+
+namespace pagorra {
+
+namespace {
+constexpr int KeyRole = Qt::UserRole;
+
+bool hasLocalUrl(const QMimeData *mime)
+{
+    if (!mime || !mime->hasUrls())
+        return false;
+    const QList<QUrl> urls = mime->urls();
+    return std::any_of(urls.begin(), urls.end(), [](const QUrl &url) { return url.isLocalFile(); });
+}
+} // namespace
+
+BasketController::BasketController(QTreeWidget *list, QLabel *countLabel, QString *lastUsedFolder,
+                                   BasketDialogs *dialogs, QObject *parent)
+    : QObject(parent), m_list(list), m_viewport(list->viewport()), m_countLabel(countLabel),
+      m_lastUsedFolder(lastUsedFolder), m_dialogs(dialogs)
+{
+    m_list->setColumnCount(1);
+    m_list->setHeaderLabels({QStringLiteral("File name")});
+    m_list->setRootIsDecorated(false);
+    m_list->setUniformRowHeights(true);
+    m_list->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    // The list never sorts itself: header clicks go through the basket's toggling rule.
+    m_list->setSortingEnabled(false);
+    m_list->header()->setSectionsClickable(true);
+    m_list->setAcceptDrops(true);
+    m_viewport->setAcceptDrops(true);
+    m_list->setDragDropMode(QAbstractItemView::DropOnly);
+    m_list->installEventFilter(this);
+    m_viewport->installEventFilter(this);
+    connect(m_list->header(), &QHeaderView::sectionClicked, this, &BasketController::sortByColumn);
+}
+
+QWidget *BasketController::owner() const
+{
+    return m_list->window();
+}
+
+QString BasketController::limitMessage(int notAdded)
+{
+    return QStringLiteral("The Image Basket holds at most %1 files. Files not added: %2")
+        .arg(Basket::MaxEntries)
+        .arg(notAdded);
+}
+
+void BasketController::addFiles()
+{
+    const QStringList picked =
+        m_dialogs->openFiles(owner(), *m_lastUsedFolder, fileDialogNameFilters(openFileFilter()));
+    if (picked.isEmpty())
+        return;
+    const int before = m_basket.count();
+    const BasketAddResult result = m_basket.addFiles(picked, *m_lastUsedFolder);
+    finishAdd(before, result.refused);
+}
+
+void BasketController::addFolder()
+{
+    const QString folder = pickFolder(*m_dialogs, owner(), *m_lastUsedFolder);
+    if (folder.isEmpty())
+        return;
+    const int before = m_basket.count();
+    const BasketAddResult result = m_basket.addFolder(folder, *m_lastUsedFolder);
+    finishAdd(before, result.refused);
+}
+
+void BasketController::addDropped(const QList<QUrl> &urls)
+{
+    QStringList files;
+    QStringList folders;
+    for (const QUrl &url : urls) {
+        if (!url.isLocalFile())
+            continue;
+        const QString path = QDir::cleanPath(url.toLocalFile());
+        const QFileInfo info(path);
+        if (info.isDir())
+            folders.append(path);
+        else if (info.isFile() && isSupportedInputFile(path))
+            files.append(path);
+    }
+    if (files.isEmpty() && folders.isEmpty())
+        return;
+
+    const int before = m_basket.count();
+    int refused = m_basket.addFiles(files, *m_lastUsedFolder).refused;
+    for (const QString &folder : folders)
+        refused += m_basket.addFolder(folder, *m_lastUsedFolder).refused;
+    finishAdd(before, refused);
+}
+
+void BasketController::finishAdd(int countBefore, int refused)
+{
+    if (m_basket.isSorted())
+        rebuildItems();
+    else
+        appendItems(countBefore);
+    showCount();
+    emit basketChanged();
+    if (refused > 0)
+        m_dialogs->message(owner(), limitMessage(refused));
+}
+
+void BasketController::newBasket()
+{
+    m_basket.clear();
+    m_list->clear();
+    showCount();
+    emit basketChanged();
+}
+
+void BasketController::removeSelected()
+{
+    if (!m_basket.isEmpty()) {
+        const QList<int> positions = selectedPositions();
+        if (!positions.isEmpty()) {
+            m_basket.removeAt(positions);
+            rebuildItems();
+        }
+    }
+    showCount();
+    emit basketChanged();
+}
+
+void BasketController::selectAll()
+{
+    if (!m_basket.isEmpty())
+        m_list->selectAll();
+}
+
+void BasketController::sortByColumn(int column)
+{
+    m_basket.sortByColumn(column);
+    rebuildItems();
+    m_list->header()->setSortIndicatorShown(true);
+    m_list->header()->setSortIndicator(m_basket.sortKey(), m_basket.sortOrder() == BasketSortOrder::Ascending
+                                                               ? Qt::AscendingOrder
+                                                               : Qt::DescendingOrder);
+    emit basketChanged();
+}
+
+void BasketController::appendItems(int from)
+{
+    const QIcon icon = m_list->style()->standardIcon(QStyle::SP_FileIcon);
+    QList<QTreeWidgetItem *> items;
+    items.reserve(m_basket.count() - from);
+    for (int i = from; i < m_basket.count(); ++i) {
+        const BasketEntry &entry = m_basket.at(i);
+        auto *item = new QTreeWidgetItem(QStringList{entry.text});
+        item->setData(0, KeyRole, entry.key);
+        item->setToolTip(0, entry.key);
+        item->setIcon(0, icon);
+        items.append(item);
+    }
+    m_list->addTopLevelItems(items);
+}
+
+// Puts the whole basket back in its order; the entries that were selected stay selected.
+void BasketController::rebuildItems()
+{
+    QSet<QString> selectedKeys;
+    const QList<int> selected = selectedPositions();
+    for (const int row : selected)
+        selectedKeys.insert(m_list->topLevelItem(row)->data(0, KeyRole).toString());
+
+    m_list->clear();
+    appendItems(0);
+    if (selectedKeys.isEmpty())
+        return;
+
+    // One range per run of selected rows: the selection model's cost grows with its ranges.
+    QItemSelection selection;
+    QAbstractItemModel *model = m_list->model();
+    for (int i = 0; i < m_basket.count(); ++i) {
+        if (!selectedKeys.contains(m_basket.at(i).key))
+            continue;
+        int last = i;
+        while (last + 1 < m_basket.count() && selectedKeys.contains(m_basket.at(last + 1).key))
+            ++last;
+        selection.append(QItemSelectionRange(model->index(i, 0), model->index(last, 0)));
+        i = last;
+    }
+    m_list->selectionModel()->select(selection, QItemSelectionModel::Select | QItemSelectionModel::Rows);
+}
+
+// Read from the selection's ranges: asking row by row costs time in proportion to the
+// number of ranges, which a Ctrl-click selection of a large basket makes large.
+QList<int> BasketController::selectedPositions() const
+{
+    QList<bool> marked(m_list->topLevelItemCount(), false);
+    const QItemSelection selection = m_list->selectionModel()->selection();
+    for (const QItemSelectionRange &range : selection) {
+        if (range.parent().isValid())
+            continue;
+        for (int row = range.top(); row <= range.bottom(); ++row) {
+            if (row >= 0 && row < marked.size())
+                marked[row] = true;
+        }
+    }
+    QList<int> positions;
+    for (int row = 0; row < marked.size(); ++row) {
+        if (marked.at(row))
+            positions.append(row);
+    }
+    return positions;
+}
+
+void BasketController::showCount()
+{
+    m_countLabel->setText(m_basket.countText());
+}
+
+bool BasketController::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_list) {
+        if (event->type() == QEvent::ShortcutOverride) {
+            // Keep window shortcuts from taking the list's own keys.
+            auto *key = static_cast<QKeyEvent *>(event);
+            if (key->key() == Qt::Key_Delete || key->matches(QKeySequence::SelectAll)) {
+                event->accept();
+                return true;
+            }
+        } else if (event->type() == QEvent::KeyPress) {
+            auto *key = static_cast<QKeyEvent *>(event);
+            bool handled = false;
+            if (key->key() == Qt::Key_Delete) {
+                if (!m_basket.isEmpty())
+                    removeSelected();
+                handled = true;
+            } else if (key->matches(QKeySequence::SelectAll)) {
+                selectAll();
+                handled = true;
+            }
+            emit refreshButtonsRequested();
+            return handled;
+        }
+    } else if (watched == m_viewport) {
+        switch (event->type()) {
+        case QEvent::DragEnter:
+        case QEvent::DragMove: {
+            auto *drag = static_cast<QDropEvent *>(event);
+            if (hasLocalUrl(drag->mimeData()))
+                drag->acceptProposedAction();
+            else
+                drag->ignore();
+            return true;
+        }
+        case QEvent::Drop: {
+            auto *drop = static_cast<QDropEvent *>(event);
+            if (!hasLocalUrl(drop->mimeData())) {
+                drop->ignore();
+                return true;
+            }
+            drop->acceptProposedAction();
+            addDropped(drop->mimeData()->urls());
+            return true;
+        }
+        default:
+            break;
+        }
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+} // namespace pagorra

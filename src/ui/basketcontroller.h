@@ -1,0 +1,71 @@
+#pragma once
+
+#include "basket/basket.h"
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QUrl>
+
+class QLabel;
+class QTreeWidget;
+
+namespace pagorra {
+
+class BasketDialogs;
+
+// Runs the basket commands on widgets the main window owns: the list (one column,
+// "File name"), the count label and the last-used folder. The window keeps ownership of
+// all three and of dialogs, which must outlive the controller. The list shows the basket
+// in its order; the Basket model is the one source of truth.
+class BasketController : public QObject {
+    Q_OBJECT
+  public:
+    BasketController(QTreeWidget *list, QLabel *countLabel, QString *lastUsedFolder, BasketDialogs *dialogs,
+                     QObject *parent = nullptr);
+
+    const Basket &basket() const { return m_basket; }
+    // The full paths in list order, as the generation run takes them.
+    QStringList paths() const { return m_basket.paths(); }
+
+    // The text shown when an add would pass the basket's limit.
+    static QString limitMessage(int notAdded);
+
+  public slots:
+    void addFiles();
+    void addFolder();
+    void newBasket();
+    void removeSelected();
+    void selectAll();
+    void sortByColumn(int column);
+    // Local files go in as one Add files selection, each folder as Add Folder; other
+    // dropped items, and files the open dialog would not offer, are left out.
+    void addDropped(const QList<QUrl> &urls);
+
+  signals:
+    // After every key in the list: the tool buttons want a repaint.
+    void refreshButtonsRequested();
+    // After any command that changed or may have changed the basket.
+    void basketChanged();
+
+  protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+  private:
+    void appendItems(int from);
+    void rebuildItems();
+    QList<int> selectedPositions() const;
+    void showCount();
+    void finishAdd(int countBefore, int refused);
+    QWidget *owner() const;
+
+    QTreeWidget *m_list;
+    // Kept so the event filter never calls into a list that is being destroyed.
+    QWidget *m_viewport;
+    QLabel *m_countLabel;
+    QString *m_lastUsedFolder;
+    BasketDialogs *m_dialogs;
+    Basket m_basket;
+};
+
+} // namespace pagorra
