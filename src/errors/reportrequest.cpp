@@ -1,5 +1,8 @@
 #include "errors/reportrequest.h"
 
+#include "core/registrystore.h"
+#include "core/runtimeerror.h"
+
 #include <QByteArray>
 
 namespace pagorra {
@@ -34,8 +37,14 @@ QUrl reportServerFromStored(const QString &stored)
 
 QUrl reportServerUrl()
 {
-    // Until the store is reachable from here, every build uses the compiled-in server.
-    return reportServerFromStored(QString());
+    // A deployment may point reports at its own server; an unreadable store means the default.
+    QString stored;
+    try {
+        stored = getRegistryValue(QStringLiteral("ErrorReport"), QStringLiteral("ReportServer"), QString());
+    } catch (const RuntimeError &) {
+        stored.clear();
+    }
+    return reportServerFromStored(stored);
 }
 
 QString placeholderEmailAddress()

@@ -1,3 +1,4 @@
+#include "core/registrystore.h"
 #include "errors/errorreportwindow.h"
 #include "errors/reportrequest.h"
 #include "messageboxwatcher.h"
@@ -7,6 +8,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTcpServer>
+#include <QTemporaryDir>
 #include <QTcpSocket>
 #include <QTest>
 
@@ -86,6 +88,7 @@ class ReportSendingTest : public QObject {
     void deliveredReportCarriesEveryKey();
     void failureShowsConnectionMessage_data();
     void failureShowsConnectionMessage();
+    void storedServerReceivesTheReport();
 };
 
 void ReportSendingTest::deliveredReportCarriesEveryKey_data()
@@ -142,6 +145,28 @@ void ReportSendingTest::deliveredReportCarriesEveryKey()
     QCOMPARE(watcher.seen.first().text, reportThankYouMessage());
     QVERIFY(!window.isVisible());
     QCOMPARE(window.result(), int(QDialog::Accepted));
+}
+
+// A deployment's ReportServer value in the per-user store is where the window sends.
+void ReportSendingTest::storedServerReceivesTheReport()
+{
+    QTemporaryDir config;
+    QVERIFY(config.isValid());
+    const QByteArray oldConfig = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
+
+    LoopbackServer server(200);
+    setRegistryValue(QStringLiteral("ErrorReport"), QStringLiteral("ReportServer"), server.url().toString());
+    QCOMPARE(reportServerUrl(), server.url());
+
+    MessageBoxWatcher watcher;
+    ErrorReportWindow window(sampleReport(), reportServerUrl());
+    pressSend(window, QString(), QStringLiteral("stored server"));
+    QTRY_COMPARE_WITH_TIMEOUT(watcher.seen.size(), 1, 10000);
+    QCOMPARE(server.requestLines.size(), 1);
+    QCOMPARE(watcher.seen.first().icon, QMessageBox::Information);
+
+    qputenv("XDG_CONFIG_HOME", oldConfig);
 }
 
 void ReportSendingTest::failureShowsConnectionMessage_data()
