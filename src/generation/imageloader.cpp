@@ -287,6 +287,12 @@ void ensureImageLibraryStarted()
     });
 }
 
+void setThreadsPerLoad(int threads)
+{
+    ensureImageLibraryStarted();
+    vips_concurrency_set(std::max(1, threads));
+}
+
 std::optional<LoadedPicture> loadPicture(const LoadRequest &request)
 {
     ensureImageLibraryStarted();

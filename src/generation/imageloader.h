@@ -52,4 +52,8 @@ std::optional<LoadedPicture> loadPicture(const LoadRequest &request);
 // Starts the image library once for the process; safe to call from any thread.
 void ensureImageLibraryStarted();
 
+// Threads the image library may use inside one load (callers that decode several files at
+// once on their own threads set 1).
+void setThreadsPerLoad(int threads);
+
 } // namespace pagorra
