@@ -14,6 +14,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <cstring>
 #include <mutex>
 
 namespace pagorra {
@@ -181,7 +182,7 @@ Attempt decodeWithVips(const LoadRequest &req, const QColor &background)
         return {canvas ? std::optional(canvas->picture) : std::nullopt};
 
     vips::VImage image = header;
-    if (loader.startsWith("jpegload")) {
+    if (header.get_typeof("vips-loader") != 0 && std::strcmp(header.get_string("vips-loader"), "jpegload") == 0) {
         const int shrink = jpegShrinkFor(upright, canvas->drawn.size());
         if (shrink > 1)
             image = vips::VImage::new_from_file(path.constData(), options()->set("shrink", shrink));
