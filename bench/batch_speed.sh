@@ -4,10 +4,12 @@
 #   - djpeg -scale 1/8, two-wide (the cost of decoding alone, a floor).
 # The 300 photos of about 12 megapixels are made once from the test photos and cached
 # outside the repository (PAGORRA_BENCH_CACHE, default ~/.cache/pagorra-bench).
-# Usage: bench/batch_speed.sh [path/to/pagorra-batch]
+# Usage: bench/batch_speed.sh [--prepare] [path/to/pagorra-batch]   (--prepare: make the set only)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+prepare_only=0
+if [ "${1:-}" = "--prepare" ]; then prepare_only=1; shift; fi
 batch=${1:-build/app/pagorra-batch}
 photos_src=${PAGORRA_TESTDATA:-$(cd .. && pwd)/shared/testdata}/photos
 cache=${PAGORRA_BENCH_CACHE:-$HOME/.cache/pagorra-bench}
@@ -35,6 +37,7 @@ make_set() {
   mv "$tmp" "$set_dir"
 }
 [ -d "$set_dir" ] && [ "$(ls "$set_dir" | wc -l)" -eq "$count" ] || make_set
+[ "$prepare_only" -eq 1 ] && exit 0
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT

@@ -132,6 +132,8 @@ void GenerationRun::preparePage(Page &page, int pageNumber)
         m_titleBandHeight = add16(applyTitleFont(page), 10);
         page.drawText(10, 10, line);
     }
+    if (m_pageOpened)
+        m_pageOpened(pageNumber);
 }
 
 GenerationResult GenerationRun::execute(Target &target, bool basketIs16Bit)

@@ -42,6 +42,10 @@ public:
     // Number of decoding threads; 0 (the default) means one per core.
     void setDecodingThreads(int threads) { m_threads = threads; }
 
+    // Called each time a page has been opened and prepared, with the number of pages so far
+    // (the window shows "Page k of k" with it).
+    void setPageOpened(std::function<void(int pageCount)> callback) { m_pageOpened = std::move(callback); }
+
     // Builds the page set: `pages` is cleared once the checks pass and then holds every page
     // made. No trailing empty page is opened when the last thumbnail fills a page.
     GenerationResult run(PageSet &pages);
@@ -68,6 +72,7 @@ private:
     RunProgress &m_progress;
     LayoutInput m_input;
     int m_threads = 0;
+    std::function<void(int)> m_pageOpened;
     std::int16_t m_titleBandHeight = 0;
 };
 

@@ -88,7 +88,10 @@ TEST_F(RunTest, FortyFiveEntriesMakeTwoPagesInBasketOrder)
     PageSet pages;
     GenerationRun run(defaultSettings(), paths, progress);
     run.setDecodingThreads(2);
+    std::vector<int> opened;
+    run.setPageOpened([&](int count) { opened.push_back(count); });
     const GenerationResult r = run.run(pages);
+    EXPECT_EQ(opened, (std::vector<int>{1, 2}));
     EXPECT_EQ(r.outcome, GenerationResult::Outcome::Completed);
     ASSERT_EQ(pages.count(), 2);
     EXPECT_EQ(r.pageCount, 2);
