@@ -249,3 +249,32 @@ TEST_F(RunTest, StreamingHandsEachPageOnOnce)
     EXPECT_EQ(numbers, (std::vector<int>{1, 2, 3}));
     EXPECT_EQ(firstPhoto, (std::vector<int>{1, 31, 61}));
 }
+
+TEST_F(RunTest, SecondRunStartsAFreshPageSet)
+{
+    PageSet pages;
+    RecordingProgress progress;
+    GenerationRun(defaultSettings(), photos(45), progress).run(pages);
+    ASSERT_EQ(pages.count(), 2);
+    pages.setCurrentPageIndex(1);
+    const GenerationResult r = GenerationRun(defaultSettings(), photos(3), progress).run(pages);
+    EXPECT_EQ(r.pageCount, 1);
+    EXPECT_EQ(pages.count(), 1);
+    EXPECT_EQ(pages.currentPageIndex(), 0);
+    EXPECT_EQ(photoAt(pages.page(0).image(), 328, 10, 45), 3);
+    EXPECT_EQ(photoAt(pages.page(0).image(), 484, 10, 45), 0);
+}
+
+TEST_F(RunTest, BasketBeyondSixteenBitsIsAnOverflowInTheWindow)
+{
+    QStringList paths;
+    for (int i = 0; i < 32768; ++i)
+        paths << QStringLiteral("/nonexistent/%1.jpg").arg(i);
+    PageSet pages;
+    RecordingProgress progress;
+    const GenerationResult r = GenerationRun(defaultSettings(), paths, progress).run(pages);
+    EXPECT_EQ(r.outcome, GenerationResult::Outcome::Failed);
+    ASSERT_TRUE(r.error);
+    EXPECT_EQ(r.error->number(), err::Overflow);
+    EXPECT_EQ(progress.begins, 0);
+}
