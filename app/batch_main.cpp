@@ -73,7 +73,8 @@ int main(int argc, char *argv[])
     GenerationRun run(settings, inputs.files, progress);
     run.setDecodingThreads(parse.options.jobs);
     GenerationResult result = run.stream([&](const Page &page, int number) { writer.write(page.image(), number); });
-    if (result.outcome != GenerationResult::Outcome::Failed && result.outcome != GenerationResult::Outcome::CheckFailed) {
+    if (result.outcome != GenerationResult::Outcome::Failed &&
+        result.outcome != GenerationResult::Outcome::CheckFailed) {
         try {
             writer.finish();
         } catch (const RuntimeError &e) {
@@ -88,15 +89,21 @@ int main(int argc, char *argv[])
     }
     for (const QString &file : writer.written())
         printLine(stdout, QStringLiteral("written: ") + file);
-    printLine(stdout, QStringLiteral("%1 page(s) written, %2 picture(s) placed").arg(writer.written().size()).arg(result.placed));
+    printLine(
+        stdout,
+        QStringLiteral("%1 page(s) written, %2 picture(s) placed").arg(writer.written().size()).arg(result.placed));
     if (!result.skippedFiles.isEmpty()) {
         printLine(stderr, QStringLiteral("%1 file(s) could not be read:").arg(result.skippedFiles.size()));
         for (const QString &file : result.skippedFiles)
             printLine(stderr, QStringLiteral("  ") + file);
     }
     switch (result.outcome) {
-    case GenerationResult::Outcome::Failed: return 1;
-    case GenerationResult::Outcome::Cancelled: printLine(stderr, QStringLiteral("cancelled")); return 130;
-    default: return 0;
+    case GenerationResult::Outcome::Failed:
+        return 1;
+    case GenerationResult::Outcome::Cancelled:
+        printLine(stderr, QStringLiteral("cancelled"));
+        return 130;
+    default:
+        return 0;
     }
 }

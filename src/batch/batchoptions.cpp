@@ -12,8 +12,8 @@ namespace pagorra {
 
 namespace {
 
-const QStringList kFolderPatterns = QStringLiteral("*.bmp*;*.tif*;*.tiff*;*.gif*;*.jpg*;*.jpeg*;*.jpe*;*.png*")
-                                        .split(u';');
+const QStringList kFolderPatterns =
+    QStringLiteral("*.bmp*;*.tif*;*.tiff*;*.gif*;*.jpg*;*.jpeg*;*.jpe*;*.png*").split(u';');
 
 std::optional<std::int64_t> parseInteger(const QString &text)
 {
@@ -43,25 +43,24 @@ std::optional<QList<std::int64_t>> parseNumbers(const QString &text, QChar separ
 
 QString batchUsage()
 {
-    return QStringLiteral(
-        "Usage: pagorra-batch [options] -o OUTPUT INPUT...\n"
-        "Makes contact sheet pages from picture files, folders and @LIST files.\n"
-        "\n"
-        "  --page WxH            page size in pixels\n"
-        "  --cell WxH            thumbnail cell size in pixels\n"
-        "  --margins T,L,R,B     page margins in pixels\n"
-        "  --uniform             spread the cells evenly over the page\n"
-        "  --no-uniform          pack the cells against the top-left corner\n"
-        "  --title TEXT          head every page with TEXT\n"
-        "  --no-title            no title\n"
-        "  --page-numbers        append the page number to the title\n"
-        "  --background #RRGGBB  page background colour\n"
-        "  --jobs N              decoding threads (default: one per core)\n"
-        "  --multipage           write one document instead of numbered files\n"
-        "  -o OUTPUT             output file; its extension picks the format (.png)\n"
-        "\n"
-        "Several pages are written as numbered files: Sheet.png gives Sheet1.png, Sheet2.png, ...\n"
-        "INPUT is a picture file, a folder, or @LIST (a file with one path per line).\n");
+    return QStringLiteral("Usage: pagorra-batch [options] -o OUTPUT INPUT...\n"
+                          "Makes contact sheet pages from picture files, folders and @LIST files.\n"
+                          "\n"
+                          "  --page WxH            page size in pixels\n"
+                          "  --cell WxH            thumbnail cell size in pixels\n"
+                          "  --margins T,L,R,B     page margins in pixels\n"
+                          "  --uniform             spread the cells evenly over the page\n"
+                          "  --no-uniform          pack the cells against the top-left corner\n"
+                          "  --title TEXT          head every page with TEXT\n"
+                          "  --no-title            no title\n"
+                          "  --page-numbers        append the page number to the title\n"
+                          "  --background #RRGGBB  page background colour\n"
+                          "  --jobs N              decoding threads (default: one per core)\n"
+                          "  --multipage           write one document instead of numbered files\n"
+                          "  -o OUTPUT             output file; its extension picks the format (.png)\n"
+                          "\n"
+                          "Several pages are written as numbered files: Sheet.png gives Sheet1.png, Sheet2.png, ...\n"
+                          "INPUT is a picture file, a folder, or @LIST (a file with one path per line).\n");
 }
 
 BatchParse parseBatchArguments(const QStringList &arguments)

@@ -35,8 +35,8 @@ QString PageFileWriter::writeAside(const QImage &page) const
     QTemporaryFile file(target.absolutePath() + QStringLiteral("/.") + target.completeBaseName() +
                         QStringLiteral(".XXXXXX.part"));
     if (!file.open())
-        PAGORRA_RAISE(kFileAccessError, QStringLiteral("Cannot create a file in %1: %2")
-                                            .arg(target.absolutePath(), file.errorString()));
+        PAGORRA_RAISE(kFileAccessError,
+                      QStringLiteral("Cannot create a file in %1: %2").arg(target.absolutePath(), file.errorString()));
     // Temporary files are private; a page is an ordinary file of the user's.
     const mode_t mask = ::umask(0);
     ::umask(mask);

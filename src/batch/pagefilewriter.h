@@ -12,7 +12,7 @@ namespace pagorra {
 // then. Every file appears whole or not at all (written aside, then renamed into place).
 // A failed write raises RuntimeError; nothing half-written is left behind.
 class PageFileWriter {
-public:
+  public:
     explicit PageFileWriter(QString output);
     ~PageFileWriter();
     PageFileWriter(const PageFileWriter &) = delete;
@@ -24,7 +24,7 @@ public:
 
     const QStringList &written() const { return m_written; }
 
-private:
+  private:
     QString writeAside(const QImage &page) const;
     void moveIntoPlace(const QString &from, const QString &to);
 

@@ -10,7 +10,7 @@ namespace pagorra {
 // A progress bar on a terminal (nothing when the stream is not one); a cancel is asked for
 // from outside, e.g. by the interrupt signal, and takes effect between two entries.
 class TerminalProgress : public RunProgress {
-public:
+  public:
     explicit TerminalProgress(std::FILE *stream);
 
     void begin(int maximum) override;
@@ -22,7 +22,7 @@ public:
     // Safe to call from a signal handler.
     static void requestCancel() { s_cancel.store(true); }
 
-private:
+  private:
     void draw(int value);
 
     static std::atomic<bool> s_cancel;

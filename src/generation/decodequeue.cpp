@@ -36,8 +36,8 @@ DecodeQueue::Item DecodeQueue::decode(const LoadRequest &request)
         item.error = RuntimeError(err::OutOfMemory, QStringLiteral("Out of memory"), __LINE__);
     } catch (const std::exception &e) {
         // Reported to the user rather than lost: a worker thread must not end the process.
-        item.error = RuntimeError(51, QStringLiteral("Internal error: %1").arg(QString::fromLocal8Bit(e.what())),
-                                  __LINE__);
+        item.error =
+            RuntimeError(51, QStringLiteral("Internal error: %1").arg(QString::fromLocal8Bit(e.what())), __LINE__);
     }
     return item;
 }
@@ -46,9 +46,7 @@ void DecodeQueue::work()
 {
     std::unique_lock lock(m_mutex);
     for (;;) {
-        m_wake.wait(lock, [this] {
-            return m_stopping || (m_next < m_paths.size() && m_next < m_taken + m_lookAhead);
-        });
+        m_wake.wait(lock, [this] { return m_stopping || (m_next < m_paths.size() && m_next < m_taken + m_lookAhead); });
         if (m_stopping)
             return;
         const int index = m_next++;

@@ -17,7 +17,7 @@ namespace pagorra {
 // Decodes basket entries on worker threads at most `lookAhead` entries ahead of the one
 // being taken, so only a few thumbnails wait in memory whatever the basket size.
 class DecodeQueue {
-public:
+  public:
     struct Item {
         std::optional<LoadedPicture> picture;
         std::optional<RuntimeError> error; // an unexpected failure, to be reported by the taker
@@ -32,7 +32,7 @@ public:
     // Entries must be taken in order.
     Item take(int index, const std::function<void()> &whileWaiting);
 
-private:
+  private:
     void work();
     static Item decode(const LoadRequest &request);
 

@@ -18,13 +18,13 @@ const QString kLoadRoutine = QStringLiteral("LoadPic");
 
 // Ends the progress display however the run leaves.
 class ProgressScope {
-public:
+  public:
     ProgressScope(RunProgress &progress, int maximum) : m_progress(progress) { m_progress.begin(maximum); }
     ~ProgressScope() { m_progress.end(); }
     ProgressScope(const ProgressScope &) = delete;
     ProgressScope &operator=(const ProgressScope &) = delete;
 
-private:
+  private:
     RunProgress &m_progress;
 };
 
@@ -32,7 +32,7 @@ private:
 
 // Where the pages of a run go: kept in a page set, or handed on one at a time.
 class GenerationRun::Target {
-public:
+  public:
     virtual ~Target() = default;
     // The page the title band is measured on, before anything is cleared.
     virtual Page &measuringPage() = 0;
@@ -45,7 +45,7 @@ public:
 };
 
 class GenerationRun::SetTarget : public Target {
-public:
+  public:
     explicit SetTarget(PageSet &pages) : m_pages(pages) {}
     Page &measuringPage() override { return m_pages.page(0); }
     Page &firstPage() override
@@ -61,12 +61,12 @@ public:
     void finish(Page &) override { m_pages.setCurrentPageIndex(0); }
     int pageCount() const override { return m_pages.count(); }
 
-private:
+  private:
     PageSet &m_pages;
 };
 
 class GenerationRun::StreamTarget : public Target {
-public:
+  public:
     explicit StreamTarget(const PageSink &sink) : m_sink(sink) {}
     Page &measuringPage() override { return m_page; }
     Page &firstPage() override { return m_page; }
@@ -78,7 +78,7 @@ public:
     void finish(Page &last) override { hand(last); }
     int pageCount() const override { return m_handed; }
 
-private:
+  private:
     void hand(Page &page)
     {
         ++m_handed;

@@ -36,7 +36,7 @@ struct GenerationResult {
 // error handler under "cmdPreview_Click" (failed loads under "LoadPic") and end the run with
 // the pages made so far kept.
 class GenerationRun {
-public:
+  public:
     GenerationRun(const RegistrySettings &settings, QStringList paths, RunProgress &progress);
 
     // Number of decoding threads; 0 (the default) means one per core.
@@ -59,7 +59,7 @@ public:
     // The height kept for the title on every page, as worked out by the last run.
     std::int16_t titleBandHeight() const { return m_titleBandHeight; }
 
-private:
+  private:
     class Target;
     class SetTarget;
     class StreamTarget;

@@ -80,8 +80,8 @@ vips::VImage toRgb8(vips::VImage image, const QColor &background)
         image = image.colourspace(VIPS_INTERPRETATION_sRGB);
     if (image.has_alpha()) {
         image = image.flatten(vips::VImage::option()->set(
-            "background", std::vector<double>{double(background.red()), double(background.green()),
-                                              double(background.blue())}));
+            "background",
+            std::vector<double>{double(background.red()), double(background.green()), double(background.blue())}));
     }
     if (image.bands() > 3)
         image = image.extract_band(0, vips::VImage::option()->set("n", 3));
@@ -102,8 +102,7 @@ vips::VImage scaledTo(vips::VImage image, QSize size)
                                  ->set("kernel", VIPS_KERNEL_CUBIC));
     }
     if (image.width() != size.width() || image.height() != size.height()) {
-        image = image.embed(0, 0, size.width(), size.height(),
-                            vips::VImage::option()->set("extend", VIPS_EXTEND_COPY));
+        image = image.embed(0, 0, size.width(), size.height(), vips::VImage::option()->set("extend", VIPS_EXTEND_COPY));
     }
     return image;
 }
@@ -137,9 +136,15 @@ std::optional<Canvas> prepareCanvas(const LoadRequest &req, QSize upright, const
 {
     QSize canvasSize;
     switch (req.loadAs) {
-    case LoadAs::OwnSize: canvasSize = upright; break;
-    case LoadAs::FitInside: canvasSize = fitInside(upright, QSize(req.fixedWidth, req.fixedHeight)); break;
-    case LoadAs::Fixed: canvasSize = QSize(req.fixedWidth, req.fixedHeight); break;
+    case LoadAs::OwnSize:
+        canvasSize = upright;
+        break;
+    case LoadAs::FitInside:
+        canvasSize = fitInside(upright, QSize(req.fixedWidth, req.fixedHeight));
+        break;
+    case LoadAs::Fixed:
+        canvasSize = QSize(req.fixedWidth, req.fixedHeight);
+        break;
     }
     if (canvasSize.width() <= 0 || canvasSize.height() <= 0)
         return std::nullopt;
@@ -282,7 +287,8 @@ void ensureImageLibraryStarted()
         vips_init("pagorra");
         // Damaged files are an expected input: their decoder chatter would only drown the
         // list of unreadable files the user is shown.
-        g_log_set_handler("VIPS", G_LOG_LEVEL_WARNING, [](const gchar *, GLogLevelFlags, const gchar *, gpointer) {}, nullptr);
+        g_log_set_handler(
+            "VIPS", G_LOG_LEVEL_WARNING, [](const gchar *, GLogLevelFlags, const gchar *, gpointer) {}, nullptr);
         // Each file is loaded once per run; cached operations would only hold memory.
         vips_cache_set_max(0);
     });

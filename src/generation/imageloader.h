@@ -38,7 +38,7 @@ struct LoadRequest {
 };
 
 struct LoadedPicture {
-    QImage bitmap; // Format_RGB32, the canvas; owned by the caller
+    QImage bitmap;       // Format_RGB32, the canvas; owned by the caller
     int actualWidth = 0; // the photo's own size, upright
     int actualHeight = 0;
 };

@@ -49,8 +49,7 @@ std::optional<UserMessage> checkPageGeometry(const LayoutInput &in, std::int16_t
     if (in.cellWidth >= areaWidth)
         return UserMessage{QStringLiteral("The specified thumbnail width is too large for the page area!"),
                            MessageIcon::None};
-    const std::int16_t areaHeight =
-        sub16(sub16(sub16(in.pageHeight, in.marginTop), in.marginBottom), titleBand);
+    const std::int16_t areaHeight = sub16(sub16(sub16(in.pageHeight, in.marginTop), in.marginBottom), titleBand);
     if (in.cellHeight >= areaHeight)
         return UserMessage{QStringLiteral("The specified thumbnail height is too large for the page area!"),
                            MessageIcon::None};
@@ -70,8 +69,7 @@ std::optional<UserMessage> checkPageGeometry(const LayoutInput &in, std::int16_t
 LayoutGrid computeGrid(const LayoutInput &in, std::int16_t titleBand)
 {
     const std::int16_t areaWidth = sub16(sub16(in.pageWidth, in.marginLeft), in.marginRight);
-    const std::int16_t areaHeight =
-        sub16(sub16(sub16(in.pageHeight, in.marginTop), in.marginBottom), titleBand);
+    const std::int16_t areaHeight = sub16(sub16(sub16(in.pageHeight, in.marginTop), in.marginBottom), titleBand);
     LayoutGrid g;
     g.columns = integerQuotient16(areaWidth, in.cellWidth);
     g.rows = integerQuotient16(areaHeight, in.cellHeight);

@@ -63,7 +63,7 @@ LayoutGrid computeGrid(const LayoutInput &input, std::int16_t titleBandHeight);
 // The cursor that walks the cells of a page. Row breaks follow basket positions, so an
 // entry that could not be placed leaves its row one cell short.
 class LayoutCursor {
-public:
+  public:
     LayoutCursor(const LayoutInput &input, const LayoutGrid &grid);
 
     std::int32_t x() const { return m_x; }
@@ -74,7 +74,7 @@ public:
     // Back to the first cell, for a new page.
     void reset();
 
-private:
+  private:
     LayoutGrid m_grid;
     std::int16_t m_marginLeft;
     std::int32_t m_x;

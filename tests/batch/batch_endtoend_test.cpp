@@ -31,8 +31,8 @@ int maxDifference(const QImage &page, QPoint at, const QImage &cell)
     for (int y = 0; y < cell.height(); ++y)
         for (int x = 0; x < cell.width(); ++x) {
             const QRgb a = page.pixel(at.x() + x, at.y() + y), b = cell.pixel(x, y);
-            worst = std::max({worst, std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)),
-                              std::abs(qBlue(a) - qBlue(b))});
+            worst = std::max(
+                {worst, std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)), std::abs(qBlue(a) - qBlue(b))});
         }
     return worst;
 }
@@ -62,7 +62,8 @@ TEST(BatchEndToEnd, RealPhotosGiveNumberedPagesWithThumbnailsInTheirCells)
     const QStringList photos = QDir(kData + QStringLiteral("/photos")).entryList(QDir::Files, QDir::Name);
     ASSERT_EQ(photos.size(), 19);
     const QStringList written = QDir(dir.path()).entryList({QStringLiteral("*.png")}, QDir::Files, QDir::Name);
-    EXPECT_EQ(written, (QStringList{QStringLiteral("Sheet1.png"), QStringLiteral("Sheet2.png"), QStringLiteral("Sheet3.png")}));
+    EXPECT_EQ(written,
+              (QStringList{QStringLiteral("Sheet1.png"), QStringLiteral("Sheet2.png"), QStringLiteral("Sheet3.png")}));
 
     for (int k = 0; k < photos.size(); ++k) {
         SCOPED_TRACE(photos.at(k).toStdString());
@@ -70,8 +71,8 @@ TEST(BatchEndToEnd, RealPhotosGiveNumberedPagesWithThumbnailsInTheirCells)
         ASSERT_EQ(page.size(), QSize(400, 300));
         const int cell = k % 9;
         const QPoint at(10 + (cell % 3) * 130, 15 + (cell / 3) * 95);
-        const auto expected = loadPicture({QDir(kData + QStringLiteral("/photos")).filePath(photos.at(k)), LoadAs::Fixed,
-                                           120, 80, 0x00604020, true});
+        const auto expected = loadPicture(
+            {QDir(kData + QStringLiteral("/photos")).filePath(photos.at(k)), LoadAs::Fixed, 120, 80, 0x00604020, true});
         ASSERT_TRUE(expected);
         EXPECT_LE(maxDifference(page, at, expected->bitmap), 2);
     }
@@ -87,7 +88,8 @@ TEST(BatchEndToEnd, FailedCheckAndBadFlagsWriteNothing)
     const QString output = dir.filePath(QStringLiteral("S.png"));
     const Outcome one = runBatch({QStringLiteral("-o"), output, kData + QStringLiteral("/photos/mde_HTC_One.jpg")});
     EXPECT_EQ(one.exitCode, 1);
-    EXPECT_TRUE(one.err.contains(QStringLiteral("At least two images are required in the basket to use this feature!")));
+    EXPECT_TRUE(
+        one.err.contains(QStringLiteral("At least two images are required in the basket to use this feature!")));
 
     const Outcome bad = runBatch({QStringLiteral("--page"), QStringLiteral("big"), QStringLiteral("-o"), output,
                                   kData + QStringLiteral("/photos")});

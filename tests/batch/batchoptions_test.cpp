@@ -29,9 +29,9 @@ void touch(const QString &path)
 
 TEST(BatchFlags, OverrideTheStoredSettings)
 {
-    const BatchParse p = parseBatchArguments(args({"--page", "1024x768", "--cell=200x150", "--margins", "1,2,3,4",
-                                                   "--no-uniform", "--title", "Trip", "--page-numbers", "--background",
-                                                   "#102030", "--jobs", "3", "-o", "out.png", "a.jpg", "dir"}));
+    const BatchParse p = parseBatchArguments(
+        args({"--page", "1024x768", "--cell=200x150", "--margins", "1,2,3,4", "--no-uniform", "--title", "Trip",
+              "--page-numbers", "--background", "#102030", "--jobs", "3", "-o", "out.png", "a.jpg", "dir"}));
     ASSERT_TRUE(p.error.isEmpty()) << p.error.toStdString();
     RegistrySettings s = batchBaseSettings();
     applyBatchOptions(p.options, s);
@@ -74,16 +74,16 @@ TEST_P(BatchBadFlags, AreRefusedWithAReason)
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, BatchBadFlags,
-    ::testing::Values(std::vector<const char *>{"a.jpg"},                               // no output
-                      std::vector<const char *>{"-o", "x.png"},                         // no input
-                      std::vector<const char *>{"--page", "800", "-o", "x.png", "a"},   // malformed size
+    ::testing::Values(std::vector<const char *>{"a.jpg"},                                  // no output
+                      std::vector<const char *>{"-o", "x.png"},                            // no input
+                      std::vector<const char *>{"--page", "800", "-o", "x.png", "a"},      // malformed size
                       std::vector<const char *>{"--cell", "40000x10", "-o", "x.png", "a"}, // beyond 16 bits
                       std::vector<const char *>{"--margins", "1,2,3", "-o", "x.png", "a"},
                       std::vector<const char *>{"--background", "red", "-o", "x.png", "a"},
                       std::vector<const char *>{"--jobs", "0", "-o", "x.png", "a"},
                       std::vector<const char *>{"--frobnicate", "-o", "x.png", "a"},
-                      std::vector<const char *>{"-o", "x.bmp", "a"},                    // format not yet written
-                      std::vector<const char *>{"-o", "x", "a"},                        // no extension
+                      std::vector<const char *>{"-o", "x.bmp", "a"}, // format not yet written
+                      std::vector<const char *>{"-o", "x", "a"},     // no extension
                       std::vector<const char *>{"--page"}));
 
 TEST(BatchInputsListing, FoldersListsAndDuplicates)

@@ -14,11 +14,15 @@ namespace {
 
 // Records what the run reports and asks for a cancel when a chosen entry is being loaded.
 class RecordingProgress : public RunProgress {
-public:
+  public:
     int cancelAt = 0;
     std::vector<int> values;
     int begins = 0, ends = 0, maximum = -1;
-    void begin(int max) override { ++begins; maximum = max; }
+    void begin(int max) override
+    {
+        ++begins;
+        maximum = max;
+    }
     void yield() override {}
     bool cancelRequested() const override { return cancelAt > 0 && !values.empty() && values.back() >= cancelAt; }
     void setValue(int v) override { values.push_back(v); }
@@ -33,7 +37,7 @@ QColor colourOf(int i)
 
 // Real JPEG files on disk, 4:3, each one flat colour so a cell shows whose picture it holds.
 class RunTest : public ::testing::Test {
-protected:
+  protected:
     QTemporaryDir dir;
     std::vector<QString> reports;
 

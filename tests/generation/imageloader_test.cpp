@@ -18,8 +18,9 @@ QString writeQuadrants(const QTemporaryDir &dir, const QString &name, int w, int
     QImage image(w, h, QImage::Format_RGB32);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x)
-            image.setPixel(x, y, (x < w / 2) ? (y < h / 2 ? qRgb(255, 0, 0) : qRgb(0, 0, 255))
-                                             : (y < h / 2 ? qRgb(0, 255, 0) : qRgb(255, 255, 0)));
+            image.setPixel(x, y,
+                           (x < w / 2) ? (y < h / 2 ? qRgb(255, 0, 0) : qRgb(0, 0, 255))
+                                       : (y < h / 2 ? qRgb(0, 255, 0) : qRgb(255, 255, 0)));
     const QString path = dir.filePath(name);
     EXPECT_TRUE(image.save(path));
     return path;
@@ -46,8 +47,8 @@ QRect paintedRect(const QImage &image, QRgb background)
 
 struct RoundingCase {
     QSize image, box;
-    QSize fitted;     // loadAs 1
-    QRect drawn;      // ratio kept, on a box-sized canvas
+    QSize fitted; // loadAs 1
+    QRect drawn;  // ratio kept, on a box-sized canvas
 };
 
 class LoaderRounding : public ::testing::TestWithParam<RoundingCase> {};
@@ -59,23 +60,22 @@ TEST_P(LoaderRounding, FitAndDrawRectangles)
     EXPECT_EQ(drawRectRetainingRatio(c.image, c.box), c.drawn);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, LoaderRounding,
-    ::testing::Values(
-        // wider box than image: full height, centred across, 11.5 rounds to 12
-        RoundingCase{{400, 300}, {140, 88}, {117, 88}, {12, 0, 117, 88}},
-        // small image enlarged to touch two edges; never enlarged by loadAs 1
-        RoundingCase{{100, 50}, {200, 200}, {100, 50}, {0, 50, 200, 100}},
-        // same aspect as the box fills it
-        RoundingCase{{280, 176}, {140, 88}, {140, 88}, {0, 0, 140, 88}},
-        // portrait into landscape cell
-        RoundingCase{{3000, 4000}, {140, 88}, {66, 88}, {37, 0, 66, 88}},
-        // offset of 48.5 goes to the even 48
-        RoundingCase{{100, 100}, {197, 100}, {100, 100}, {48, 0, 100, 100}},
-        // offset of 49.5 goes to 50
-        RoundingCase{{100, 100}, {199, 100}, {100, 100}, {50, 0, 100, 100}},
-        // equal ratios in the fit take the full box height
-        RoundingCase{{400, 200}, {200, 100}, {200, 100}, {0, 0, 200, 100}}));
+INSTANTIATE_TEST_SUITE_P(Cases, LoaderRounding,
+                         ::testing::Values(
+                             // wider box than image: full height, centred across, 11.5 rounds to 12
+                             RoundingCase{{400, 300}, {140, 88}, {117, 88}, {12, 0, 117, 88}},
+                             // small image enlarged to touch two edges; never enlarged by loadAs 1
+                             RoundingCase{{100, 50}, {200, 200}, {100, 50}, {0, 50, 200, 100}},
+                             // same aspect as the box fills it
+                             RoundingCase{{280, 176}, {140, 88}, {140, 88}, {0, 0, 140, 88}},
+                             // portrait into landscape cell
+                             RoundingCase{{3000, 4000}, {140, 88}, {66, 88}, {37, 0, 66, 88}},
+                             // offset of 48.5 goes to the even 48
+                             RoundingCase{{100, 100}, {197, 100}, {100, 100}, {48, 0, 100, 100}},
+                             // offset of 49.5 goes to 50
+                             RoundingCase{{100, 100}, {199, 100}, {100, 100}, {50, 0, 100, 100}},
+                             // equal ratios in the fit take the full box height
+                             RoundingCase{{400, 200}, {200, 100}, {200, 100}, {0, 0, 200, 100}}));
 
 TEST(LoaderRounding, HalvesGoToEven)
 {
@@ -149,10 +149,12 @@ TEST(LoaderOrientation, TaggedPicturesComeOutUpright)
 {
     // Every sample of a series shows the same upright picture whatever its orientation tag;
     // the reference is the one tagged 1.
-    struct Series { const char *pattern; QSize box; };
-    const Series series[] = {{"Landscape_%1.jpg", {60, 60}},
-                             {"Portrait_%1.jpg", {60, 60}},
-                             {"pillow_g4_orientation_%1.tif", {300, 60}}};
+    struct Series {
+        const char *pattern;
+        QSize box;
+    };
+    const Series series[] = {
+        {"Landscape_%1.jpg", {60, 60}}, {"Portrait_%1.jpg", {60, 60}}, {"pillow_g4_orientation_%1.tif", {300, 60}}};
     for (const Series &s : series) {
         const QString pattern = kData + QStringLiteral("/orientation/") + QString::fromLatin1(s.pattern);
         auto load = [&](int o) {
@@ -210,8 +212,8 @@ TEST(LoaderCorrupt, EveryBrokenFileEndsQuicklyWithoutCrashing)
 
 TEST(LoaderCorrupt, BombIsRefusedBeforeDecoding)
 {
-    auto pic = loadPicture({kData + QStringLiteral("/corrupt/imagers_oss-fuzz-36829.jpg"), LoadAs::OwnSize, 0, 0,
-                            0x00FFFFFF, true});
+    auto pic = loadPicture(
+        {kData + QStringLiteral("/corrupt/imagers_oss-fuzz-36829.jpg"), LoadAs::OwnSize, 0, 0, 0x00FFFFFF, true});
     EXPECT_FALSE(pic);
 }
 

@@ -64,23 +64,50 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, LayoutCheckTable,
     ::testing::Values(
         CheckCase{"defaults", [](LayoutInput &) {}, 0, {}, MessageIcon::None},
-        CheckCase{"cellAsWideAsArea", [](LayoutInput &i) { i.marginLeft = 30; i.marginRight = 30; i.cellWidth = 740; }, 0,
-                  kTooWide, MessageIcon::None},
-        CheckCase{"cellOnePixelNarrower", [](LayoutInput &i) { i.marginLeft = 30; i.marginRight = 30; i.cellWidth = 739; },
-                  0, {}, MessageIcon::None},
-        CheckCase{"cellAsHighAsArea", [](LayoutInput &i) { i.marginTop = 50; i.marginBottom = 50; i.cellHeight = 500; }, 0,
-                  kTooHigh, MessageIcon::None},
-        CheckCase{"titleBandCountsInHeight", [](LayoutInput &i) { i.cellHeight = 570; }, 35, kTooHigh, MessageIcon::None},
+        CheckCase{"cellAsWideAsArea",
+                  [](LayoutInput &i) {
+                      i.marginLeft = 30;
+                      i.marginRight = 30;
+                      i.cellWidth = 740;
+                  },
+                  0, kTooWide, MessageIcon::None},
+        CheckCase{"cellOnePixelNarrower",
+                  [](LayoutInput &i) {
+                      i.marginLeft = 30;
+                      i.marginRight = 30;
+                      i.cellWidth = 739;
+                  },
+                  0,
+                  {},
+                  MessageIcon::None},
+        CheckCase{"cellAsHighAsArea",
+                  [](LayoutInput &i) {
+                      i.marginTop = 50;
+                      i.marginBottom = 50;
+                      i.cellHeight = 500;
+                  },
+                  0, kTooHigh, MessageIcon::None},
+        CheckCase{"titleBandCountsInHeight", [](LayoutInput &i) { i.cellHeight = 570; }, 35, kTooHigh,
+                  MessageIcon::None},
         CheckCase{"sameHeightWithoutTitle", [](LayoutInput &i) { i.cellHeight = 570; }, 0, {}, MessageIcon::None},
         CheckCase{"width29", [](LayoutInput &i) { i.cellWidth = 29; }, 0, kWidth30, MessageIcon::Information},
-        CheckCase{"width29OnNarrowArea", [](LayoutInput &i) { i.cellWidth = 29; i.marginLeft = 400; i.marginRight = 371; },
+        CheckCase{"width29OnNarrowArea",
+                  [](LayoutInput &i) {
+                      i.cellWidth = 29;
+                      i.marginLeft = 400;
+                      i.marginRight = 371;
+                  },
                   0, kTooWide, MessageIcon::None},
         CheckCase{"widthZero", [](LayoutInput &i) { i.cellWidth = 0; }, 0, kWidth30, MessageIcon::Information},
         CheckCase{"widthNegative", [](LayoutInput &i) { i.cellWidth = -5; }, 0, kWidth30, MessageIcon::Information},
         CheckCase{"page299", [](LayoutInput &i) { i.pageWidth = 299; }, 0, kPage300, MessageIcon::Information},
         CheckCase{"page199High", [](LayoutInput &i) { i.pageHeight = 199; }, 0, kPage200, MessageIcon::Information},
-        CheckCase{"page199HighButTooWideFirst", [](LayoutInput &i) { i.pageHeight = 199; i.pageWidth = 100; }, 0,
-                  kTooWide, MessageIcon::None},
+        CheckCase{"page199HighButTooWideFirst",
+                  [](LayoutInput &i) {
+                      i.pageHeight = 199;
+                      i.pageWidth = 100;
+                  },
+                  0, kTooWide, MessageIcon::None},
         CheckCase{"heightZero", [](LayoutInput &i) { i.cellHeight = 0; }, 0, kHeight1, MessageIcon::Information},
         CheckCase{"heightNegative", [](LayoutInput &i) { i.cellHeight = -3; }, 0, kHeight1, MessageIcon::Information},
         CheckCase{"heightOne", [](LayoutInput &i) { i.cellHeight = 1; }, 0, {}, MessageIcon::None}),
@@ -131,14 +158,54 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         GridCase{"defaults", [](LayoutInput &) {}, 0, 5, 6, 16, 10, 16, 10, {10, 108, 206, 304, 402, 500}},
         GridCase{"packed", [](LayoutInput &i) { i.uniform = false; }, 0, 5, 6, 0, 0, 0, 0, {0, 88, 176, 264, 352, 440}},
-        GridCase{"wholeQuotientNoGap", [](LayoutInput &i) { i.marginRight = 100; }, 0, 5, 6, 0, 10, 0, 10,
+        GridCase{"wholeQuotientNoGap",
+                 [](LayoutInput &i) { i.marginRight = 100; },
+                 0,
+                 5,
+                 6,
+                 0,
+                 10,
+                 0,
+                 10,
                  {10, 108, 206, 304, 402, 500}},
-        GridCase{"bottomMarginRowKept", [](LayoutInput &i) { i.uniform = false; i.marginBottom = 100; }, 0, 5, 5, 0, 0,
-                 0, 0, {0, 88, 176, 264, 352, 440}},
-        GridCase{"titleBand", [](LayoutInput &i) { i.addTitle = true; }, 34, 5, 6, 16, 5, 16, 39,
+        GridCase{"bottomMarginRowKept",
+                 [](LayoutInput &i) {
+                     i.uniform = false;
+                     i.marginBottom = 100;
+                 },
+                 0,
+                 5,
+                 5,
+                 0,
+                 0,
+                 0,
+                 0,
+                 {0, 88, 176, 264, 352, 440}},
+        GridCase{"titleBand",
+                 [](LayoutInput &i) { i.addTitle = true; },
+                 34,
+                 5,
+                 6,
+                 16,
+                 5,
+                 16,
+                 39,
                  {39, 132, 225, 318, 411, 504}},
-        GridCase{"margins", [](LayoutInput &i) { i.marginLeft = 20; i.marginTop = 30; i.marginRight = 20; i.marginBottom = 30; },
-                 0, 5, 6, 10, 1, 30, 31, {31, 120, 209, 298, 387, 476}}),
+        GridCase{"margins",
+                 [](LayoutInput &i) {
+                     i.marginLeft = 20;
+                     i.marginTop = 30;
+                     i.marginRight = 20;
+                     i.marginBottom = 30;
+                 },
+                 0,
+                 5,
+                 6,
+                 10,
+                 1,
+                 30,
+                 31,
+                 {31, 120, 209, 298, 387, 476}}),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST(LayoutWalk, DefaultPageHoldsThirtyAndRowsFollowBasketPositions)
@@ -147,7 +214,9 @@ TEST(LayoutWalk, DefaultPageHoldsThirtyAndRowsFollowBasketPositions)
     const LayoutGrid g = computeGrid(in, 0);
     LayoutCursor cursor(in, g);
     // Entry 3 could not be loaded: 4 and 5 take cells 3 and 4, 6 starts the next row.
-    struct Step { int position, x, y; };
+    struct Step {
+        int position, x, y;
+    };
     const std::vector<Step> placed{{1, 16, 10}, {2, 172, 10}, {4, 328, 10}, {5, 484, 10}, {6, 16, 108}};
     for (const Step &s : placed) {
         EXPECT_EQ(cursor.x(), s.x) << s.position;
@@ -211,7 +280,8 @@ TEST_P(TitleLines, TrimmedTitleAndPageNumber)
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, TitleLines,
-                         ::testing::Values(TitleCase{QStringLiteral("Photo List"), true, 3, QStringLiteral("Photo List 3")},
+                         ::testing::Values(TitleCase{QStringLiteral("Photo List"), true, 3,
+                                                     QStringLiteral("Photo List 3")},
                                            TitleCase{QStringLiteral("  Trip  "), true, 2, QStringLiteral("Trip 2")},
                                            TitleCase{QString(), true, 2, QStringLiteral(" 2")},
                                            TitleCase{QStringLiteral("  Trip  "), false, 2, QStringLiteral("Trip")},
