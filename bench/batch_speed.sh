@@ -57,7 +57,7 @@ measure() {
 mkdir -p "$work/pages" "$work/thumbs"
 measure pagorra-batch "$batch" -o "$work/pages/Sheet.png" "$set_dir"
 measure vipsthumbnail-x2 sh -c "ls '$set_dir'/*.jpg | xargs -n $((count / 2)) -P2 vipsthumbnail -s 140x88 -o '$work/thumbs/%s.jpg'"
-measure djpeg-1/8-x2 sh -c "ls '$set_dir'/*.jpg | xargs -n $((count / 2)) -P2 sh -c 'for f; do djpeg -scale 1/8 \"\$f\" >/dev/null; done' _"
+measure djpeg-scale8-x2 sh -c "ls '$set_dir'/*.jpg | xargs -n $((count / 2)) -P2 sh -c 'for f; do djpeg -scale 1/8 \"\$f\" >/dev/null; done' _"
 pages=$(ls "$work/pages" | wc -l)
 
 echo "photos: $count of ~12 MP ($(du -sh "$set_dir" | cut -f1)), cores: $(nproc), load before: $(cut -d' ' -f1-3 /proc/loadavg)"
@@ -68,7 +68,7 @@ awk '
     printf "%-18s %9s %12s\n", "tool", "seconds", "peak MB"
     for (i = 1; i <= NR; i++) printf "%-18s %9.2f %12.1f\n", name[i], wall[i], rss[i] / 1024
     printf "ratio pagorra-batch / vipsthumbnail-x2: %.2f (target <= 1.0)\n", wall[1] / wall[2]
-    printf "ratio pagorra-batch / djpeg-1/8-x2:     %.2f (target <= 1.2)\n", wall[1] / wall[3]
+    printf "ratio pagorra-batch / djpeg-scale8-x2:   %.2f (target <= 1.2)\n", wall[1] / wall[3]
     printf "pagorra-batch peak memory: %.1f MB (target < 250)\n", rss[1] / 1024
   }' "$work/results"
 echo "(peak memory of the two-wide tools is that of the largest single process)"
