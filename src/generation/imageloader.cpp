@@ -52,17 +52,6 @@ int orientationOf(const vips::VImage &image)
     return (o >= 1 && o <= 8) ? o : 1;
 }
 
-// The loader for this file, chosen by its content; empty when no loader claims it.
-QByteArray loaderFor(const QByteArray &path)
-{
-    const char *name = vips_foreign_find_load(path.constData());
-    if (!name) {
-        vips_error_clear();
-        return {};
-    }
-    return QByteArray(name);
-}
-
 // Largest JPEG shrink-on-load factor that still leaves at least the drawn size.
 int jpegShrinkFor(QSize upright, QSize drawn)
 {
@@ -161,30 +150,23 @@ std::optional<Canvas> prepareCanvas(const LoadRequest &req, QSize upright, const
     return c;
 }
 
-struct Attempt {
-    std::optional<LoadedPicture> picture;
-    bool tryOtherDecoder = false;
-};
-
-Attempt decodeWithVips(const LoadRequest &req, const QColor &background)
+std::optional<LoadedPicture> decodeWithVips(const LoadRequest &req, const QColor &background)
 {
     const QByteArray path = QFile::encodeName(req.path);
-    const QByteArray loader = loaderFor(path);
-    if (loader.isEmpty())
-        return {std::nullopt, true};
 
     const Deadline deadline{std::chrono::steady_clock::now() + kDecodeTimeLimit};
     auto options = [] { return vips::VImage::option()->set("access", VIPS_ACCESS_SEQUENTIAL); };
 
-    // Opening reads the header only.
+    // Opening picks the loader by the file's content and reads the header only; a file no
+    // loader claims raises VError, and the other decoder gets its turn.
     vips::VImage header = vips::VImage::new_from_file(path.constData(), options());
     if (!plausibleImageSize(header.width(), header.height(), QFileInfo(req.path).size()))
-        return {};
+        return std::nullopt;
     const bool turned = orientationOf(header) >= 5;
     const QSize upright = turned ? QSize(header.height(), header.width()) : QSize(header.width(), header.height());
     auto canvas = prepareCanvas(req, upright, background);
     if (!canvas || canvas->drawn.isEmpty())
-        return {canvas ? std::optional(canvas->picture) : std::nullopt};
+        return canvas ? std::optional(canvas->picture) : std::nullopt;
 
     vips::VImage image = header;
     if (header.get_typeof("vips-loader") != 0 && std::strcmp(header.get_string("vips-loader"), "jpegload") == 0) {
@@ -195,7 +177,7 @@ Attempt decodeWithVips(const LoadRequest &req, const QColor &background)
     image = toRgb8(image.autorot(), background);
     image = scaledTo(image, canvas->drawn.size());
     blit(canvas->picture.bitmap, image, canvas->drawn.topLeft(), deadline);
-    return {std::move(canvas->picture)};
+    return std::move(canvas->picture);
 }
 
 // Qt's readers cover what the vips loaders of this platform refuse (tiled planar TIFF, some
@@ -309,9 +291,7 @@ std::optional<LoadedPicture> loadPicture(const LoadRequest &request)
     const QColor background = resolveColor(request.backColor);
     // A file the decoders cannot read is simply left out; the caller shows nothing.
     try {
-        Attempt attempt = decodeWithVips(request, background);
-        if (!attempt.tryOtherDecoder)
-            return std::move(attempt.picture);
+        return decodeWithVips(request, background);
     } catch (const vips::VError &) {
         vips_error_clear();
     }
