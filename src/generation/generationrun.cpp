@@ -170,7 +170,9 @@ GenerationResult GenerationRun::execute(Target &target, bool basketIs16Bit)
         // Resolved here: worker threads must not read the desktop palette.
         pattern.backColor = colorToStored(resolveColor(m_settings.PageBackColor));
         const int threads = m_threads > 0 ? m_threads : std::max(1, QThread::idealThreadCount());
-        DecodeQueue queue(m_paths, pattern, threads, 2 * threads);
+        // Enough look-ahead that the workers keep busy while a finished page is handed on
+        // (a PNG write takes as long as several decodes); a thumbnail is only ~50 kB.
+        DecodeQueue queue(m_paths, pattern, threads, 8 * threads);
 
         bool pageFull = false;
         for (std::int64_t i = 1; i <= entries; ++i) {
