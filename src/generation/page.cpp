@@ -23,10 +23,10 @@ void Page::newImage(int width, int height)
 int Page::textHeight(const QString &text) const
 {
     Q_UNUSED(text); // one line of title text: the font's line height, whatever the characters
-    // Measured for the page image itself, so a point size means the same here as when drawn.
-    if (m_image.isNull())
-        return QFontMetrics(m_font).height();
-    return QFontMetrics(m_font, &m_image).height();
+    // Measured for an image, never the screen, so a point size means the same here as when
+    // drawn on the page (the first measurement may come before the page has an image).
+    static const QImage probe(1, 1, QImage::Format_RGB32);
+    return QFontMetrics(m_font, m_image.isNull() ? &probe : &m_image).height();
 }
 
 void Page::drawText(int x, int y, const QString &text)

@@ -206,6 +206,11 @@ TEST(LoaderCorrupt, EveryBrokenFileEndsWithoutCrashing)
         if (pic) {
             EXPECT_EQ(pic->bitmap.size(), QSize(140, 88));
         }
+        // Unscaled, the whole image goes through the decoder.
+        auto own = loadPicture({dir.filePath(file), LoadAs::OwnSize, 0, 0, 0x00FFFFFF, true});
+        if (own) {
+            EXPECT_EQ(own->bitmap.size(), QSize(own->actualWidth, own->actualHeight));
+        }
     }
 }
 
