@@ -10,7 +10,7 @@ packages=(
   libgtest-dev libgmock-dev
   fonts-dejavu-core
   xvfb xauth
-  poppler-utils libtiff-tools imagemagick
+  poppler-utils libtiff-tools imagemagick time
   cups cups-client cups-bsd printer-driver-cups-pdf
 )
 

@@ -31,7 +31,7 @@ struct PagePrintSettings {
 // One generated page: the page image with the drawing state used to compose it and the
 // print properties it carries. Owned by its PageSet.
 class Page {
-public:
+  public:
     // Colour (stored form, system colours allowed) of the next newImage().
     void setCanvasColor(std::int32_t storedColor) { m_canvasColor = storedColor; }
     std::int32_t canvasColor() const { return m_canvasColor; }
@@ -59,7 +59,7 @@ public:
     PagePrintSettings &print() { return m_print; }
     const PagePrintSettings &print() const { return m_print; }
 
-private:
+  private:
     QImage m_image;
     QFont m_font;
     std::int32_t m_canvasColor = 16777215;

@@ -10,7 +10,7 @@ namespace pagorra {
 // The generated pages, held in memory only. Element 0 always exists (it may hold no image
 // before the first run). Page k is element k.
 class PageSet {
-public:
+  public:
     PageSet();
 
     int count() const { return int(m_pages.size()); }
@@ -25,7 +25,7 @@ public:
     int currentPageIndex() const { return m_current; }
     void setCurrentPageIndex(int index) { m_current = index; }
 
-private:
+  private:
     std::vector<std::unique_ptr<Page>> m_pages;
     int m_current = 0;
 };

@@ -1,0 +1,74 @@
+#!/usr/bin/env bash
+# Speed and memory of pagorra-batch against two reference tools on the same photos:
+#   - vipsthumbnail, two processes of half the files each (thumbnails only, no pages);
+#   - djpeg -scale 1/8, two-wide (the cost of decoding alone, a floor).
+# The 300 photos of about 12 megapixels are made once from the test photos and cached
+# outside the repository (PAGORRA_BENCH_CACHE, default ~/.cache/pagorra-bench).
+# Usage: bench/batch_speed.sh [--prepare] [path/to/pagorra-batch]   (--prepare: make the set only)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+prepare_only=0
+if [ "${1:-}" = "--prepare" ]; then prepare_only=1; shift; fi
+batch=${1:-build/app/pagorra-batch}
+photos_src=${PAGORRA_TESTDATA:-$(cd .. && pwd)/shared/testdata}/photos
+cache=${PAGORRA_BENCH_CACHE:-$HOME/.cache/pagorra-bench}
+set_dir=$cache/photos-300-12mp
+count=300
+
+[ -x "$batch" ] || { echo "build pagorra-batch first: scripts/build.sh --target pagorra-batch" >&2; exit 1; }
+for tool in vips vipsthumbnail djpeg /usr/bin/time; do
+  command -v "$tool" >/dev/null || { echo "missing $tool (scripts/deps.sh)" >&2; exit 1; }
+done
+
+make_set() {
+  echo "making $count photos of ~12 MP in $set_dir (once)" >&2
+  local tmp=$set_dir.part
+  rm -rf "$tmp" && mkdir -p "$tmp"
+  mapfile -t sources < <(ls "$photos_src"/*.jpg | sort)
+  local n=${#sources[@]} i
+  for ((i = 0; i < count; i++)); do
+    local src=${sources[i % n]}
+    printf '%s\0%s\0' "$src" "$(printf '%s/photo%03d.jpg' "$tmp" "$i")"
+  done | xargs -0 -n2 -P2 sh -c '
+    w=$(vipsheader -f width "$1"); h=$(vipsheader -f height "$1")
+    scale=$(awk -v w="$w" -v h="$h" "BEGIN { printf \"%.6f\", sqrt(12000000 / (w * h)) }")
+    vips resize "$1" "$2[Q=90]" "$scale" --kernel cubic' _
+  mv "$tmp" "$set_dir"
+}
+[ -d "$set_dir" ] && [ "$(ls "$set_dir" | wc -l)" -eq "$count" ] || make_set
+[ "$prepare_only" -eq 1 ] && exit 0
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cat "$set_dir"/*.jpg >/dev/null # same page-cache state for every tool
+
+# measure NAME COMMAND...: wall seconds and peak resident memory (kB) of the whole command
+measure() {
+  local name=$1; shift
+  /usr/bin/time -v -o "$work/$name.time" "$@" >"$work/$name.out" 2>"$work/$name.err" ||
+    { echo "$name failed:" >&2; cat "$work/$name.err" >&2; exit 1; }
+  local wall rss
+  wall=$(awk -F': ' '/Elapsed \(wall clock\)/ { n = split($2, p, ":"); s = 0; for (i = 1; i <= n; i++) s = s * 60 + p[i]; print s }' "$work/$name.time")
+  rss=$(awk -F': ' '/Maximum resident set size/ { print $2 }' "$work/$name.time")
+  echo "$name $wall $rss" >>"$work/results"
+}
+
+mkdir -p "$work/pages" "$work/thumbs"
+measure pagorra-batch "$batch" -o "$work/pages/Sheet.png" "$set_dir"
+measure vipsthumbnail-x2 sh -c "ls '$set_dir'/*.jpg | xargs -n $((count / 2)) -P2 vipsthumbnail -s 140x88 -o '$work/thumbs/%s.jpg'"
+measure djpeg-scale8-x2 sh -c "ls '$set_dir'/*.jpg | xargs -n $((count / 2)) -P2 sh -c 'for f; do djpeg -scale 1/8 \"\$f\" >/dev/null; done' _"
+pages=$(ls "$work/pages" | wc -l)
+
+echo "photos: $count of ~12 MP ($(du -sh "$set_dir" | cut -f1)), cores: $(nproc), load before: $(cut -d' ' -f1-3 /proc/loadavg)"
+echo "pagorra-batch wrote $pages pages"
+awk '
+  { name[NR] = $1; wall[NR] = $2; rss[NR] = $3 }
+  END {
+    printf "%-18s %9s %12s\n", "tool", "seconds", "peak MB"
+    for (i = 1; i <= NR; i++) printf "%-18s %9.2f %12.1f\n", name[i], wall[i], rss[i] / 1024
+    printf "ratio pagorra-batch / vipsthumbnail-x2: %.2f (target <= 1.0)\n", wall[1] / wall[2]
+    printf "ratio pagorra-batch / djpeg-scale8-x2:   %.2f (target <= 1.2)\n", wall[1] / wall[3]
+    printf "pagorra-batch peak memory: %.1f MB (target < 250)\n", rss[1] / 1024
+  }' "$work/results"
+echo "(peak memory of the two-wide tools is that of the largest single process)"

@@ -1,0 +1,278 @@
+#include "batch/batchoptions.h"
+
+#include "core/colors.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QSet>
+
+namespace pagorra {
+
+namespace {
+
+const QStringList kFolderPatterns =
+    QStringLiteral("*.bmp*;*.tif*;*.tiff*;*.gif*;*.jpg*;*.jpeg*;*.jpe*;*.png*").split(u';');
+
+std::optional<std::int64_t> parseInteger(const QString &text)
+{
+    bool ok = false;
+    const qlonglong v = text.trimmed().toLongLong(&ok);
+    return ok ? std::optional<std::int64_t>(v) : std::nullopt;
+}
+
+// Splits "a<sep>b<sep>..." into exactly `count` integers within [low, high].
+std::optional<QList<std::int64_t>> parseNumbers(const QString &text, QChar separator, int count, std::int64_t low,
+                                                std::int64_t high)
+{
+    const QStringList parts = text.split(separator);
+    if (parts.size() != count)
+        return std::nullopt;
+    QList<std::int64_t> values;
+    for (const QString &part : parts) {
+        const auto v = parseInteger(part);
+        if (!v || *v < low || *v > high)
+            return std::nullopt;
+        values << *v;
+    }
+    return values;
+}
+
+} // namespace
+
+QString batchUsage()
+{
+    return QStringLiteral("Usage: pagorra-batch [options] -o OUTPUT INPUT...\n"
+                          "Makes contact sheet pages from picture files, folders and @LIST files.\n"
+                          "\n"
+                          "  --page WxH            page size in pixels\n"
+                          "  --cell WxH            thumbnail cell size in pixels\n"
+                          "  --margins T,L,R,B     page margins in pixels\n"
+                          "  --uniform             spread the cells evenly over the page\n"
+                          "  --no-uniform          pack the cells against the top-left corner\n"
+                          "  --title TEXT          head every page with TEXT\n"
+                          "  --no-title            no title\n"
+                          "  --page-numbers        append the page number to the title\n"
+                          "  --background #RRGGBB  page background colour\n"
+                          "  --jobs N              decoding threads (default: one per core)\n"
+                          "  --multipage           write one document instead of numbered files\n"
+                          "  -o OUTPUT             output file; its extension picks the format (.png)\n"
+                          "\n"
+                          "Several pages are written as numbered files: Sheet.png gives Sheet1.png, Sheet2.png, ...\n"
+                          "INPUT is a picture file, a folder, or @LIST (a file with one path per line).\n");
+}
+
+BatchParse parseBatchArguments(const QStringList &arguments)
+{
+    BatchParse result;
+    BatchOptions &o = result.options;
+    auto fail = [&](const QString &message) {
+        result.error = message;
+        return result;
+    };
+    bool onlyInputs = false;
+    for (qsizetype k = 0; k < arguments.size(); ++k) {
+        QString arg = arguments.at(k);
+        if (onlyInputs || !arg.startsWith(u'-') || arg == u"-") {
+            o.inputs << arg;
+            continue;
+        }
+        if (arg == u"--") {
+            onlyInputs = true;
+            continue;
+        }
+        QString value;
+        bool hasInlineValue = false;
+        if (arg.startsWith(u"--") && arg.contains(u'=')) {
+            value = arg.mid(arg.indexOf(u'=') + 1);
+            arg = arg.left(arg.indexOf(u'='));
+            hasInlineValue = true;
+        }
+        auto takeValue = [&]() -> std::optional<QString> {
+            if (hasInlineValue)
+                return value;
+            if (k + 1 >= arguments.size())
+                return std::nullopt;
+            return arguments.at(++k);
+        };
+        auto noValue = [&] { return !hasInlineValue; };
+
+        if (arg == u"--help" || arg == u"-h") {
+            o.help = true;
+        } else if (arg == u"--page" || arg == u"--cell") {
+            const auto v = takeValue();
+            const bool page = arg == u"--page";
+            const auto size = v ? parseNumbers(*v, u'x', 2, page ? INT32_MIN : INT16_MIN, page ? INT32_MAX : INT16_MAX)
+                                : std::nullopt;
+            if (!size)
+                return fail(QStringLiteral("%1 needs a size such as 800x600").arg(arg));
+            if (page) {
+                o.pageWidth = std::int32_t(size->at(0));
+                o.pageHeight = std::int32_t(size->at(1));
+            } else {
+                o.cellWidth = std::int16_t(size->at(0));
+                o.cellHeight = std::int16_t(size->at(1));
+            }
+        } else if (arg == u"--margins") {
+            const auto v = takeValue();
+            const auto m = v ? parseNumbers(*v, u',', 4, INT16_MIN, INT16_MAX) : std::nullopt;
+            if (!m)
+                return fail(QStringLiteral("--margins needs four numbers: top,left,right,bottom"));
+            o.marginTop = std::int16_t(m->at(0));
+            o.marginLeft = std::int16_t(m->at(1));
+            o.marginRight = std::int16_t(m->at(2));
+            o.marginBottom = std::int16_t(m->at(3));
+        } else if (arg == u"--uniform" && noValue()) {
+            o.uniform = true;
+        } else if (arg == u"--no-uniform" && noValue()) {
+            o.uniform = false;
+        } else if (arg == u"--title") {
+            const auto v = takeValue();
+            if (!v)
+                return fail(QStringLiteral("--title needs a text"));
+            o.title = *v;
+            o.noTitle = false;
+        } else if (arg == u"--no-title" && noValue()) {
+            o.noTitle = true;
+            o.title.reset();
+        } else if (arg == u"--page-numbers" && noValue()) {
+            o.pageNumbers = true;
+        } else if (arg == u"--background") {
+            const auto v = takeValue();
+            static const QRegularExpression hex(QStringLiteral("^#[0-9A-Fa-f]{6}$"));
+            if (!v || !hex.match(*v).hasMatch())
+                return fail(QStringLiteral("--background needs a colour such as #FFFFFF"));
+            o.background = colorToStored(QColor::fromString(*v));
+        } else if (arg == u"--jobs") {
+            const auto v = takeValue();
+            const auto n = v ? parseInteger(*v) : std::nullopt;
+            if (!n || *n < 1 || *n > 256)
+                return fail(QStringLiteral("--jobs needs a number from 1 to 256"));
+            o.jobs = int(*n);
+        } else if (arg == u"--multipage" && noValue()) {
+            o.multipage = true;
+        } else if (arg == u"-o" || arg == u"--output") {
+            const auto v = takeValue();
+            if (!v || v->isEmpty())
+                return fail(QStringLiteral("-o needs an output file name"));
+            o.output = *v;
+        } else {
+            return fail(QStringLiteral("unknown option %1").arg(arguments.at(k)));
+        }
+    }
+    if (o.help)
+        return result;
+    if (o.output.isEmpty())
+        return fail(QStringLiteral("no output file given (-o OUTPUT)"));
+    if (o.inputs.isEmpty())
+        return fail(QStringLiteral("no input given"));
+    const QString suffix = QFileInfo(o.output).suffix().toLower();
+    if (o.multipage)
+        return fail(QStringLiteral("--multipage is not available in this version"));
+    if (suffix != u"png")
+        return fail(QStringLiteral("output format not supported: %1 (use .png)")
+                        .arg(suffix.isEmpty() ? QStringLiteral("no extension") : u'.' + suffix));
+    return result;
+}
+
+RegistrySettings batchBaseSettings()
+{
+    return defaultSettings();
+}
+
+void applyBatchOptions(const BatchOptions &o, RegistrySettings &s)
+{
+    if (o.pageWidth) {
+        s.PageWidth = *o.pageWidth;
+        s.PageHeight = *o.pageHeight;
+    }
+    if (o.cellWidth) {
+        s.ThumbnailWidth = *o.cellWidth;
+        s.ThumbnailHeight = *o.cellHeight;
+    }
+    if (o.marginTop) {
+        s.PageMarginTop = *o.marginTop;
+        s.PageMarginLeft = *o.marginLeft;
+        s.PageMarginRight = *o.marginRight;
+        s.PageMarginBottom = *o.marginBottom;
+    }
+    if (o.uniform)
+        s.ThumbnailUniformPlacement = *o.uniform ? 1 : 0;
+    if (o.title) {
+        s.AddTitle = 1;
+        s.Title = *o.title;
+    }
+    if (o.noTitle)
+        s.AddTitle = 0;
+    if (o.pageNumbers)
+        s.AppendPageNumber = 1;
+    if (o.background)
+        s.PageBackColor = *o.background;
+}
+
+bool matchesPictureFolderPattern(const QString &fileName)
+{
+    for (const QString &pattern : kFolderPatterns) {
+        const QRegularExpression re(QRegularExpression::wildcardToRegularExpression(pattern),
+                                    QRegularExpression::CaseInsensitiveOption);
+        if (re.match(fileName).hasMatch())
+            return true;
+    }
+    return false;
+}
+
+BatchInputs listBatchInputs(const QStringList &inputs)
+{
+    BatchInputs result;
+    QSet<QString> seen;
+    auto add = [&](const QString &path) {
+        const QString full = QFileInfo(path).absoluteFilePath();
+        if (!seen.contains(full)) {
+            seen.insert(full);
+            result.files << full;
+        }
+    };
+    for (const QString &input : inputs) {
+        if (input.startsWith(u'@')) {
+            QFile list(input.mid(1));
+            if (!list.open(QIODevice::ReadOnly | QIODevice::Text)) {
+                result.error = QStringLiteral("cannot read the list %1: %2").arg(list.fileName(), list.errorString());
+                return result;
+            }
+            while (!list.atEnd()) {
+                const QString line = QString::fromUtf8(list.readLine()).remove(u'\n').remove(u'\r');
+                if (!line.trimmed().isEmpty())
+                    add(line);
+            }
+            continue;
+        }
+        const QFileInfo info(input);
+        if (info.isDir()) {
+            QDir dir(input);
+            if (!dir.isReadable()) {
+                result.error = QStringLiteral("cannot read the folder %1").arg(input);
+                return result;
+            }
+            const QStringList names = dir.entryList(QDir::Files, QDir::Name);
+            for (const QString &name : names)
+                if (matchesPictureFolderPattern(name))
+                    add(dir.filePath(name));
+            continue;
+        }
+        // A file that does not exist is kept: it is reported with the unreadable ones.
+        add(input);
+    }
+    return result;
+}
+
+QString numberedPageName(const QString &output, int pageNumber)
+{
+    const qsizetype slash = output.lastIndexOf(u'/');
+    const qsizetype dot = output.lastIndexOf(u'.');
+    if (dot <= slash)
+        return output + QString::number(pageNumber);
+    return output.left(dot) + QString::number(pageNumber) + output.mid(dot);
+}
+
+} // namespace pagorra

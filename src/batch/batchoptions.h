@@ -1,0 +1,60 @@
+#pragma once
+
+#include "core/settings.h"
+
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+#include <optional>
+
+namespace pagorra {
+
+// What the command line of the batch tool asks for. Every setting is optional: an absent
+// flag leaves the user's stored setting as it is.
+struct BatchOptions {
+    std::optional<std::int32_t> pageWidth, pageHeight;
+    std::optional<std::int16_t> cellWidth, cellHeight;
+    std::optional<std::int16_t> marginTop, marginLeft, marginRight, marginBottom;
+    std::optional<bool> uniform;
+    std::optional<QString> title; // set by --title
+    bool noTitle = false;
+    bool pageNumbers = false;
+    std::optional<std::int32_t> background; // stored colour form
+    int jobs = 0;                           // 0: one decoding thread per core
+    bool multipage = false;
+    bool help = false;
+    QString output;
+    QStringList inputs;
+};
+
+struct BatchParse {
+    BatchOptions options;
+    QString error; // empty when the command line is sound
+};
+
+// Parses the arguments after the program name.
+BatchParse parseBatchArguments(const QStringList &arguments);
+
+QString batchUsage();
+
+// The settings the tool starts from, before its flags are applied.
+RegistrySettings batchBaseSettings();
+
+void applyBatchOptions(const BatchOptions &options, RegistrySettings &settings);
+
+// Input files in basket order: files as given, folders listed with the input folder pattern
+// sorted by name, @LIST files read one path per line; the same path twice is kept once.
+struct BatchInputs {
+    QStringList files;
+    QString error; // a folder or list that could not be read
+};
+BatchInputs listBatchInputs(const QStringList &inputs);
+
+// Whether a file name matches the folder pattern of supported picture files.
+bool matchesPictureFolderPattern(const QString &fileName);
+
+// The file name of page `pageNumber` when several pages are written: the chosen name with
+// the page number before its extension (/out/Sheet.png -> /out/Sheet2.png).
+QString numberedPageName(const QString &output, int pageNumber);
+
+} // namespace pagorra

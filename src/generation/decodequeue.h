@@ -1,0 +1,52 @@
+#pragma once
+
+#include "core/runtimeerror.h"
+#include "generation/imageloader.h"
+
+#include <QStringList>
+#include <condition_variable>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <vector>
+
+namespace pagorra {
+
+// Decodes basket entries on worker threads at most `lookAhead` entries ahead of the one
+// being taken, so only a few thumbnails wait in memory whatever the basket size.
+class DecodeQueue {
+  public:
+    struct Item {
+        std::optional<LoadedPicture> picture;
+        std::optional<RuntimeError> error; // an unexpected failure, to be reported by the taker
+    };
+
+    DecodeQueue(QStringList paths, LoadRequest pattern, int threads, int lookAhead);
+    ~DecodeQueue();
+    DecodeQueue(const DecodeQueue &) = delete;
+    DecodeQueue &operator=(const DecodeQueue &) = delete;
+
+    // The decoded entry `index` (0-based), calling `whileWaiting` now and then until it is ready.
+    // Entries must be taken in order.
+    Item take(int index, const std::function<void()> &whileWaiting);
+
+  private:
+    void work();
+    static Item decode(const LoadRequest &request);
+
+    const QStringList m_paths;
+    const LoadRequest m_pattern;
+    const int m_lookAhead;
+    std::mutex m_mutex;
+    std::condition_variable m_wake;  // workers: room to look ahead, or stop
+    std::condition_variable m_ready; // taker: an item finished
+    std::map<int, Item> m_done;
+    int m_next = 0;  // next entry a worker will start
+    int m_taken = 0; // entries handed out so far
+    bool m_stopping = false;
+    std::vector<std::thread> m_workers;
+};
+
+} // namespace pagorra

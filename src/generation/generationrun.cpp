@@ -1,0 +1,216 @@
+#include "generation/generationrun.h"
+
+#include "core/colors.h"
+#include "errors/errorhandler.h"
+#include "generation/decodequeue.h"
+#include "generation/int16.h"
+#include "generation/page.h"
+#include "generation/pageset.h"
+
+#include <QThread>
+
+namespace pagorra {
+
+namespace {
+
+const QString kRunRoutine = QStringLiteral("cmdPreview_Click");
+const QString kLoadRoutine = QStringLiteral("LoadPic");
+
+// Ends the progress display however the run leaves.
+class ProgressScope {
+  public:
+    ProgressScope(RunProgress &progress, int maximum) : m_progress(progress) { m_progress.begin(maximum); }
+    ~ProgressScope() { m_progress.end(); }
+    ProgressScope(const ProgressScope &) = delete;
+    ProgressScope &operator=(const ProgressScope &) = delete;
+
+  private:
+    RunProgress &m_progress;
+};
+
+} // namespace
+
+// Where the pages of a run go: kept in a page set, or handed on one at a time.
+class GenerationRun::Target {
+  public:
+    virtual ~Target() = default;
+    // The page the title band is measured on, before anything is cleared.
+    virtual Page &measuringPage() = 0;
+    // Clears what an earlier run left and gives the first page.
+    virtual Page &firstPage() = 0;
+    // Gives the next page; `full` is the page just completed.
+    virtual Page &nextPage(Page &full) = 0;
+    virtual void finish(Page &last) = 0;
+    virtual int pageCount() const = 0;
+};
+
+class GenerationRun::SetTarget : public Target {
+  public:
+    explicit SetTarget(PageSet &pages) : m_pages(pages) {}
+    Page &measuringPage() override { return m_pages.page(0); }
+    Page &firstPage() override
+    {
+        m_pages.clear();
+        return m_pages.page(0);
+    }
+    Page &nextPage(Page &) override
+    {
+        toInt16(std::int64_t(m_pages.count())); // the page index is a 16-bit value
+        return m_pages.addPage();
+    }
+    void finish(Page &) override { m_pages.setCurrentPageIndex(0); }
+    int pageCount() const override { return m_pages.count(); }
+
+  private:
+    PageSet &m_pages;
+};
+
+class GenerationRun::StreamTarget : public Target {
+  public:
+    explicit StreamTarget(const PageSink &sink) : m_sink(sink) {}
+    Page &measuringPage() override { return m_page; }
+    Page &firstPage() override { return m_page; }
+    Page &nextPage(Page &full) override
+    {
+        hand(full);
+        return m_page;
+    }
+    void finish(Page &last) override { hand(last); }
+    int pageCount() const override { return m_handed; }
+
+  private:
+    void hand(Page &page)
+    {
+        ++m_handed;
+        m_sink(page, m_handed);
+    }
+    const PageSink &m_sink;
+    Page m_page;
+    int m_handed = 0;
+};
+
+GenerationRun::GenerationRun(const RegistrySettings &settings, QStringList paths, RunProgress &progress)
+    : m_settings(settings), m_paths(std::move(paths)), m_progress(progress)
+{
+}
+
+GenerationResult GenerationRun::run(PageSet &pages)
+{
+    SetTarget target(pages);
+    return execute(target, true);
+}
+
+GenerationResult GenerationRun::stream(const PageSink &sink)
+{
+    StreamTarget target(sink);
+    return execute(target, false);
+}
+
+std::int16_t GenerationRun::applyTitleFont(Page &page) const
+{
+    QFont font = page.font();
+    font.setBold(m_settings.TitleBold);
+    font.setItalic(m_settings.TitleItalic);
+    font.setUnderline(m_settings.TitleUnderline);
+    font.setStrikeOut(m_settings.TitleStrikeThru);
+    font.setFamily(m_settings.TitleFontName);
+    page.setTextColor(m_settings.TitleFontColor);
+    if (m_settings.TitleFontSize > 0)
+        font.setPointSize(m_settings.TitleFontSize);
+    page.setFont(font);
+    return toInt16(page.textHeight(m_input.title));
+}
+
+void GenerationRun::preparePage(Page &page, int pageNumber)
+{
+    page.setCanvasColor(m_settings.PageBackColor);
+    page.newImage(m_input.pageWidth, m_input.pageHeight);
+    if (!page.hasImage())
+        PAGORRA_RAISE(err::OutOfMemory, QStringLiteral("Out of memory"));
+    const QString line = titleLine(m_input, pageNumber);
+    if (titleDrawn(m_input, line)) {
+        m_titleBandHeight = add16(applyTitleFont(page), 10);
+        page.drawText(10, 10, line);
+    }
+    if (m_pageOpened)
+        m_pageOpened(pageNumber);
+}
+
+GenerationResult GenerationRun::execute(Target &target, bool basketIs16Bit)
+{
+    GenerationResult result;
+    try {
+        m_input = snapshotLayoutInput(m_settings);
+        const std::int64_t entries = basketIs16Bit ? std::int64_t(toInt16(m_paths.size())) : m_paths.size();
+        if (auto message = checkBasketSize(entries)) {
+            result.outcome = GenerationResult::Outcome::CheckFailed;
+            result.message = message;
+            return result;
+        }
+        m_titleBandHeight = 0;
+        if (titleDrawn(m_input, titleLine(m_input, 1)))
+            m_titleBandHeight = add16(applyTitleFont(target.measuringPage()), 10);
+        if (auto message = checkPageGeometry(m_input, m_titleBandHeight)) {
+            result.outcome = GenerationResult::Outcome::CheckFailed;
+            result.message = message;
+            return result;
+        }
+
+        Page *page = &target.firstPage();
+        int pageNumber = 1;
+        preparePage(*page, pageNumber);
+        const LayoutGrid grid = computeGrid(m_input, m_titleBandHeight);
+        LayoutCursor cursor(m_input, grid);
+
+        ProgressScope progressScope(m_progress, int(std::min<std::int64_t>(entries, INT32_MAX)));
+        LoadRequest pattern;
+        pattern.loadAs = LoadAs::Fixed;
+        pattern.fixedWidth = m_input.cellWidth;
+        pattern.fixedHeight = m_input.cellHeight;
+        // Resolved here: worker threads must not read the desktop palette.
+        pattern.backColor = colorToStored(resolveColor(m_settings.PageBackColor));
+        const int threads = m_threads > 0 ? m_threads : std::max(1, QThread::idealThreadCount());
+        // Enough look-ahead that the workers keep busy while a finished page is handed on
+        // (a PNG write takes as long as several decodes); a thumbnail is only ~50 kB.
+        DecodeQueue queue(m_paths, pattern, threads, 8 * threads);
+
+        bool pageFull = false;
+        for (std::int64_t i = 1; i <= entries; ++i) {
+            m_progress.yield();
+            if (m_progress.cancelRequested()) {
+                result.outcome = GenerationResult::Outcome::Cancelled;
+                break;
+            }
+            m_progress.setValue(int(i));
+            DecodeQueue::Item item = queue.take(int(i - 1), [this] { m_progress.yield(); });
+            if (item.error)
+                globalErrorHandler(*item.error, kLoadRoutine);
+            if (!item.picture) {
+                result.skippedFiles << m_paths.at(int(i - 1));
+                continue;
+            }
+            // The next page is opened only when a picture needs it, so a page that the last
+            // picture filled is not followed by an empty one.
+            if (pageFull) {
+                page = &target.nextPage(*page);
+                ++pageNumber;
+                preparePage(*page, pageNumber);
+                cursor.reset();
+                pageFull = false;
+            }
+            const QImage &bitmap = item.picture->bitmap;
+            page->drawBitmap(cursor.x(), cursor.y(), bitmap);
+            ++result.placed;
+            pageFull = cursor.advance(i, bitmap.width(), bitmap.height());
+        }
+        target.finish(*page);
+    } catch (const RuntimeError &e) {
+        result.outcome = GenerationResult::Outcome::Failed;
+        result.error = e;
+        globalErrorHandler(e, kRunRoutine);
+    }
+    result.pageCount = target.pageCount();
+    return result;
+}
+
+} // namespace pagorra

@@ -1,0 +1,79 @@
+#pragma once
+
+#include "core/runprogress.h"
+#include "core/runtimeerror.h"
+#include "core/settings.h"
+#include "generation/pagelayout.h"
+
+#include <QStringList>
+#include <cstdint>
+#include <functional>
+#include <optional>
+
+namespace pagorra {
+
+class Page;
+class PageSet;
+
+struct GenerationResult {
+    enum class Outcome { Completed, Cancelled, CheckFailed, Failed };
+    Outcome outcome = Outcome::Completed;
+    // The failed check's message, for the caller to show (CheckFailed only).
+    std::optional<UserMessage> message;
+    // The error that ended the run (Failed only); it has already gone to the error handler.
+    std::optional<RuntimeError> error;
+    int pageCount = 0;
+    int placed = 0;
+    QStringList skippedFiles; // entries that gave no picture, in basket order
+};
+
+// One "Generate": lays one thumbnail per basket entry onto pages. Inputs are copied when
+// the run is made, so later edits of the settings or the basket do not affect it.
+// Pictures are decoded on worker threads a few entries ahead, but placed strictly in basket
+// order and only between two progress steps, so a cancel keeps exactly the entries up to the
+// one being loaded when it was asked for.
+// Failed checks come back as a message (never shown here); run-time errors go to the global
+// error handler under "cmdPreview_Click" (failed loads under "LoadPic") and end the run with
+// the pages made so far kept.
+class GenerationRun {
+  public:
+    GenerationRun(const RegistrySettings &settings, QStringList paths, RunProgress &progress);
+
+    // Number of decoding threads; 0 (the default) means one per core.
+    void setDecodingThreads(int threads) { m_threads = threads; }
+
+    // Called each time a page has been opened and prepared, with the number of pages so far
+    // (the window shows "Page k of k" with it).
+    void setPageOpened(std::function<void(int pageCount)> callback) { m_pageOpened = std::move(callback); }
+
+    // Builds the page set: `pages` is cleared once the checks pass and then holds every page
+    // made. No trailing empty page is opened when the last thumbnail fills a page.
+    GenerationResult run(PageSet &pages);
+
+    // For the batch tool: each page is handed to `sink` as soon as it is complete (the last
+    // one at the end), then dropped, so memory stays bounded whatever the basket size. The
+    // sink reports a failure by throwing RuntimeError. No 16-bit limit on the basket size.
+    using PageSink = std::function<void(const Page &page, int pageNumber)>;
+    GenerationResult stream(const PageSink &sink);
+
+    // The height kept for the title on every page, as worked out by the last run.
+    std::int16_t titleBandHeight() const { return m_titleBandHeight; }
+
+  private:
+    class Target;
+    class SetTarget;
+    class StreamTarget;
+    GenerationResult execute(Target &target, bool basketIs16Bit);
+    std::int16_t applyTitleFont(Page &page) const;
+    void preparePage(Page &page, int pageNumber);
+
+    RegistrySettings m_settings;
+    QStringList m_paths;
+    RunProgress &m_progress;
+    LayoutInput m_input;
+    int m_threads = 0;
+    std::function<void(int)> m_pageOpened;
+    std::int16_t m_titleBandHeight = 0;
+};
+
+} // namespace pagorra

@@ -1,0 +1,306 @@
+#include "generation/imageloader.h"
+
+#include "core/colors.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QPainter>
+// glib names a struct member `signals`, which Qt defines as a keyword.
+#pragma push_macro("signals")
+#undef signals
+#include <vips/vips8>
+#pragma pop_macro("signals")
+
+#include <chrono>
+#include <cmath>
+#include <cstring>
+#include <mutex>
+
+namespace pagorra {
+
+namespace {
+
+// Past this many pixels a picture is refused whatever its file size: decoding it would
+// need gigabytes, and no camera makes such photos.
+constexpr std::int64_t kMaxPixels = std::int64_t(1) << 28;
+// Below this many pixels any claim is affordable, however small the file.
+constexpr std::int64_t kAlwaysAffordablePixels = std::int64_t(1) << 24;
+// The best any supported codec compresses real pixels (a flat-colour PNG or GIF) stays
+// well under this many pixels per byte of file.
+constexpr std::int64_t kMaxPixelsPerByte = 2048;
+// A decode that takes longer than this is abandoned: some malformed files make the
+// decoders spin without end.
+constexpr auto kDecodeTimeLimit = std::chrono::seconds(20);
+
+struct Deadline {
+    std::chrono::steady_clock::time_point until;
+};
+
+void onEval(VipsImage *image, VipsProgress *, void *data)
+{
+    const auto *deadline = static_cast<const Deadline *>(data);
+    if (std::chrono::steady_clock::now() > deadline->until)
+        vips_image_set_kill(image, TRUE);
+}
+
+int orientationOf(const vips::VImage &image)
+{
+    if (image.get_typeof(VIPS_META_ORIENTATION) == 0)
+        return 1;
+    const int o = image.get_int(VIPS_META_ORIENTATION);
+    return (o >= 1 && o <= 8) ? o : 1;
+}
+
+// Largest JPEG shrink-on-load factor that still leaves at least the drawn size.
+int jpegShrinkFor(QSize upright, QSize drawn)
+{
+    for (int s : {8, 4, 2}) {
+        if (upright.width() / s >= drawn.width() && upright.height() / s >= drawn.height())
+            return s;
+    }
+    return 1;
+}
+
+// 8-bit sRGB with three bands, any transparency flattened onto the background.
+vips::VImage toRgb8(vips::VImage image, const QColor &background)
+{
+    if (image.interpretation() != VIPS_INTERPRETATION_sRGB || image.format() != VIPS_FORMAT_UCHAR)
+        image = image.colourspace(VIPS_INTERPRETATION_sRGB);
+    if (image.has_alpha()) {
+        image = image.flatten(vips::VImage::option()->set(
+            "background",
+            std::vector<double>{double(background.red()), double(background.green()), double(background.blue())}));
+    }
+    if (image.bands() > 3)
+        image = image.extract_band(0, vips::VImage::option()->set("n", 3));
+    else if (image.bands() < 3)
+        image = image.bandjoin({image, image}).extract_band(0, vips::VImage::option()->set("n", 3));
+    if (image.format() != VIPS_FORMAT_UCHAR)
+        image = image.cast(VIPS_FORMAT_UCHAR);
+    return image;
+}
+
+// Scales to exactly `size`; the resampler may round its output a pixel either way.
+vips::VImage scaledTo(vips::VImage image, QSize size)
+{
+    if (image.width() != size.width() || image.height() != size.height()) {
+        image = image.resize(double(size.width()) / image.width(),
+                             vips::VImage::option()
+                                 ->set("vscale", double(size.height()) / image.height())
+                                 ->set("kernel", VIPS_KERNEL_CUBIC));
+    }
+    if (image.width() != size.width() || image.height() != size.height()) {
+        image = image.embed(0, 0, size.width(), size.height(), vips::VImage::option()->set("extend", VIPS_EXTEND_COPY));
+    }
+    return image;
+}
+
+void blit(QImage &canvas, const vips::VImage &rgb, QPoint at, const Deadline &deadline)
+{
+    vips::VImage pixels = rgb;
+    vips_image_set_progress(pixels.get_image(), TRUE);
+    g_signal_connect(pixels.get_image(), "eval", G_CALLBACK(onEval), const_cast<Deadline *>(&deadline));
+    size_t bytes = 0;
+    void *raw = pixels.write_to_memory(&bytes);
+    std::unique_ptr<void, decltype(&g_free)> memory(raw, &g_free);
+    const auto *src = static_cast<const unsigned char *>(raw);
+    const int w = pixels.width();
+    for (int row = 0; row < pixels.height(); ++row) {
+        auto *dst = reinterpret_cast<QRgb *>(canvas.scanLine(at.y() + row)) + at.x();
+        const unsigned char *s = src + size_t(row) * size_t(w) * 3;
+        for (int col = 0; col < w; ++col, s += 3)
+            dst[col] = qRgb(s[0], s[1], s[2]);
+    }
+}
+
+// The canvas for a picture whose upright size is known, filled with the background, and
+// where on it the picture goes; no canvas when the request cannot be met.
+struct Canvas {
+    LoadedPicture picture;
+    QRect drawn;
+};
+
+std::optional<Canvas> prepareCanvas(const LoadRequest &req, QSize upright, const QColor &background)
+{
+    QSize canvasSize;
+    switch (req.loadAs) {
+    case LoadAs::OwnSize:
+        canvasSize = upright;
+        break;
+    case LoadAs::FitInside:
+        canvasSize = fitInside(upright, QSize(req.fixedWidth, req.fixedHeight));
+        break;
+    case LoadAs::Fixed:
+        canvasSize = QSize(req.fixedWidth, req.fixedHeight);
+        break;
+    }
+    if (canvasSize.width() <= 0 || canvasSize.height() <= 0)
+        return std::nullopt;
+    if (std::int64_t(canvasSize.width()) * canvasSize.height() > kMaxPixels)
+        return std::nullopt;
+    Canvas c;
+    c.drawn = req.retainRatio ? drawRectRetainingRatio(upright, canvasSize) : QRect(QPoint(0, 0), canvasSize);
+    c.picture.actualWidth = upright.width();
+    c.picture.actualHeight = upright.height();
+    c.picture.bitmap = QImage(canvasSize, QImage::Format_RGB32);
+    if (c.picture.bitmap.isNull())
+        return std::nullopt;
+    c.picture.bitmap.fill(background);
+    return c;
+}
+
+std::optional<LoadedPicture> decodeWithVips(const LoadRequest &req, const QColor &background)
+{
+    const QByteArray path = QFile::encodeName(req.path);
+
+    const Deadline deadline{std::chrono::steady_clock::now() + kDecodeTimeLimit};
+    auto options = [] { return vips::VImage::option()->set("access", VIPS_ACCESS_SEQUENTIAL); };
+
+    // Opening picks the loader by the file's content and reads the header only; a file no
+    // loader claims raises VError, and the other decoder gets its turn.
+    vips::VImage header = vips::VImage::new_from_file(path.constData(), options());
+    if (!plausibleImageSize(header.width(), header.height(), QFileInfo(req.path).size()))
+        return std::nullopt;
+    const bool turned = orientationOf(header) >= 5;
+    const QSize upright = turned ? QSize(header.height(), header.width()) : QSize(header.width(), header.height());
+    auto canvas = prepareCanvas(req, upright, background);
+    if (!canvas || canvas->drawn.isEmpty())
+        return canvas ? std::optional(canvas->picture) : std::nullopt;
+
+    vips::VImage image = header;
+    if (header.get_typeof("vips-loader") != 0 && std::strcmp(header.get_string("vips-loader"), "jpegload") == 0) {
+        const int shrink = jpegShrinkFor(upright, canvas->drawn.size());
+        if (shrink > 1)
+            image = vips::VImage::new_from_file(path.constData(), options()->set("shrink", shrink));
+    }
+    image = toRgb8(image.autorot(), background);
+    image = scaledTo(image, canvas->drawn.size());
+    blit(canvas->picture.bitmap, image, canvas->drawn.topLeft(), deadline);
+    return std::move(canvas->picture);
+}
+
+// Qt's readers cover what the vips loaders of this platform refuse (tiled planar TIFF, some
+// BMP variants); the scaling still goes through vips so every picture looks the same.
+std::optional<LoadedPicture> decodeWithQt(const LoadRequest &req, const QColor &background)
+{
+    QImageReader reader(req.path);
+    reader.setDecideFormatFromContent(true);
+    reader.setAutoTransform(true);
+    const QSize stored = reader.size();
+    if (!stored.isValid() || !plausibleImageSize(stored.width(), stored.height(), QFileInfo(req.path).size()))
+        return std::nullopt;
+    const QImage decoded = reader.read();
+    if (decoded.isNull())
+        return std::nullopt;
+    auto canvas = prepareCanvas(req, decoded.size(), background);
+    if (!canvas || canvas->drawn.isEmpty())
+        return canvas ? std::optional(canvas->picture) : std::nullopt;
+
+    QImage flat(decoded.size(), QImage::Format_RGB888);
+    flat.fill(background);
+    {
+        QPainter p(&flat);
+        p.drawImage(0, 0, decoded);
+    }
+    QByteArray packed;
+    packed.reserve(qsizetype(flat.width()) * flat.height() * 3);
+    for (int y = 0; y < flat.height(); ++y)
+        packed.append(reinterpret_cast<const char *>(flat.constScanLine(y)), qsizetype(flat.width()) * 3);
+    vips::VImage image = vips::VImage::new_from_memory(packed.data(), size_t(packed.size()), flat.width(),
+                                                       flat.height(), 3, VIPS_FORMAT_UCHAR);
+    image = scaledTo(image, canvas->drawn.size());
+    const Deadline deadline{std::chrono::steady_clock::now() + kDecodeTimeLimit};
+    blit(canvas->picture.bitmap, image, canvas->drawn.topLeft(), deadline);
+    return std::move(canvas->picture);
+}
+
+} // namespace
+
+int roundHalfEven(double value)
+{
+    return int(std::nearbyint(value));
+}
+
+QSize fitInside(QSize image, QSize box)
+{
+    const int w = image.width(), h = image.height();
+    const int bw = box.width(), bh = box.height();
+    if (w <= bw && h <= bh)
+        return image;
+    const float rw = float(double(bw) / w);
+    const float rh = float(double(bh) / h);
+    if (rw < rh)
+        return QSize(bw, roundHalfEven(double(rw) * h));
+    return QSize(roundHalfEven(double(rh) * w), bh);
+}
+
+QRect drawRectRetainingRatio(QSize image, QSize canvas)
+{
+    const double ratioImage = double(image.width()) / image.height();
+    const double ratioBox = double(canvas.width()) / canvas.height();
+    int dw, dh;
+    if (ratioBox < ratioImage) {
+        dw = canvas.width();
+        dh = roundHalfEven(canvas.width() / ratioImage);
+    } else {
+        dw = roundHalfEven(canvas.height() * ratioImage);
+        dh = canvas.height();
+    }
+    const int x = roundHalfEven((canvas.width() - dw) / 2.0);
+    const int y = roundHalfEven((canvas.height() - dh) / 2.0);
+    return QRect(x, y, dw, dh);
+}
+
+bool plausibleImageSize(std::int64_t width, std::int64_t height, std::int64_t fileBytes)
+{
+    if (width <= 0 || height <= 0)
+        return false;
+    const std::int64_t pixels = width * height;
+    if (pixels > kMaxPixels)
+        return false;
+    return pixels <= kAlwaysAffordablePixels || pixels <= fileBytes * kMaxPixelsPerByte;
+}
+
+void ensureImageLibraryStarted()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        vips_init("pagorra");
+        // Damaged files are an expected input: their decoder chatter would only drown the
+        // list of unreadable files the user is shown.
+        g_log_set_handler(
+            "VIPS", G_LOG_LEVEL_WARNING, [](const gchar *, GLogLevelFlags, const gchar *, gpointer) {}, nullptr);
+        // Each file is loaded once per run; cached operations would only hold memory.
+        vips_cache_set_max(0);
+    });
+}
+
+void setThreadsPerLoad(int threads)
+{
+    ensureImageLibraryStarted();
+    vips_concurrency_set(std::max(1, threads));
+}
+
+std::optional<LoadedPicture> loadPicture(const LoadRequest &request)
+{
+    ensureImageLibraryStarted();
+    const QFileInfo info(request.path);
+    if (!info.isFile() || !info.isReadable())
+        return std::nullopt;
+    const QColor background = resolveColor(request.backColor);
+    // A file the decoders cannot read is simply left out; the caller shows nothing.
+    try {
+        return decodeWithVips(request, background);
+    } catch (const vips::VError &) {
+        vips_error_clear();
+    }
+    try {
+        return decodeWithQt(request, background);
+    } catch (const vips::VError &) {
+        vips_error_clear();
+        return std::nullopt;
+    }
+}
+
+} // namespace pagorra

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QImage>
+#include <QRect>
+#include <QSize>
+#include <QString>
+#include <cstdint>
+#include <optional>
+
+namespace pagorra {
+
+// Canvas size of a load: the image's own size, the image shrunk to fit a box (never
+// enlarged), or exactly the box.
+enum class LoadAs : std::int32_t { OwnSize = 0, FitInside = 1, Fixed = 2 };
+
+// Round to the nearest integer, halves to the even one (48.5 -> 48, 49.5 -> 50).
+int roundHalfEven(double value);
+
+// Size of an image of `image` pixels fitted inside `box`, never enlarged; the two ratios are
+// kept in single precision so results match what the stored sizes were made with.
+QSize fitInside(QSize image, QSize box);
+
+// Where an image of `image` pixels is drawn on a canvas of `canvas` pixels, ratio kept,
+// centred: the image touches two opposite edges, enlarged if need be.
+QRect drawRectRetainingRatio(QSize image, QSize canvas);
+
+// A header that claims far more pixels than its file could hold is a decompression bomb;
+// such files are refused before any pixel is decoded.
+bool plausibleImageSize(std::int64_t width, std::int64_t height, std::int64_t fileBytes);
+
+struct LoadRequest {
+    QString path;
+    LoadAs loadAs = LoadAs::Fixed;
+    int fixedWidth = 0;
+    int fixedHeight = 0;
+    std::int32_t backColor = 16777215; // stored form 0x00BBGGRR
+    bool retainRatio = true;
+};
+
+struct LoadedPicture {
+    QImage bitmap;       // Format_RGB32, the canvas; owned by the caller
+    int actualWidth = 0; // the photo's own size, upright
+    int actualHeight = 0;
+};
+
+// Decodes a picture file (decoder chosen by the file's content; photos turned upright by
+// their orientation tag) and draws it onto a canvas filled with the background colour.
+// Any file that cannot be read gives no picture; nothing is thrown for a bad file.
+// Safe to call from several threads at once.
+std::optional<LoadedPicture> loadPicture(const LoadRequest &request);
+
+// Starts the image library once for the process; safe to call from any thread.
+void ensureImageLibraryStarted();
+
+// Threads the image library may use inside one load (callers that decode several files at
+// once on their own threads set 1).
+void setThreadsPerLoad(int threads);
+
+} // namespace pagorra

@@ -1,0 +1,51 @@
+#pragma once
+
+#include "core/runtimeerror.h"
+
+#include <QString>
+#include <cmath>
+#include <cstdint>
+
+namespace pagorra {
+
+// The generation arithmetic works on signed 16-bit values and raises the overflow error
+// where a result leaves that range, the way the stored settings have always been read.
+[[noreturn]] inline void raiseOverflow(int line)
+{
+    throw RuntimeError(err::Overflow, QStringLiteral("Overflow"), line);
+}
+
+inline std::int16_t toInt16(std::int64_t value, int line = __builtin_LINE())
+{
+    if (value < INT16_MIN || value > INT16_MAX)
+        raiseOverflow(line);
+    return static_cast<std::int16_t>(value);
+}
+
+inline std::int16_t add16(std::int16_t a, std::int16_t b, int line = __builtin_LINE())
+{
+    return toInt16(std::int64_t(a) + b, line);
+}
+
+inline std::int16_t sub16(std::int16_t a, std::int16_t b, int line = __builtin_LINE())
+{
+    return toInt16(std::int64_t(a) - b, line);
+}
+
+inline std::int16_t mul16(std::int16_t a, std::int16_t b, int line = __builtin_LINE())
+{
+    return toInt16(std::int64_t(a) * b, line);
+}
+
+// Integer part (towards zero) of a / b computed in double precision, as a 16-bit value.
+inline std::int16_t integerQuotient16(double a, double b, int line = __builtin_LINE())
+{
+    if (b == 0)
+        throw RuntimeError(err::DivisionByZero, QStringLiteral("Division by zero"), line);
+    const double q = std::trunc(a / b);
+    if (!(q >= INT16_MIN && q <= INT16_MAX))
+        raiseOverflow(line);
+    return static_cast<std::int16_t>(q);
+}
+
+} // namespace pagorra

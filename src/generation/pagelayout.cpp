@@ -1,0 +1,108 @@
+#include "generation/pagelayout.h"
+
+#include "generation/int16.h"
+
+namespace pagorra {
+
+LayoutInput snapshotLayoutInput(const RegistrySettings &s)
+{
+    LayoutInput in;
+    in.pageWidth = toInt16(s.PageWidth);
+    in.pageHeight = toInt16(s.PageHeight);
+    in.marginTop = s.PageMarginTop;
+    in.marginLeft = s.PageMarginLeft;
+    in.marginRight = s.PageMarginRight;
+    in.marginBottom = s.PageMarginBottom;
+    in.cellWidth = s.ThumbnailWidth;
+    in.cellHeight = s.ThumbnailHeight;
+    in.uniform = s.ThumbnailUniformPlacement == 1;
+    in.addTitle = s.AddTitle == 1;
+    in.appendPageNumber = s.AppendPageNumber == 1;
+    in.title = s.Title;
+    return in;
+}
+
+QString titleLine(const LayoutInput &input, int pageNumber)
+{
+    QString line = input.title.trimmed();
+    if (input.appendPageNumber)
+        line += u' ' + QString::number(pageNumber);
+    return line;
+}
+
+bool titleDrawn(const LayoutInput &input, const QString &line)
+{
+    return input.addTitle && !line.isEmpty();
+}
+
+std::optional<UserMessage> checkBasketSize(std::int64_t entries)
+{
+    if (entries <= 1)
+        return UserMessage{QStringLiteral("At least two images are required in the basket to use this feature!"),
+                           MessageIcon::Information};
+    return std::nullopt;
+}
+
+std::optional<UserMessage> checkPageGeometry(const LayoutInput &in, std::int16_t titleBand)
+{
+    const std::int16_t areaWidth = sub16(sub16(in.pageWidth, in.marginLeft), in.marginRight);
+    if (in.cellWidth >= areaWidth)
+        return UserMessage{QStringLiteral("The specified thumbnail width is too large for the page area!"),
+                           MessageIcon::None};
+    const std::int16_t areaHeight = sub16(sub16(sub16(in.pageHeight, in.marginTop), in.marginBottom), titleBand);
+    if (in.cellHeight >= areaHeight)
+        return UserMessage{QStringLiteral("The specified thumbnail height is too large for the page area!"),
+                           MessageIcon::None};
+    if (in.cellWidth < 30)
+        return UserMessage{QStringLiteral("Thumbnail width should be at least 30 pixels!"), MessageIcon::Information};
+    if (in.pageWidth < 300)
+        return UserMessage{QStringLiteral("Page width should be at least 300 pixels!"), MessageIcon::Information};
+    if (in.pageHeight < 200)
+        return UserMessage{QStringLiteral("Page height should be at least 200 pixels!"), MessageIcon::Information};
+    // A stored cell height of 0 or below would otherwise end in a division by zero or a
+    // meaningless grid.
+    if (in.cellHeight < 1)
+        return UserMessage{QStringLiteral("Thumbnail height should be at least 1 pixel!"), MessageIcon::Information};
+    return std::nullopt;
+}
+
+LayoutGrid computeGrid(const LayoutInput &in, std::int16_t titleBand)
+{
+    const std::int16_t areaWidth = sub16(sub16(in.pageWidth, in.marginLeft), in.marginRight);
+    const std::int16_t areaHeight = sub16(sub16(sub16(in.pageHeight, in.marginTop), in.marginBottom), titleBand);
+    LayoutGrid g;
+    g.columns = integerQuotient16(areaWidth, in.cellWidth);
+    g.rows = integerQuotient16(areaHeight, in.cellHeight);
+    if (in.uniform) {
+        g.gapX = integerQuotient16(sub16(areaWidth, mul16(g.columns, in.cellWidth)), add16(g.columns, 1));
+        g.gapY = integerQuotient16(sub16(areaHeight, mul16(g.rows, in.cellHeight)), add16(g.rows, 1));
+    }
+    g.firstX = std::int32_t(add16(in.marginLeft, g.gapX));
+    g.firstY = std::int32_t(add16(add16(in.marginTop, g.gapY), titleBand));
+    g.pageLimit = std::int32_t(sub16(in.pageHeight, in.cellHeight));
+    return g;
+}
+
+LayoutCursor::LayoutCursor(const LayoutInput &input, const LayoutGrid &grid)
+    : m_grid(grid), m_marginLeft(input.marginLeft), m_x(grid.firstX), m_y(grid.firstY)
+{
+}
+
+bool LayoutCursor::advance(std::int64_t position, int bitmapWidth, int bitmapHeight)
+{
+    if (position % m_grid.columns == 0) {
+        m_x = m_marginLeft + m_grid.gapX;
+        m_y = m_y + bitmapHeight + m_grid.gapY;
+    } else {
+        m_x = m_x + bitmapWidth + m_grid.gapX;
+    }
+    return m_y > m_grid.pageLimit;
+}
+
+void LayoutCursor::reset()
+{
+    m_x = m_grid.firstX;
+    m_y = m_grid.firstY;
+}
+
+} // namespace pagorra

@@ -1,0 +1,84 @@
+#pragma once
+
+#include "core/settings.h"
+
+#include <QString>
+#include <cstdint>
+#include <optional>
+
+namespace pagorra {
+
+// How a message is to be shown; the engine never shows it, the caller does.
+enum class MessageIcon { None, Information };
+
+struct UserMessage {
+    QString text;
+    MessageIcon icon = MessageIcon::None;
+    bool operator==(const UserMessage &) const = default;
+};
+
+// The layout inputs taken once when a run starts, so later edits do not affect it.
+struct LayoutInput {
+    std::int16_t pageWidth = 0;
+    std::int16_t pageHeight = 0;
+    std::int16_t marginTop = 0;
+    std::int16_t marginLeft = 0;
+    std::int16_t marginRight = 0;
+    std::int16_t marginBottom = 0;
+    std::int16_t cellWidth = 0;
+    std::int16_t cellHeight = 0;
+    bool uniform = false;
+    bool addTitle = false;
+    bool appendPageNumber = false;
+    QString title;
+};
+
+// Throws RuntimeError (overflow) when the page size does not fit 16 bits.
+LayoutInput snapshotLayoutInput(const RegistrySettings &settings);
+
+// The line heading page `pageNumber` (1-based): the trimmed title, then " n" when page
+// numbers are on. Drawn only when a title is on and the line is not empty.
+QString titleLine(const LayoutInput &input, int pageNumber);
+bool titleDrawn(const LayoutInput &input, const QString &line);
+
+// The first check, made before anything is measured: at least two basket entries.
+std::optional<UserMessage> checkBasketSize(std::int64_t entries);
+// The remaining checks, in their fixed order, once the title band is known. Throws
+// RuntimeError (overflow) when the margins push the area out of 16 bits.
+std::optional<UserMessage> checkPageGeometry(const LayoutInput &input, std::int16_t titleBandHeight);
+
+struct LayoutGrid {
+    std::int16_t columns = 0;
+    std::int16_t rows = 0;
+    std::int16_t gapX = 0;
+    std::int16_t gapY = 0;
+    std::int32_t firstX = 0;
+    std::int32_t firstY = 0;
+    std::int32_t pageLimit = 0; // largest y at which a row may start
+};
+
+// Throws RuntimeError (overflow, division by zero) as the 16-bit arithmetic demands.
+LayoutGrid computeGrid(const LayoutInput &input, std::int16_t titleBandHeight);
+
+// The cursor that walks the cells of a page. Row breaks follow basket positions, so an
+// entry that could not be placed leaves its row one cell short.
+class LayoutCursor {
+  public:
+    LayoutCursor(const LayoutInput &input, const LayoutGrid &grid);
+
+    std::int32_t x() const { return m_x; }
+    std::int32_t y() const { return m_y; }
+    // After placing the bitmap of basket entry `position` (1-based), bw x bh pixels:
+    // moves on and answers whether the page is now full.
+    bool advance(std::int64_t position, int bitmapWidth, int bitmapHeight);
+    // Back to the first cell, for a new page.
+    void reset();
+
+  private:
+    LayoutGrid m_grid;
+    std::int16_t m_marginLeft;
+    std::int32_t m_x;
+    std::int32_t m_y;
+};
+
+} // namespace pagorra

@@ -1,0 +1,160 @@
+#include "batch/batchoptions.h"
+#include "batch/pagefilewriter.h"
+#include "core/runtimeerror.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace pagorra;
+
+namespace {
+
+QStringList args(std::initializer_list<const char *> list)
+{
+    QStringList out;
+    for (const char *a : list)
+        out << QString::fromUtf8(a);
+    return out;
+}
+
+void touch(const QString &path)
+{
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+}
+
+} // namespace
+
+TEST(BatchFlags, OverrideTheStoredSettings)
+{
+    const BatchParse p = parseBatchArguments(
+        args({"--page", "1024x768", "--cell=200x150", "--margins", "1,2,3,4", "--no-uniform", "--title", "Trip",
+              "--page-numbers", "--background", "#102030", "--jobs", "3", "-o", "out.png", "a.jpg", "dir"}));
+    ASSERT_TRUE(p.error.isEmpty()) << p.error.toStdString();
+    RegistrySettings s = batchBaseSettings();
+    applyBatchOptions(p.options, s);
+    EXPECT_EQ(s.PageWidth, 1024);
+    EXPECT_EQ(s.PageHeight, 768);
+    EXPECT_EQ(s.ThumbnailWidth, 200);
+    EXPECT_EQ(s.ThumbnailHeight, 150);
+    EXPECT_EQ(s.PageMarginTop, 1);
+    EXPECT_EQ(s.PageMarginLeft, 2);
+    EXPECT_EQ(s.PageMarginRight, 3);
+    EXPECT_EQ(s.PageMarginBottom, 4);
+    EXPECT_EQ(s.ThumbnailUniformPlacement, 0);
+    EXPECT_EQ(s.AddTitle, 1);
+    EXPECT_EQ(s.Title, QStringLiteral("Trip"));
+    EXPECT_EQ(s.AppendPageNumber, 1);
+    EXPECT_EQ(s.PageBackColor, 0x302010);
+    EXPECT_EQ(p.options.jobs, 3);
+    EXPECT_EQ(p.options.inputs, args({"a.jpg", "dir"}));
+
+    // absent flags leave the stored values; --no-title wins over an earlier --title
+    const BatchParse q = parseBatchArguments(args({"--title", "X", "--no-title", "-o", "o.png", "a"}));
+    ASSERT_TRUE(q.error.isEmpty());
+    RegistrySettings t = batchBaseSettings();
+    t.AddTitle = 1;
+    applyBatchOptions(q.options, t);
+    EXPECT_EQ(t.AddTitle, 0);
+    EXPECT_EQ(t.Title, QStringLiteral("Photo List"));
+    EXPECT_EQ(t.PageWidth, 800);
+}
+
+class BatchBadFlags : public ::testing::TestWithParam<std::vector<const char *>> {};
+
+TEST_P(BatchBadFlags, AreRefusedWithAReason)
+{
+    QStringList list;
+    for (const char *a : GetParam())
+        list << QString::fromUtf8(a);
+    EXPECT_FALSE(parseBatchArguments(list).error.isEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, BatchBadFlags,
+    ::testing::Values(std::vector<const char *>{"a.jpg"},                                  // no output
+                      std::vector<const char *>{"-o", "x.png"},                            // no input
+                      std::vector<const char *>{"--page", "800", "-o", "x.png", "a"},      // malformed size
+                      std::vector<const char *>{"--cell", "40000x10", "-o", "x.png", "a"}, // beyond 16 bits
+                      std::vector<const char *>{"--margins", "1,2,3", "-o", "x.png", "a"},
+                      std::vector<const char *>{"--background", "red", "-o", "x.png", "a"},
+                      std::vector<const char *>{"--jobs", "0", "-o", "x.png", "a"},
+                      std::vector<const char *>{"--frobnicate", "-o", "x.png", "a"},
+                      std::vector<const char *>{"-o", "x.bmp", "a"}, // format not yet written
+                      std::vector<const char *>{"-o", "x", "a"},     // no extension
+                      std::vector<const char *>{"--page"}));
+
+TEST(BatchInputsListing, FoldersListsAndDuplicates)
+{
+    QTemporaryDir dir;
+    for (const char *name : {"b.JPG", "a.jpeg", "scan.tiff", "notes.txt", "odd.bmp.txt", "c.png", "x.jpe"})
+        touch(dir.filePath(QString::fromUtf8(name)));
+    QDir(dir.path()).mkdir(QStringLiteral("sub.jpg")); // a folder is never an entry
+    const QString list = dir.filePath(QStringLiteral("list.txt"));
+    {
+        QFile f(list);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(dir.filePath(QStringLiteral("c.png")).toUtf8() + "\n\n" +
+                dir.filePath(QStringLiteral("extra.gif")).toUtf8() + "\r\n");
+    }
+    const BatchInputs in = listBatchInputs({dir.path(), QLatin1Char('@') + list});
+    ASSERT_TRUE(in.error.isEmpty());
+    QStringList names;
+    for (const QString &f : in.files)
+        names << QFileInfo(f).fileName();
+    EXPECT_EQ(names, args({"a.jpeg", "b.JPG", "c.png", "odd.bmp.txt", "scan.tiff", "x.jpe", "extra.gif"}));
+
+    EXPECT_FALSE(listBatchInputs({QStringLiteral("@/nonexistent/list")}).error.isEmpty());
+}
+
+TEST(BatchNames, PageNumberBeforeTheExtension)
+{
+    EXPECT_EQ(numberedPageName(QStringLiteral("/out/Sheet.png"), 1), QStringLiteral("/out/Sheet1.png"));
+    EXPECT_EQ(numberedPageName(QStringLiteral("/out/Sheet.png"), 10), QStringLiteral("/out/Sheet10.png"));
+    EXPECT_EQ(numberedPageName(QStringLiteral("/out/a.png.png"), 2), QStringLiteral("/out/a.png2.png"));
+    EXPECT_EQ(numberedPageName(QStringLiteral("/o.d/Sheet"), 3), QStringLiteral("/o.d/Sheet3"));
+}
+
+TEST(BatchWriter, OnePageKeepsTheNameSeveralAreNumbered)
+{
+    QTemporaryDir dir;
+    QImage page(320, 200, QImage::Format_RGB32);
+    page.fill(Qt::white);
+    {
+        PageFileWriter one(dir.filePath(QStringLiteral("One.png")));
+        one.write(page, 1);
+        one.finish();
+    }
+    {
+        PageFileWriter many(dir.filePath(QStringLiteral("Many.png")));
+        for (int n = 1; n <= 3; ++n)
+            many.write(page, n);
+        many.finish();
+        EXPECT_EQ(many.written().size(), 3);
+    }
+    const QStringList files = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+    EXPECT_EQ(files, args({"Many1.png", "Many2.png", "Many3.png", "One.png"}));
+    EXPECT_EQ(QImage(dir.filePath(QStringLiteral("Many2.png"))).size(), QSize(320, 200));
+}
+
+TEST(BatchWriter, AFailedWriteRaisesAndLeavesNothing)
+{
+    QTemporaryDir dir;
+    QImage page(32, 32, QImage::Format_RGB32);
+    page.fill(Qt::white);
+    PageFileWriter writer(dir.filePath(QStringLiteral("missing-folder/S.png")));
+    EXPECT_THROW(writer.write(page, 1), RuntimeError);
+
+    // the target name is taken by a folder: the rename fails, the page written aside is removed
+    QDir(dir.path()).mkdir(QStringLiteral("S2.png"));
+    QDir(dir.filePath(QStringLiteral("S2.png"))).mkdir(QStringLiteral("x"));
+    {
+        PageFileWriter blocked(dir.filePath(QStringLiteral("S.png")));
+        blocked.write(page, 1);
+        EXPECT_THROW(blocked.write(page, 2), RuntimeError);
+    }
+    const QStringList left = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden);
+    EXPECT_EQ(left, args({"S1.png"}));
+}

@@ -1,0 +1,235 @@
+#include "generation/imageloader.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+
+using namespace pagorra;
+
+namespace {
+
+const QString kData = QStringLiteral(PAGORRA_TESTDATA);
+
+// A photo-like test picture with a distinct colour in every quadrant, written as a real file.
+QString writeQuadrants(const QTemporaryDir &dir, const QString &name, int w, int h)
+{
+    QImage image(w, h, QImage::Format_RGB32);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            image.setPixel(x, y,
+                           (x < w / 2) ? (y < h / 2 ? qRgb(255, 0, 0) : qRgb(0, 0, 255))
+                                       : (y < h / 2 ? qRgb(0, 255, 0) : qRgb(255, 255, 0)));
+    const QString path = dir.filePath(name);
+    EXPECT_TRUE(image.save(path));
+    return path;
+}
+
+bool near(QRgb a, QColor b, int tolerance = 40)
+{
+    return std::abs(qRed(a) - b.red()) <= tolerance && std::abs(qGreen(a) - b.green()) <= tolerance &&
+           std::abs(qBlue(a) - b.blue()) <= tolerance;
+}
+
+// The smallest rectangle of pixels that differ from the background.
+QRect paintedRect(const QImage &image, QRgb background)
+{
+    QRect r;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (!near(image.pixel(x, y), QColor(background), 8))
+                r |= QRect(x, y, 1, 1);
+    return r;
+}
+
+} // namespace
+
+struct RoundingCase {
+    QSize image, box;
+    QSize fitted; // loadAs 1
+    QRect drawn;  // ratio kept, on a box-sized canvas
+};
+
+class LoaderRounding : public ::testing::TestWithParam<RoundingCase> {};
+
+TEST_P(LoaderRounding, FitAndDrawRectangles)
+{
+    const auto &c = GetParam();
+    EXPECT_EQ(fitInside(c.image, c.box), c.fitted);
+    EXPECT_EQ(drawRectRetainingRatio(c.image, c.box), c.drawn);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, LoaderRounding,
+                         ::testing::Values(
+                             // wider box than image: full height, centred across, 11.5 rounds to 12
+                             RoundingCase{{400, 300}, {140, 88}, {117, 88}, {12, 0, 117, 88}},
+                             // small image enlarged to touch two edges; never enlarged by loadAs 1
+                             RoundingCase{{100, 50}, {200, 200}, {100, 50}, {0, 50, 200, 100}},
+                             // same aspect as the box fills it
+                             RoundingCase{{280, 176}, {140, 88}, {140, 88}, {0, 0, 140, 88}},
+                             // portrait into landscape cell
+                             RoundingCase{{3000, 4000}, {140, 88}, {66, 88}, {37, 0, 66, 88}},
+                             // offset of 48.5 goes to the even 48
+                             RoundingCase{{100, 100}, {197, 100}, {100, 100}, {48, 0, 100, 100}},
+                             // offset of 49.5 goes to 50
+                             RoundingCase{{100, 100}, {199, 100}, {100, 100}, {50, 0, 100, 100}},
+                             // equal ratios in the fit take the full box height
+                             RoundingCase{{400, 200}, {200, 100}, {200, 100}, {0, 0, 200, 100}}));
+
+TEST(LoaderRounding, HalvesGoToEven)
+{
+    EXPECT_EQ(roundHalfEven(11.5), 12);
+    EXPECT_EQ(roundHalfEven(12.5), 12);
+    EXPECT_EQ(roundHalfEven(48.5), 48);
+    EXPECT_EQ(roundHalfEven(49.5), 50);
+}
+
+TEST(LoaderBombs, RefusedFromTheHeaderClaim)
+{
+    EXPECT_FALSE(plausibleImageSize(49157, 27397, 613));
+    EXPECT_FALSE(plausibleImageSize(0, 10, 1000));
+    EXPECT_TRUE(plausibleImageSize(5760, 3840, 4'000'000));
+    EXPECT_TRUE(plausibleImageSize(4000, 4000, 2000)); // small enough to afford anyway
+    EXPECT_FALSE(plausibleImageSize(40000, 40000, 100'000'000));
+}
+
+struct PixelCase {
+    int w, h;
+    LoadAs loadAs;
+    QSize box;
+    QSize canvas;
+    QRect drawn;
+};
+
+class LoaderPixels : public ::testing::TestWithParam<PixelCase> {};
+
+TEST_P(LoaderPixels, CanvasAndDrawnAreaOnRealPixels)
+{
+    const auto &c = GetParam();
+    QTemporaryDir dir;
+    const QString path = writeQuadrants(dir, QStringLiteral("q.png"), c.w, c.h);
+    const std::int32_t back = 0x00808080; // grey
+    auto pic = loadPicture({path, c.loadAs, c.box.width(), c.box.height(), back, true});
+    ASSERT_TRUE(pic);
+    EXPECT_EQ(pic->actualWidth, c.w);
+    EXPECT_EQ(pic->actualHeight, c.h);
+    ASSERT_EQ(pic->bitmap.size(), c.canvas);
+    EXPECT_EQ(paintedRect(pic->bitmap, qRgb(128, 128, 128)), c.drawn);
+    // quadrant colours land in the matching corners of the drawn area
+    const QRect d = c.drawn;
+    EXPECT_TRUE(near(pic->bitmap.pixel(d.left() + 1, d.top() + 1), Qt::red));
+    EXPECT_TRUE(near(pic->bitmap.pixel(d.right() - 1, d.top() + 1), Qt::green));
+    EXPECT_TRUE(near(pic->bitmap.pixel(d.left() + 1, d.bottom() - 1), Qt::blue));
+    EXPECT_TRUE(near(pic->bitmap.pixel(d.right() - 1, d.bottom() - 1), Qt::yellow));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, LoaderPixels,
+    ::testing::Values(PixelCase{400, 300, LoadAs::Fixed, {140, 88}, {140, 88}, {12, 0, 117, 88}},
+                      PixelCase{100, 50, LoadAs::Fixed, {200, 200}, {200, 200}, {0, 50, 200, 100}},
+                      PixelCase{100, 50, LoadAs::OwnSize, {200, 200}, {100, 50}, {0, 0, 100, 50}},
+                      PixelCase{100, 50, LoadAs::FitInside, {200, 200}, {100, 50}, {0, 0, 100, 50}},
+                      PixelCase{400, 300, LoadAs::FitInside, {140, 88}, {117, 88}, {0, 0, 117, 88}}));
+
+TEST(LoaderJpeg, ShrinkOnLoadKeepsExactSize)
+{
+    // A large real photo goes through the shrinking path and still fills its cell exactly.
+    const QString path = kData + QStringLiteral("/photos/mde_Canon_EOS_5D_Mark_III_5760x3840.jpg");
+    auto pic = loadPicture({path, LoadAs::Fixed, 140, 88, 0x00FFFFFF, true});
+    ASSERT_TRUE(pic);
+    EXPECT_EQ(pic->actualWidth, 5760);
+    EXPECT_EQ(pic->bitmap.size(), QSize(140, 88));
+    // 5760x3840 (1.5) into 140x88 (1.59): drawn 132 x 88 at x = 4
+    EXPECT_EQ(pic->bitmap.pixel(0, 44), qRgb(255, 255, 255));
+    EXPECT_EQ(pic->bitmap.pixel(139, 44), qRgb(255, 255, 255));
+}
+
+TEST(LoaderOrientation, TaggedPicturesComeOutUpright)
+{
+    // Every sample of a series shows the same upright picture whatever its orientation tag;
+    // the reference is the one tagged 1.
+    struct Series {
+        const char *pattern;
+        QSize box;
+    };
+    const Series series[] = {
+        {"Landscape_%1.jpg", {60, 60}}, {"Portrait_%1.jpg", {60, 60}}, {"pillow_g4_orientation_%1.tif", {300, 60}}};
+    for (const Series &s : series) {
+        const QString pattern = kData + QStringLiteral("/orientation/") + QString::fromLatin1(s.pattern);
+        auto load = [&](int o) {
+            return loadPicture({pattern.arg(o), LoadAs::Fixed, s.box.width(), s.box.height(), 0x00FFFFFF, true});
+        };
+        const auto reference = load(1);
+        ASSERT_TRUE(reference);
+        for (int o = 2; o <= 8; ++o) {
+            SCOPED_TRACE(pattern.arg(o).toStdString());
+            const auto pic = load(o);
+            ASSERT_TRUE(pic);
+            EXPECT_EQ(pic->actualWidth, reference->actualWidth);
+            EXPECT_EQ(pic->actualHeight, reference->actualHeight);
+            int differing = 0, samples = 0;
+            for (int y = 2; y < s.box.height(); y += 5)
+                for (int x = 2; x < s.box.width(); x += 5, ++samples)
+                    differing += !near(pic->bitmap.pixel(x, y), QColor(reference->bitmap.pixel(x, y)), 60);
+            EXPECT_LE(differing, samples / 20);
+        }
+    }
+}
+
+TEST(LoaderFormats, EveryValidFileDecodes)
+{
+    for (const char *folder : {"bmp", "gif", "jpeg", "png", "tiff", "misnamed"}) {
+        QDir dir(kData + QStringLiteral("/formats/") + QString::fromLatin1(folder));
+        const QStringList files = dir.entryList(QDir::Files);
+        ASSERT_FALSE(files.isEmpty()) << folder;
+        for (const QString &file : files) {
+            SCOPED_TRACE(file.toStdString());
+            auto pic = loadPicture({dir.filePath(file), LoadAs::Fixed, 140, 88, 0x00FFFFFF, true});
+            ASSERT_TRUE(pic);
+            EXPECT_EQ(pic->bitmap.size(), QSize(140, 88));
+            EXPECT_GT(pic->actualWidth, 0);
+        }
+    }
+}
+
+// A hang here is caught by the test's time limit in CTest.
+TEST(LoaderCorrupt, EveryBrokenFileEndsWithoutCrashing)
+{
+    QDir dir(kData + QStringLiteral("/corrupt"));
+    const QStringList files = dir.entryList(QDir::Files);
+    ASSERT_GE(files.size(), 50);
+    for (const QString &file : files) {
+        SCOPED_TRACE(file.toStdString());
+        auto pic = loadPicture({dir.filePath(file), LoadAs::Fixed, 140, 88, 0x00FFFFFF, true});
+        // Either outcome is fine; a picture, when there is one, has the cell size.
+        if (pic) {
+            EXPECT_EQ(pic->bitmap.size(), QSize(140, 88));
+        }
+        // Unscaled, the whole image goes through the decoder.
+        auto own = loadPicture({dir.filePath(file), LoadAs::OwnSize, 0, 0, 0x00FFFFFF, true});
+        if (own) {
+            EXPECT_EQ(own->bitmap.size(), QSize(own->actualWidth, own->actualHeight));
+        }
+    }
+}
+
+TEST(LoaderCorrupt, BombIsRefusedBeforeDecoding)
+{
+    // 613 bytes claiming 49157 x 27397 pixels: decoding would need about 4 GB.
+    const QString bomb = kData + QStringLiteral("/corrupt/mde_its_6903d4538fd33c8fd0ded32cb30d618e.jpg");
+    ASSERT_EQ(QFileInfo(bomb).size(), 613);
+    for (LoadAs mode : {LoadAs::OwnSize, LoadAs::Fixed})
+        EXPECT_FALSE(loadPicture({bomb, mode, 140, 88, 0x00FFFFFF, true}));
+}
+
+TEST(LoaderMissing, NoFileNoPicture)
+{
+    EXPECT_FALSE(loadPicture({QStringLiteral("/nonexistent/x.jpg"), LoadAs::Fixed, 140, 88, 0, true}));
+    QTemporaryDir dir;
+    QFile text(dir.filePath(QStringLiteral("notes.jpg")));
+    ASSERT_TRUE(text.open(QIODevice::WriteOnly));
+    text.write("just text");
+    text.close();
+    EXPECT_FALSE(loadPicture({text.fileName(), LoadAs::Fixed, 140, 88, 0, true}));
+}
