@@ -266,13 +266,4 @@ BatchInputs listBatchInputs(const QStringList &inputs)
     return result;
 }
 
-QString numberedPageName(const QString &output, int pageNumber)
-{
-    const qsizetype slash = output.lastIndexOf(u'/');
-    const qsizetype dot = output.lastIndexOf(u'.');
-    if (dot <= slash)
-        return output + QString::number(pageNumber);
-    return output.left(dot) + QString::number(pageNumber) + output.mid(dot);
-}
-
 } // namespace pagorra

@@ -53,8 +53,4 @@ BatchInputs listBatchInputs(const QStringList &inputs);
 // Whether a file name matches the folder pattern of supported picture files.
 bool matchesPictureFolderPattern(const QString &fileName);
 
-// The file name of page `pageNumber` when several pages are written: the chosen name with
-// the page number before its extension (/out/Sheet.png -> /out/Sheet2.png).
-QString numberedPageName(const QString &output, int pageNumber);
-
 } // namespace pagorra

@@ -2,6 +2,7 @@
 
 #include "batch/batchoptions.h"
 #include "core/runtimeerror.h"
+#include "output/outputformats.h"
 
 #include <QFile>
 #include <QFileInfo>
