@@ -19,6 +19,18 @@ public:
     virtual void end() = 0;
 };
 
+// Begins a run on construction and ends it however the scope is left, also by an exception.
+class ProgressScope {
+public:
+    ProgressScope(RunProgress &progress, int maximum) : m_progress(progress) { m_progress.begin(maximum); }
+    ~ProgressScope() { m_progress.end(); }
+    ProgressScope(const ProgressScope &) = delete;
+    ProgressScope &operator=(const ProgressScope &) = delete;
+
+private:
+    RunProgress &m_progress;
+};
+
 // For callers with nothing to show: never cancels.
 class NullProgress : public RunProgress {
 public:

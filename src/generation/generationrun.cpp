@@ -16,17 +16,6 @@ namespace {
 const QString kRunRoutine = QStringLiteral("cmdPreview_Click");
 const QString kLoadRoutine = QStringLiteral("LoadPic");
 
-// Ends the progress display however the run leaves.
-class ProgressScope {
-  public:
-    ProgressScope(RunProgress &progress, int maximum) : m_progress(progress) { m_progress.begin(maximum); }
-    ~ProgressScope() { m_progress.end(); }
-    ProgressScope(const ProgressScope &) = delete;
-    ProgressScope &operator=(const ProgressScope &) = delete;
-
-  private:
-    RunProgress &m_progress;
-};
 
 } // namespace
 

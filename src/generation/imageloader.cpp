@@ -217,11 +217,6 @@ std::optional<LoadedPicture> decodeWithQt(const LoadRequest &req, const QColor &
 
 } // namespace
 
-int roundHalfEven(double value)
-{
-    return int(std::nearbyint(value));
-}
-
 QSize fitInside(QSize image, QSize box)
 {
     const int w = image.width(), h = image.height();

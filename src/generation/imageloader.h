@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/rounding.h"
+
 #include <QImage>
 #include <QRect>
 #include <QSize>
@@ -12,9 +14,6 @@ namespace pagorra {
 // Canvas size of a load: the image's own size, the image shrunk to fit a box (never
 // enlarged), or exactly the box.
 enum class LoadAs : std::int32_t { OwnSize = 0, FitInside = 1, Fixed = 2 };
-
-// Round to the nearest integer, halves to the even one (48.5 -> 48, 49.5 -> 50).
-int roundHalfEven(double value);
 
 // Size of an image of `image` pixels fitted inside `box`, never enlarged; the two ratios are
 // kept in single precision so results match what the stored sizes were made with.

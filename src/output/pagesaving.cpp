@@ -6,22 +6,6 @@
 
 namespace pagorra {
 
-namespace {
-
-// Hides the progress again however the run ends.
-class ProgressRun {
-  public:
-    ProgressRun(RunProgress &progress, int maximum) : m_progress(progress) { m_progress.begin(maximum); }
-    ~ProgressRun() { m_progress.end(); }
-    ProgressRun(const ProgressRun &) = delete;
-    ProgressRun &operator=(const ProgressRun &) = delete;
-
-  private:
-    RunProgress &m_progress;
-};
-
-} // namespace
-
 QList<QImage> pageImages(const PageSet &pages)
 {
     QList<QImage> images;
@@ -37,7 +21,7 @@ RunOutcome saveNumberedPages(const QList<QImage> &pages, const QString &name, Ru
     const std::optional<ImageFormat> format = formatFromFileName(name);
     std::unique_ptr<PageWriter> writer = format ? createPageWriter(*format, options) : nullptr;
 
-    ProgressRun run(progress, int(pages.size()) - 1);
+    ProgressScope run(progress, int(pages.size()) - 1);
     for (qsizetype k = 0; k < pages.size(); ++k) {
         progress.yield();
         if (progress.cancelRequested())
@@ -62,7 +46,7 @@ RunOutcome saveMultipageDocument(const QList<QImage> &pages, const QString &file
     QList<QImage> document;
     RunOutcome outcome = RunOutcome::Finished;
     {
-        ProgressRun run(progress, int(pages.size()));
+        ProgressScope run(progress, int(pages.size()));
         if (!pages.isEmpty())
             document.append(pages.first());
         for (qsizetype k = 1; k < pages.size(); ++k) {

@@ -44,17 +44,6 @@ void printPageOnDisplay(QWidget *owner, RegistrySettings &settings, PageSet &pag
     readBackPrintSettings(page.print(), settings);
 }
 
-// Hides the progress again however the batch ends, also when an error breaks it off.
-class ProgressRun {
-  public:
-    ProgressRun(RunProgress &progress, int maximum) : m_progress(progress) { m_progress.begin(maximum); }
-    ~ProgressRun() { m_progress.end(); }
-    ProgressRun(const ProgressRun &) = delete;
-    ProgressRun &operator=(const ProgressRun &) = delete;
-
-  private:
-    RunProgress &m_progress;
-};
 
 } // namespace
 
@@ -116,7 +105,7 @@ void printAllPages(QWidget *owner, RegistrySettings &settings, PageSet &pages, R
             return;
         readBackPrintSettings(first.print(), settings);
 
-        ProgressRun run(progress, pages.count());
+        ProgressScope run(progress, pages.count());
         for (int k = 1; k <= pages.lastPageIndex(); ++k) {
             // Without a turn of the event loop the Cancel button could never be pressed.
             progress.yield();

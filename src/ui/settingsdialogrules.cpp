@@ -16,11 +16,6 @@ Ratio ratioAfterChoosing(int index, Ratio previous)
     }
 }
 
-int roundHalfEven(double value)
-{
-    return static_cast<int>(std::nearbyint(value)); // the default rounding mode ties to even
-}
-
 std::optional<int> coupledHeight(int width, Ratio ratio)
 {
     if (ratio.width == 0)

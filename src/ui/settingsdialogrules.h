@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/rounding.h"
+
 #include <QString>
 #include <cstdint>
 #include <limits>
@@ -32,9 +34,6 @@ struct Ratio {
 // The ratio after choosing list entry index: 1280 x 800 for "Wide Screen 16:9" (16:10, as the
 // program has always coupled it), 800 x 600 for "TV Screen 4:3", otherwise the previous one.
 Ratio ratioAfterChoosing(int index, Ratio previous);
-
-// Nearest integer, halves to the even neighbour (87.5 -> 88, 62.5 -> 62).
-int roundHalfEven(double value);
 
 // The height that goes with width under ratio, and the width that goes with height; none when
 // the ratio is not set.

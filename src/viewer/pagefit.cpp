@@ -7,16 +7,6 @@
 
 namespace pagorra {
 
-int roundHalfEven(double value)
-{
-    const double down = std::floor(value);
-    const double fraction = value - down;
-    double result = down;
-    if (fraction > 0.5 || (fraction == 0.5 && std::fmod(down, 2.0) != 0.0))
-        result = down + 1;
-    return int(result);
-}
-
 int twipsToPixels(int twips, int dpi)
 {
     return roundHalfEven(double(twips) * dpi / 1440.0);

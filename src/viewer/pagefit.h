@@ -1,12 +1,11 @@
 #pragma once
 
+#include "core/rounding.h"
+
 #include <QSize>
 #include <QString>
 
 namespace pagorra {
-
-// Nearest whole number, halves to the even one (2.5 -> 2, 3.5 -> 4, -0.5 -> 0).
-int roundHalfEven(double value);
 
 // A window-layout length in twips (1440 per inch) as pixels at a logical DPI.
 int twipsToPixels(int twips, int dpi);
