@@ -1,7 +1,9 @@
 // Prints through the local CUPS PDF queue set up by scripts/print-setup.sh and reads the
 // PDF files that arrive back. Skips where no CUPS server with that queue is reachable.
 
+#include "core/registrystore.h"
 #include "core/runprogress.h"
+#include "core/settingspersistence.h"
 #include "core/settings.h"
 #include "errors/errorhandler.h"
 #include "generation/pageset.h"
@@ -288,6 +290,16 @@ void PrintCupsTest::confirmedChoicesAreOfferedAgain()
     QCOMPARE(settings.PrintCopies, 2);
     QCOMPARE(settings.PrintScale, 50.0);
     QCOMPARE(settings.PrinterIndex, queue);
+
+    // A restart: the record is saved at exit and loaded afresh from the per-user file.
+    QTemporaryDir config;
+    QVERIFY(config.isValid());
+    const RegistryStore store(config.filePath(QStringLiteral("settings.json")));
+    QVERIFY(saveRegistrySettings(settings, store));
+    RegistrySettings restarted;
+    loadRegistrySettings(restarted, store);
+    QCOMPARE(restarted, settings);
+    settings = restarted;
 
     // The next dialog opens with those choices; this time the user cancels.
     dialog.confirm = false;
