@@ -16,7 +16,6 @@ namespace {
 const QString kRunRoutine = QStringLiteral("cmdPreview_Click");
 const QString kLoadRoutine = QStringLiteral("LoadPic");
 
-
 } // namespace
 
 // Where the pages of a run go: kept in a page set, or handed on one at a time.
