@@ -62,6 +62,10 @@ int main(int argc, char *argv[])
         std::fputs(qUtf8Printable(batchUsage()), stderr);
         return 2;
     }
+    if (const QString problem = outputFolderProblem(parse.options.output); !problem.isEmpty()) {
+        printLine(stderr, QStringLiteral("pagorra-batch: ") + problem);
+        return 1;
+    }
     const BatchInputs inputs = listBatchInputs(parse.options.inputs);
     if (!inputs.error.isEmpty()) {
         printLine(stderr, QStringLiteral("pagorra-batch: ") + inputs.error);

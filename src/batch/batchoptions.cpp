@@ -12,6 +12,11 @@
 #include <QRegularExpression>
 #include <QSet>
 
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace pagorra {
 
 namespace {
@@ -269,6 +274,24 @@ BatchInputs listBatchInputs(const QStringList &inputs)
         add(input);
     }
     return result;
+}
+
+QString outputFolderProblem(const QString &output)
+{
+    const QString folder = QFileInfo(output).absolutePath();
+    const QByteArray name = QFile::encodeName(folder);
+    struct stat st;
+    int problem = 0;
+    if (::stat(name.constData(), &st) != 0)
+        problem = errno;
+    else if (!S_ISDIR(st.st_mode))
+        problem = ENOTDIR;
+    else if (::access(name.constData(), W_OK | X_OK) != 0)
+        problem = errno;
+    if (problem == 0)
+        return {};
+    return QStringLiteral("cannot write into the folder %1: %2")
+        .arg(folder, QString::fromLocal8Bit(std::strerror(problem)));
 }
 
 } // namespace pagorra

@@ -54,4 +54,8 @@ struct BatchInputs {
 };
 BatchInputs listBatchInputs(const QStringList &inputs);
 
+// Why no file can be written next to output (a missing or read-only folder), or empty. Asked
+// before the run, so that a long run does not end in a write that could never succeed.
+QString outputFolderProblem(const QString &output);
+
 } // namespace pagorra

@@ -9,6 +9,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 using namespace pagorra;
 
@@ -240,6 +241,26 @@ TEST(BatchEndToEnd, UnknownExtensionIsAUsageErrorAndWritesNothing)
         EXPECT_TRUE(r.err.contains(QStringLiteral("Usage:"))) << r.err.toStdString();
     }
     EXPECT_TRUE(filesIn(dir.path()).isEmpty());
+}
+
+TEST(BatchEndToEnd, AnOutputFolderThatTakesNoFileIsRefusedBeforeTheRun)
+{
+    QTemporaryDir dir;
+    const QString locked = dir.filePath(QStringLiteral("locked"));
+    ASSERT_TRUE(QDir().mkdir(locked));
+    ASSERT_TRUE(QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+    QStringList outputs{dir.filePath(QStringLiteral("missing/Sheet.pdf"))};
+    if (::geteuid() != 0) // root writes into any folder
+        outputs << locked + QStringLiteral("/Sheet.pdf");
+    for (const QString &output : outputs) {
+        SCOPED_TRACE(output.toStdString());
+        const Outcome r = runBatch({QStringLiteral("--multipage"), QStringLiteral("-o"), output,
+                                    kData + QStringLiteral("/photos")});
+        EXPECT_EQ(r.exitCode, 1);
+        EXPECT_TRUE(r.err.contains(QStringLiteral("cannot write into the folder"))) << r.err.toStdString();
+        EXPECT_FALSE(r.out.contains(QStringLiteral("placed"))); // no run was made
+    }
+    EXPECT_TRUE(QDir(locked).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).isEmpty());
 }
 
 TEST(BatchEndToEnd, StoredSettingsAreReadNeverWrittenAndFlagsOverrideThem)
