@@ -106,9 +106,8 @@ int main(int argc, char *argv[])
     }
     for (const QString &file : writer.written())
         printLine(stdout, QStringLiteral("written: ") + file);
-    printLine(
-        stdout,
-        QStringLiteral("%1 page(s) written, %2 picture(s) placed").arg(writer.pagesWritten()).arg(result.placed));
+    printLine(stdout,
+              QStringLiteral("%1 page(s) written, %2 picture(s) placed").arg(writer.pagesWritten()).arg(result.placed));
     if (!result.skippedFiles.isEmpty()) {
         printLine(stderr, QStringLiteral("%1 file(s) could not be read:").arg(result.skippedFiles.size()));
         for (const QString &file : result.skippedFiles)

@@ -181,8 +181,9 @@ BatchParse parseBatchArguments(const QStringList &arguments)
     const QString suffix = QFileInfo(o.output).suffix();
     const std::optional<ImageFormat> format = formatFromFileName(o.output);
     if (!format)
-        return fail(QStringLiteral("output format not supported: %1 (use .bmp, .gif, .jpg, .tif, .psd, .pcx, .pdf or .png)")
-                        .arg(suffix.isEmpty() ? QStringLiteral("no extension") : u'.' + suffix));
+        return fail(
+            QStringLiteral("output format not supported: %1 (use .bmp, .gif, .jpg, .tif, .psd, .pcx, .pdf or .png)")
+                .arg(suffix.isEmpty() ? QStringLiteral("no extension") : u'.' + suffix));
     if (o.multipage && format != ImageFormat::Pdf && format != ImageFormat::Tiff)
         return fail(QStringLiteral("--multipage writes a .pdf or .tif document, not .%1").arg(suffix));
     return result;
@@ -195,8 +196,8 @@ RegistrySettings batchBaseSettings(const QString &storePath)
     // mend, so it is reported and left exactly where it is.
     RegistryStore store(storePath);
     store.setReadOnly(true);
-    setLastAction(QStringLiteral("Reading the settings from '%1'; defaults stand in for what cannot be read")
-                      .arg(storePath));
+    setLastAction(
+        QStringLiteral("Reading the settings from '%1'; defaults stand in for what cannot be read").arg(storePath));
     loadRegistrySettings(settings, store);
     return settings;
 }

@@ -17,11 +17,11 @@ PageFileWriter::~PageFileWriter() = default;
 
 void PageFileWriter::raiseNoFormat() const
 {
-    PAGORRA_RAISE(err::PathFileAccess,
-                  m_multipage
-                      ? QStringLiteral("Could not write '%1': a multipage document is a .pdf or .tif file").arg(m_output)
-                      : QStringLiteral("Could not write '%1': the extension names no format that can be written")
-                            .arg(m_output));
+    PAGORRA_RAISE(
+        err::PathFileAccess,
+        m_multipage
+            ? QStringLiteral("Could not write '%1': a multipage document is a .pdf or .tif file").arg(m_output)
+            : QStringLiteral("Could not write '%1': the extension names no format that can be written").arg(m_output));
 }
 
 void PageFileWriter::writeOne(const QImage &page, const QString &path)

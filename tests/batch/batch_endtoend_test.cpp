@@ -218,7 +218,7 @@ TEST(BatchEndToEnd, MultipageWritesOneDocumentWithEveryPage)
     for (const QString &name : {QStringLiteral("Sheets.pdf"), QStringLiteral("Sheets.tif")}) {
         SCOPED_TRACE(name.toStdString());
         const Outcome r = runBatch(smallPages() + QStringList{QStringLiteral("--multipage"), QStringLiteral("-o"),
-                                                             dir.filePath(name), kData + QStringLiteral("/photos")});
+                                                              dir.filePath(name), kData + QStringLiteral("/photos")});
         ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
         EXPECT_TRUE(r.out.contains(QStringLiteral("3 page(s) written, 19 picture(s) placed")));
     }
@@ -233,9 +233,9 @@ TEST(BatchEndToEnd, MultipageWritesOneDocumentWithEveryPage)
 TEST(BatchEndToEnd, UnknownExtensionIsAUsageErrorAndWritesNothing)
 {
     QTemporaryDir dir;
-    for (const QStringList &extra :
-         {QStringList{QStringLiteral("-o"), dir.filePath(QStringLiteral("Sheet.webp"))},
-          QStringList{QStringLiteral("--multipage"), QStringLiteral("-o"), dir.filePath(QStringLiteral("Sheet.png"))}}) {
+    for (const QStringList &extra : {QStringList{QStringLiteral("-o"), dir.filePath(QStringLiteral("Sheet.webp"))},
+                                     QStringList{QStringLiteral("--multipage"), QStringLiteral("-o"),
+                                                 dir.filePath(QStringLiteral("Sheet.png"))}}) {
         const Outcome r = runBatch(extra + firstPhotos(3));
         EXPECT_EQ(r.exitCode, 2);
         EXPECT_TRUE(r.err.contains(QStringLiteral("Usage:"))) << r.err.toStdString();
@@ -254,8 +254,8 @@ TEST(BatchEndToEnd, AnOutputFolderThatTakesNoFileIsRefusedBeforeTheRun)
         outputs << locked + QStringLiteral("/Sheet.pdf");
     for (const QString &output : outputs) {
         SCOPED_TRACE(output.toStdString());
-        const Outcome r = runBatch({QStringLiteral("--multipage"), QStringLiteral("-o"), output,
-                                    kData + QStringLiteral("/photos")});
+        const Outcome r =
+            runBatch({QStringLiteral("--multipage"), QStringLiteral("-o"), output, kData + QStringLiteral("/photos")});
         EXPECT_EQ(r.exitCode, 1);
         EXPECT_TRUE(r.err.contains(QStringLiteral("cannot write into the folder"))) << r.err.toStdString();
         EXPECT_FALSE(r.out.contains(QStringLiteral("placed"))); // no run was made
@@ -278,10 +278,10 @@ TEST(BatchEndToEnd, StoredSettingsAreReadNeverWrittenAndFlagsOverrideThem)
     const QString stored = out.filePath(QStringLiteral("Stored.png"));
     const QString flagged = out.filePath(QStringLiteral("Flagged.png"));
     const Outcome a = runBatch(QStringList{QStringLiteral("-o"), stored} + firstPhotos(2), config.path());
-    const Outcome b = runBatch(QStringList{QStringLiteral("--background"), QStringLiteral("#00FF00"),
-                                           QStringLiteral("-o"), flagged} +
-                                   firstPhotos(2),
-                               config.path());
+    const Outcome b =
+        runBatch(QStringList{QStringLiteral("--background"), QStringLiteral("#00FF00"), QStringLiteral("-o"), flagged} +
+                     firstPhotos(2),
+                 config.path());
     ASSERT_EQ(a.exitCode, 0) << a.err.toStdString();
     ASSERT_EQ(b.exitCode, 0) << b.err.toStdString();
     EXPECT_FALSE(a.err.contains(QStringLiteral("pagorra-batch:"))) << a.err.toStdString(); // nothing to report

@@ -92,8 +92,8 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(BatchInputsListing, FoldersListsAndDuplicates)
 {
     QTemporaryDir dir;
-    for (const char *name : {"b.JPG", "a.jpeg", "scan.tiff", "notes.txt", "odd.bmp.txt", "c.png", "x.jpe", ".hidden.jpg",
-                             "B.png"})
+    for (const char *name :
+         {"b.JPG", "a.jpeg", "scan.tiff", "notes.txt", "odd.bmp.txt", "c.png", "x.jpe", ".hidden.jpg", "B.png"})
         touch(dir.filePath(QString::fromUtf8(name)));
     QDir(dir.path()).mkdir(QStringLiteral("sub.jpg")); // a folder is never an entry
     const QString list = dir.filePath(QStringLiteral("list.txt"));
@@ -101,8 +101,9 @@ TEST(BatchInputsListing, FoldersListsAndDuplicates)
         QFile f(list);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         // the same file again, once in other letter case: the basket would not take it twice
-        f.write(dir.filePath(QStringLiteral("c.png")).toUtf8() + "\n\n" + dir.filePath(QStringLiteral("C.PNG")).toUtf8() +
-                "\n" + dir.filePath(QStringLiteral("extra.gif")).toUtf8() + "\r\n");
+        f.write(dir.filePath(QStringLiteral("c.png")).toUtf8() + "\n\n" +
+                dir.filePath(QStringLiteral("C.PNG")).toUtf8() + "\n" +
+                dir.filePath(QStringLiteral("extra.gif")).toUtf8() + "\r\n");
     }
     const BatchInputs in = listBatchInputs({dir.path(), QLatin1Char('@') + list});
     ASSERT_TRUE(in.error.isEmpty());
