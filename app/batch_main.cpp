@@ -28,6 +28,15 @@ void printLine(std::FILE *stream, const QString &text)
     std::fprintf(stream, "%s\n", qUtf8Printable(text));
 }
 
+// Reports that the desktop program shows in a window go to stderr, one line each.
+void printReport(const ErrorReport &report)
+{
+    QString line = QStringLiteral("pagorra-batch: ") + report.routineName + QStringLiteral(": ") + report.systemError;
+    if (!report.trappingString.isEmpty())
+        line += QStringLiteral(" (") + report.trappingString + u')';
+    printLine(stderr, line);
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -39,6 +48,7 @@ int main(int argc, char *argv[])
     // Damaged inputs are listed at the end; the decoders' own complaints would bury that list.
     QLoggingCategory::setFilterRules(QStringLiteral("qt.gui.imageio*=false"));
     initErrorHandling();
+    setReportPresenter(printReport);
 
     QStringList arguments = app.arguments();
     arguments.removeFirst();
@@ -51,6 +61,10 @@ int main(int argc, char *argv[])
         printLine(stderr, QStringLiteral("pagorra-batch: ") + parse.error);
         std::fputs(qUtf8Printable(batchUsage()), stderr);
         return 2;
+    }
+    if (const QString problem = outputFolderProblem(parse.options.output); !problem.isEmpty()) {
+        printLine(stderr, QStringLiteral("pagorra-batch: ") + problem);
+        return 1;
     }
     const BatchInputs inputs = listBatchInputs(parse.options.inputs);
     if (!inputs.error.isEmpty()) {
@@ -69,16 +83,19 @@ int main(int argc, char *argv[])
     std::signal(SIGTERM, onInterrupt);
 
     TerminalProgress progress(stderr);
-    PageFileWriter writer(parse.options.output);
+    PageFileWriter writer(parse.options.output, parse.options.multipage);
     GenerationRun run(settings, inputs.files, progress);
     run.setDecodingThreads(parse.options.jobs);
+    setLastAction(QStringLiteral("Making pages into '%1'").arg(parse.options.output));
     GenerationResult result = run.stream([&](const Page &page, int number) { writer.write(page.image(), number); });
+    // A cancelled run keeps what it made, as the desktop program's cancel does.
     if (result.outcome != GenerationResult::Outcome::Failed &&
         result.outcome != GenerationResult::Outcome::CheckFailed) {
         try {
             writer.finish();
         } catch (const RuntimeError &e) {
-            globalErrorHandler(e, QStringLiteral("cmdSaveAll_Click"));
+            globalErrorHandler(e, writer.isMultipage() ? QStringLiteral("fncSaveMultiPageFromBitmaps")
+                                                       : QStringLiteral("cmdSaveAll_Click"));
             result.outcome = GenerationResult::Outcome::Failed;
         }
     }
@@ -89,9 +106,8 @@ int main(int argc, char *argv[])
     }
     for (const QString &file : writer.written())
         printLine(stdout, QStringLiteral("written: ") + file);
-    printLine(
-        stdout,
-        QStringLiteral("%1 page(s) written, %2 picture(s) placed").arg(writer.written().size()).arg(result.placed));
+    printLine(stdout,
+              QStringLiteral("%1 page(s) written, %2 picture(s) placed").arg(writer.pagesWritten()).arg(result.placed));
     if (!result.skippedFiles.isEmpty()) {
         printLine(stderr, QStringLiteral("%1 file(s) could not be read:").arg(result.skippedFiles.size()));
         for (const QString &file : result.skippedFiles)

@@ -43,32 +43,36 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cat "$set_dir"/*.jpg >/dev/null # same page-cache state for every tool
 
-# measure NAME COMMAND...: wall seconds and peak resident memory (kB) of the whole command
+# measure NAME COMMAND...: wall seconds, processor seconds (user + system, every process of
+# the command) and peak resident memory (kB). On a shared machine the wall clock follows the
+# other load; the processor seconds hardly do, so both ratios are given.
 measure() {
   local name=$1; shift
   /usr/bin/time -v -o "$work/$name.time" "$@" >"$work/$name.out" 2>"$work/$name.err" ||
     { echo "$name failed:" >&2; cat "$work/$name.err" >&2; exit 1; }
-  local wall rss
+  local wall cpu rss
   wall=$(awk -F': ' '/Elapsed \(wall clock\)/ { n = split($2, p, ":"); s = 0; for (i = 1; i <= n; i++) s = s * 60 + p[i]; print s }' "$work/$name.time")
+  cpu=$(awk -F': ' '/(User|System) time \(seconds\)/ { s += $2 } END { print s }' "$work/$name.time")
   rss=$(awk -F': ' '/Maximum resident set size/ { print $2 }' "$work/$name.time")
-  echo "$name $wall $rss" >>"$work/results"
+  echo "$name $wall $cpu $rss" >>"$work/results"
 }
 
+load_before=$(cut -d' ' -f1-3 /proc/loadavg)
 mkdir -p "$work/pages" "$work/thumbs"
 measure pagorra-batch "$batch" -o "$work/pages/Sheet.png" "$set_dir"
 measure vipsthumbnail-x2 sh -c "ls '$set_dir'/*.jpg | xargs -n $((count / 2)) -P2 vipsthumbnail -s 140x88 -o '$work/thumbs/%s.jpg'"
 measure djpeg-scale8-x2 sh -c "ls '$set_dir'/*.jpg | xargs -n $((count / 2)) -P2 sh -c 'for f; do djpeg -scale 1/8 \"\$f\" >/dev/null; done' _"
 pages=$(ls "$work/pages" | wc -l)
 
-echo "photos: $count of ~12 MP ($(du -sh "$set_dir" | cut -f1)), cores: $(nproc), load before: $(cut -d' ' -f1-3 /proc/loadavg)"
+echo "photos: $count of ~12 MP ($(du -sh "$set_dir" | cut -f1)), cores: $(nproc), load before: $load_before, after: $(cut -d' ' -f1-3 /proc/loadavg)"
 echo "pagorra-batch wrote $pages pages"
 awk '
-  { name[NR] = $1; wall[NR] = $2; rss[NR] = $3 }
+  { name[NR] = $1; wall[NR] = $2; cpu[NR] = $3; rss[NR] = $4 }
   END {
-    printf "%-18s %9s %12s\n", "tool", "seconds", "peak MB"
-    for (i = 1; i <= NR; i++) printf "%-18s %9.2f %12.1f\n", name[i], wall[i], rss[i] / 1024
-    printf "ratio pagorra-batch / vipsthumbnail-x2: %.2f (target <= 1.0)\n", wall[1] / wall[2]
-    printf "ratio pagorra-batch / djpeg-scale8-x2:   %.2f (target <= 1.2)\n", wall[1] / wall[3]
+    printf "%-18s %9s %12s %12s\n", "tool", "seconds", "cpu seconds", "peak MB"
+    for (i = 1; i <= NR; i++) printf "%-18s %9.2f %12.2f %12.1f\n", name[i], wall[i], cpu[i], rss[i] / 1024
+    printf "ratio pagorra-batch / vipsthumbnail-x2: %.2f wall, %.2f cpu (target <= 1.0)\n", wall[1] / wall[2], cpu[1] / cpu[2]
+    printf "ratio pagorra-batch / djpeg-scale8-x2:   %.2f wall, %.2f cpu (target <= 1.2)\n", wall[1] / wall[3], cpu[1] / cpu[3]
     printf "pagorra-batch peak memory: %.1f MB (target < 250)\n", rss[1] / 1024
   }' "$work/results"
 echo "(peak memory of the two-wide tools is that of the largest single process)"

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/registrystore.h"
 #include "core/settings.h"
 
 #include <QString>
@@ -37,20 +38,24 @@ BatchParse parseBatchArguments(const QStringList &arguments);
 
 QString batchUsage();
 
-// The settings the tool starts from, before its flags are applied.
-RegistrySettings batchBaseSettings();
+// The settings the tool starts from, before its flags are applied: the user's stored
+// settings, read without changing anything in the settings folder. A value that cannot be
+// read takes its default and is reported through the global error handler.
+RegistrySettings batchBaseSettings(const QString &storePath = RegistryStore::defaultPath());
 
 void applyBatchOptions(const BatchOptions &options, RegistrySettings &settings);
 
-// Input files in basket order: files as given, folders listed with the input folder pattern
-// sorted by name, @LIST files read one path per line; the same path twice is kept once.
+// Input files in basket order: files as given, folders listed with the basket's folder
+// pattern sorted by name, @LIST files read one path per line; the same path twice (in any
+// letter case) is kept once.
 struct BatchInputs {
     QStringList files;
     QString error; // a folder or list that could not be read
 };
 BatchInputs listBatchInputs(const QStringList &inputs);
 
-// Whether a file name matches the folder pattern of supported picture files.
-bool matchesPictureFolderPattern(const QString &fileName);
+// Why no file can be written next to output (a missing or read-only folder), or empty. Asked
+// before the run, so that a long run does not end in a write that could never succeed.
+QString outputFolderProblem(const QString &output);
 
 } // namespace pagorra

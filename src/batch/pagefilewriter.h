@@ -1,36 +1,53 @@
 #pragma once
 
+#include "output/pagewriter.h"
+
 #include <QImage>
+#include <QList>
 #include <QString>
 #include <QStringList>
+#include <memory>
 
 namespace pagorra {
 
-// Writes the pages of a run as they come: one page goes to the chosen name, several pages
-// to numbered names (Sheet.png -> Sheet1.png, Sheet2.png ...). Whether a page is the only one
-// is known only when the second arrives, so the first waits under a temporary name until
-// then. Every file appears whole or not at all (written aside, then renamed into place).
-// A failed write raises RuntimeError; nothing half-written is left behind.
+// Writes the pages of a batch run in the format of the output name's extension, through the
+// output module's writers, so every file appears whole or not at all.
+//
+// Numbered files: each page is written as soon as it comes (Sheet.png -> Sheet1.png,
+// Sheet2.png ...), except that a lone page keeps the chosen name; whether page 1 is alone is
+// known only when page 2 arrives, so page 1 waits in memory until then.
+//
+// Multipage (.pdf, .tif): the document writer takes all its pages at once, so the pages are
+// kept until finish() writes the one document.
+//
+// A failed write raises RuntimeError; pages already written stay, a document is not started.
 class PageFileWriter {
   public:
-    explicit PageFileWriter(QString output);
+    PageFileWriter(QString output, bool multipage, const WriteOptions &options = {});
     ~PageFileWriter();
     PageFileWriter(const PageFileWriter &) = delete;
     PageFileWriter &operator=(const PageFileWriter &) = delete;
 
     void write(const QImage &page, int pageNumber);
-    // Puts a lone first page under the chosen name.
+    // Writes what is still waiting: a lone first page, or the multipage document.
     void finish();
 
+    bool isMultipage() const { return m_multipage; }
+    // The files written, in order.
     const QStringList &written() const { return m_written; }
+    int pagesWritten() const { return m_pagesWritten; }
 
   private:
-    QString writeAside(const QImage &page) const;
-    void moveIntoPlace(const QString &from, const QString &to);
+    void writeOne(const QImage &page, const QString &path);
+    [[noreturn]] void raiseNoFormat() const;
 
     QString m_output;
-    QString m_pendingFirst; // temporary file holding page 1 until its name is known
+    bool m_multipage;
+    std::unique_ptr<PageWriter> m_writer; // none when the extension names no usable format
+    QImage m_pendingFirst;
+    QList<QImage> m_document;
     QStringList m_written;
+    int m_pagesWritten = 0;
 };
 
 } // namespace pagorra

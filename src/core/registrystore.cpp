@@ -121,7 +121,7 @@ QString setAside(const QString &path, int &failureCode)
 }
 
 // The parsed file, or nothing when it does not exist. An empty file counts as an empty store.
-std::optional<QJsonObject> readDocument(const QString &path, const QString &failureText)
+std::optional<QJsonObject> readDocument(const QString &path, const QString &failureText, bool setAsideWhenUnparsable)
 {
     const int fd = ::open(encoded(path).constData(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
@@ -153,6 +153,8 @@ std::optional<QJsonObject> readDocument(const QString &path, const QString &fail
     if (parseError.error == QJsonParseError::NoError && document.isObject() && isWellFormed(document.object()))
         return document.object();
 
+    if (!setAsideWhenUnparsable)
+        raiseStore(EBADMSG, failureText + QStringLiteral(": the settings file \"%1\" cannot be read").arg(path));
     int failureCode = 0;
     const QString keptAs = setAside(path, failureCode);
     if (keptAs.isEmpty())
@@ -254,7 +256,7 @@ QString RegistryStore::getValue(const QString &section, const QString &key, cons
 {
     checkAppAndSection(m_appName, section);
     checkKey(key);
-    const std::optional<QJsonObject> root = readDocument(m_filePath, openForReadText());
+    const std::optional<QJsonObject> root = readDocument(m_filePath, openForReadText(), !m_readOnly);
     if (!root)
         return defaultValue;
     const QJsonValue value = root->value(companyKey())
@@ -283,9 +285,11 @@ void RegistryStore::setValues(const QString &section, const QList<std::pair<QStr
     checkAppAndSection(m_appName, section);
     for (const auto &entry : values)
         checkKey(entry.first);
+    if (m_readOnly)
+        raiseStore(EROFS, openForWriteText());
 
     makeDirectories(QFileInfo(m_filePath).absolutePath());
-    QJsonObject root = readDocument(m_filePath, openForWriteText()).value_or(QJsonObject());
+    QJsonObject root = readDocument(m_filePath, openForWriteText(), true).value_or(QJsonObject());
     QJsonObject company = root.value(companyKey()).toObject();
     QJsonObject app = company.value(trimSpaces(m_appName)).toObject();
     QJsonObject sectionObject = app.value(trimSpaces(section)).toObject();

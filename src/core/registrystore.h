@@ -14,7 +14,7 @@ namespace pagorra {
 // Failures throw RuntimeError with the numbers of the store's table (err::ApplicationBase +
 // 1000..1002 for empty names, + 2000 + errno for file failures, + 2000 + type code for a
 // value that is not a string). A file that cannot be parsed is renamed aside (never
-// overwritten) and reported with EBADMSG.
+// overwritten) and reported with EBADMSG; a read-only store reports it and leaves it where it is.
 class RegistryStore {
   public:
     static QString companyKey();     // "Software\Halvorn Imaging"
@@ -27,6 +27,11 @@ class RegistryStore {
 
     const QString &filePath() const { return m_filePath; }
 
+    // A read-only store never changes anything on disk: reads leave an unparsable file in
+    // place, and writes raise EROFS without creating the file or its folder.
+    void setReadOnly(bool readOnly) { m_readOnly = readOnly; }
+    bool isReadOnly() const { return m_readOnly; }
+
     // The stored text of value `key` in `section`, or `defaultValue` when the file, the
     // section or the value does not exist. Never creates anything.
     QString getValue(const QString &section, const QString &key, const QString &defaultValue) const;
@@ -38,6 +43,7 @@ class RegistryStore {
   private:
     QString m_filePath;
     QString m_appName;
+    bool m_readOnly = false;
 };
 
 // The store operations on the default per-user file.

@@ -1,10 +1,15 @@
+#include "core/registrystore.h"
+#include "core/settingspersistence.h"
 #include "generation/imageloader.h"
 
+#include <QDateTime>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 using namespace pagorra;
 
@@ -17,9 +22,14 @@ struct Outcome {
     QString out, err;
 };
 
-Outcome runBatch(const QStringList &arguments)
+Outcome runBatch(const QStringList &arguments, const QString &configHome = QString())
 {
     QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    // Never the user's own settings: an empty settings folder unless a test brings one.
+    static QTemporaryDir emptyConfig;
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), configHome.isEmpty() ? emptyConfig.path() : configHome);
+    p.setProcessEnvironment(env);
     p.start(QStringLiteral(PAGORRA_BATCH_EXE), arguments);
     EXPECT_TRUE(p.waitForFinished(120000));
     return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
@@ -35,6 +45,73 @@ int maxDifference(const QImage &page, QPoint at, const QImage &cell)
                 {worst, std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)), std::abs(qBlue(a) - qBlue(b))});
         }
     return worst;
+}
+
+QStringList firstPhotos(int count)
+{
+    const QDir photos(kData + QStringLiteral("/photos"));
+    QStringList files;
+    for (const QString &name : photos.entryList(QDir::Files, QDir::Name).mid(0, count))
+        files << photos.filePath(name);
+    return files;
+}
+
+// Lines of a tool's standard output; empty when it fails.
+QStringList toolOutput(const QString &program, const QStringList &arguments)
+{
+    QProcess p;
+    p.start(program, arguments);
+    if (!p.waitForFinished(60000) || p.exitCode() != 0)
+        return {};
+    return QString::fromUtf8(p.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
+}
+
+// Width x height of every frame of a raster file, as ImageMagick reads it.
+QStringList rasterFrames(const QString &file)
+{
+    return toolOutput(QStringLiteral("identify"), {QStringLiteral("-format"), QStringLiteral("%wx%h\n"), file});
+}
+
+// "Pages" and the size of page 1 in points, as poppler reads the PDF.
+std::pair<int, QString> pdfPages(const QString &file)
+{
+    int pages = 0;
+    QString size;
+    for (const QString &line : toolOutput(QStringLiteral("pdfinfo"), {file})) {
+        if (line.startsWith(u"Pages:"))
+            pages = line.mid(6).trimmed().toInt();
+        if (line.startsWith(u"Page size:"))
+            size = line.mid(10).trimmed().section(u' ', 0, 2);
+    }
+    return {pages, size};
+}
+
+QStringList filesIn(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+}
+
+// Names, sizes, times and bytes of everything under a folder.
+QStringList snapshot(const QString &folder)
+{
+    QStringList out;
+    QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QFileInfo info(it.next());
+        QFile f(info.filePath());
+        const QByteArray bytes = info.isFile() && f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+        out << info.filePath() + u' ' + info.lastModified().toString(Qt::ISODateWithMs) + u' ' +
+                   QString::fromLatin1(bytes.toHex());
+    }
+    out.sort();
+    return out;
+}
+
+// 400x300 pages of 120x80 cells hold nine thumbnails: eleven photos make two pages.
+QStringList smallPages()
+{
+    return {QStringLiteral("--page"), QStringLiteral("400x300"), QStringLiteral("--cell"), QStringLiteral("120x80"),
+            QStringLiteral("--no-title")};
 }
 
 } // namespace
@@ -96,4 +173,137 @@ TEST(BatchEndToEnd, FailedCheckAndBadFlagsWriteNothing)
     EXPECT_EQ(bad.exitCode, 2);
     EXPECT_TRUE(bad.err.contains(QStringLiteral("Usage:")));
     EXPECT_TRUE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
+}
+
+class BatchFormats : public ::testing::TestWithParam<const char *> {};
+
+TEST_P(BatchFormats, NumberedPagesAndASinglePageAreWrittenInTheFormatOfTheExtension)
+{
+    const QString extension = QString::fromLatin1(GetParam());
+    QTemporaryDir dir;
+    const QString output = dir.filePath(QStringLiteral("Sheet.") + extension);
+    const Outcome two = runBatch(smallPages() + QStringList{QStringLiteral("-o"), output} + firstPhotos(11));
+    ASSERT_EQ(two.exitCode, 0) << two.err.toStdString();
+    const QStringList numbered{QStringLiteral("Sheet1.") + extension, QStringLiteral("Sheet2.") + extension};
+    EXPECT_EQ(filesIn(dir.path()), numbered);
+    EXPECT_TRUE(two.out.contains(QStringLiteral("2 page(s) written, 11 picture(s) placed")));
+
+    const QString single = dir.filePath(QStringLiteral("One.") + extension);
+    const Outcome one = runBatch(smallPages() + QStringList{QStringLiteral("-o"), single} + firstPhotos(3));
+    ASSERT_EQ(one.exitCode, 0) << one.err.toStdString();
+    EXPECT_TRUE(QFileInfo::exists(single));
+
+    for (const QString &file : {dir.filePath(numbered.at(0)), dir.filePath(numbered.at(1)), single}) {
+        SCOPED_TRACE(file.toStdString());
+        if (extension == u"pdf") {
+            // 400x300 pixels at 96 pixels per inch
+            EXPECT_EQ(pdfPages(file), std::make_pair(1, QStringLiteral("300 x 225")));
+        } else {
+            // a layered format may carry the flattened page twice; every frame is the page
+            const QStringList frames = rasterFrames(file);
+            ASSERT_FALSE(frames.isEmpty());
+            for (const QString &frame : frames)
+                EXPECT_EQ(frame, QStringLiteral("400x300"));
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Extensions, BatchFormats,
+                         ::testing::Values("bmp", "gif", "jpg", "tif", "psd", "pcx", "pdf", "png", "JPEG", "tiff"));
+
+TEST(BatchEndToEnd, MultipageWritesOneDocumentWithEveryPage)
+{
+    QTemporaryDir dir;
+    // 19 photos, nine a page: three pages
+    for (const QString &name : {QStringLiteral("Sheets.pdf"), QStringLiteral("Sheets.tif")}) {
+        SCOPED_TRACE(name.toStdString());
+        const Outcome r = runBatch(smallPages() + QStringList{QStringLiteral("--multipage"), QStringLiteral("-o"),
+                                                              dir.filePath(name), kData + QStringLiteral("/photos")});
+        ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+        EXPECT_TRUE(r.out.contains(QStringLiteral("3 page(s) written, 19 picture(s) placed")));
+    }
+    EXPECT_EQ(filesIn(dir.path()), (QStringList{QStringLiteral("Sheets.pdf"), QStringLiteral("Sheets.tif")}));
+    EXPECT_EQ(pdfPages(dir.filePath(QStringLiteral("Sheets.pdf"))), std::make_pair(3, QStringLiteral("300 x 225")));
+    EXPECT_EQ(rasterFrames(dir.filePath(QStringLiteral("Sheets.tif"))),
+              (QStringList{QStringLiteral("400x300"), QStringLiteral("400x300"), QStringLiteral("400x300")}));
+    const QStringList tiffinfo = toolOutput(QStringLiteral("tiffinfo"), {dir.filePath(QStringLiteral("Sheets.tif"))});
+    EXPECT_EQ(tiffinfo.filter(QStringLiteral("TIFF Directory")).size(), 3);
+}
+
+TEST(BatchEndToEnd, UnknownExtensionIsAUsageErrorAndWritesNothing)
+{
+    QTemporaryDir dir;
+    for (const QStringList &extra : {QStringList{QStringLiteral("-o"), dir.filePath(QStringLiteral("Sheet.webp"))},
+                                     QStringList{QStringLiteral("--multipage"), QStringLiteral("-o"),
+                                                 dir.filePath(QStringLiteral("Sheet.png"))}}) {
+        const Outcome r = runBatch(extra + firstPhotos(3));
+        EXPECT_EQ(r.exitCode, 2);
+        EXPECT_TRUE(r.err.contains(QStringLiteral("Usage:"))) << r.err.toStdString();
+    }
+    EXPECT_TRUE(filesIn(dir.path()).isEmpty());
+}
+
+TEST(BatchEndToEnd, AnOutputFolderThatTakesNoFileIsRefusedBeforeTheRun)
+{
+    QTemporaryDir dir;
+    const QString locked = dir.filePath(QStringLiteral("locked"));
+    ASSERT_TRUE(QDir().mkdir(locked));
+    ASSERT_TRUE(QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+    QStringList outputs{dir.filePath(QStringLiteral("missing/Sheet.pdf"))};
+    if (::geteuid() != 0) // root writes into any folder
+        outputs << locked + QStringLiteral("/Sheet.pdf");
+    for (const QString &output : outputs) {
+        SCOPED_TRACE(output.toStdString());
+        const Outcome r =
+            runBatch({QStringLiteral("--multipage"), QStringLiteral("-o"), output, kData + QStringLiteral("/photos")});
+        EXPECT_EQ(r.exitCode, 1);
+        EXPECT_TRUE(r.err.contains(QStringLiteral("cannot write into the folder"))) << r.err.toStdString();
+        EXPECT_FALSE(r.out.contains(QStringLiteral("placed"))); // no run was made
+    }
+    EXPECT_TRUE(QDir(locked).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).isEmpty());
+}
+
+TEST(BatchEndToEnd, StoredSettingsAreReadNeverWrittenAndFlagsOverrideThem)
+{
+    QTemporaryDir config;
+    const QString storePath = config.filePath(QStringLiteral("pagorra/settings.json"));
+    RegistryStore(storePath).setValues(settingsSection(),
+                                       {{QStringLiteral("PageWidth"), QStringLiteral("640")},
+                                        {QStringLiteral("PageHeight"), QStringLiteral("480")},
+                                        {QStringLiteral("AddTitle"), QStringLiteral("0")},
+                                        {QStringLiteral("PageBackColor"), QStringLiteral("255")}}); // red
+    const QStringList before = snapshot(config.path());
+
+    QTemporaryDir out;
+    const QString stored = out.filePath(QStringLiteral("Stored.png"));
+    const QString flagged = out.filePath(QStringLiteral("Flagged.png"));
+    const Outcome a = runBatch(QStringList{QStringLiteral("-o"), stored} + firstPhotos(2), config.path());
+    const Outcome b =
+        runBatch(QStringList{QStringLiteral("--background"), QStringLiteral("#00FF00"), QStringLiteral("-o"), flagged} +
+                     firstPhotos(2),
+                 config.path());
+    ASSERT_EQ(a.exitCode, 0) << a.err.toStdString();
+    ASSERT_EQ(b.exitCode, 0) << b.err.toStdString();
+    EXPECT_FALSE(a.err.contains(QStringLiteral("pagorra-batch:"))) << a.err.toStdString(); // nothing to report
+    const QImage fromStore(stored), withFlag(flagged);
+    EXPECT_EQ(fromStore.size(), QSize(640, 480));
+    EXPECT_EQ(withFlag.size(), QSize(640, 480));
+    EXPECT_EQ(fromStore.pixel(630, 470), qRgb(255, 0, 0));
+    EXPECT_EQ(withFlag.pixel(630, 470), qRgb(0, 255, 0));
+    EXPECT_EQ(snapshot(config.path()), before);
+
+    // An unparsable store: reported, the defaults used, the file left exactly as it was.
+    QFile::remove(storePath);
+    {
+        QFile f(storePath);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("{\"Software\\\\Halvorn Imaging\": [");
+    }
+    const QStringList broken = snapshot(config.path());
+    const QString fallback = out.filePath(QStringLiteral("Defaults.png"));
+    const Outcome c = runBatch(QStringList{QStringLiteral("-o"), fallback} + firstPhotos(2), config.path());
+    ASSERT_EQ(c.exitCode, 0) << c.err.toStdString();
+    EXPECT_TRUE(c.err.contains(storePath)) << c.err.toStdString();
+    EXPECT_EQ(QImage(fallback).size(), QSize(800, 600));
+    EXPECT_EQ(snapshot(config.path()), broken);
 }

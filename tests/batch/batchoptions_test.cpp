@@ -34,7 +34,7 @@ TEST(BatchFlags, OverrideTheStoredSettings)
         args({"--page", "1024x768", "--cell=200x150", "--margins", "1,2,3,4", "--no-uniform", "--title", "Trip",
               "--page-numbers", "--background", "#102030", "--jobs", "3", "-o", "out.png", "a.jpg", "dir"}));
     ASSERT_TRUE(p.error.isEmpty()) << p.error.toStdString();
-    RegistrySettings s = batchBaseSettings();
+    RegistrySettings s = defaultSettings();
     applyBatchOptions(p.options, s);
     EXPECT_EQ(s.PageWidth, 1024);
     EXPECT_EQ(s.PageHeight, 768);
@@ -55,7 +55,7 @@ TEST(BatchFlags, OverrideTheStoredSettings)
     // absent flags leave the stored values; --no-title wins over an earlier --title
     const BatchParse q = parseBatchArguments(args({"--title", "X", "--no-title", "-o", "o.png", "a"}));
     ASSERT_TRUE(q.error.isEmpty());
-    RegistrySettings t = batchBaseSettings();
+    RegistrySettings t = defaultSettings();
     t.AddTitle = 1;
     applyBatchOptions(q.options, t);
     EXPECT_EQ(t.AddTitle, 0);
@@ -83,21 +83,26 @@ INSTANTIATE_TEST_SUITE_P(
                       std::vector<const char *>{"--background", "red", "-o", "x.png", "a"},
                       std::vector<const char *>{"--jobs", "0", "-o", "x.png", "a"},
                       std::vector<const char *>{"--frobnicate", "-o", "x.png", "a"},
-                      std::vector<const char *>{"-o", "x.bmp", "a"}, // format not yet written
-                      std::vector<const char *>{"-o", "x", "a"},     // no extension
+                      std::vector<const char *>{"-o", "x.webp", "a"},                 // no writer for it
+                      std::vector<const char *>{"-o", "x", "a"},                      // no extension
+                      std::vector<const char *>{"--multipage", "-o", "x.png", "a"},   // not a document
+                      std::vector<const char *>{"--multipage=1", "-o", "x.pdf", "a"}, // takes no value
                       std::vector<const char *>{"--page"}));
 
 TEST(BatchInputsListing, FoldersListsAndDuplicates)
 {
     QTemporaryDir dir;
-    for (const char *name : {"b.JPG", "a.jpeg", "scan.tiff", "notes.txt", "odd.bmp.txt", "c.png", "x.jpe"})
+    for (const char *name :
+         {"b.JPG", "a.jpeg", "scan.tiff", "notes.txt", "odd.bmp.txt", "c.png", "x.jpe", ".hidden.jpg", "B.png"})
         touch(dir.filePath(QString::fromUtf8(name)));
     QDir(dir.path()).mkdir(QStringLiteral("sub.jpg")); // a folder is never an entry
     const QString list = dir.filePath(QStringLiteral("list.txt"));
     {
         QFile f(list);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        // the same file again, once in other letter case: the basket would not take it twice
         f.write(dir.filePath(QStringLiteral("c.png")).toUtf8() + "\n\n" +
+                dir.filePath(QStringLiteral("C.PNG")).toUtf8() + "\n" +
                 dir.filePath(QStringLiteral("extra.gif")).toUtf8() + "\r\n");
     }
     const BatchInputs in = listBatchInputs({dir.path(), QLatin1Char('@') + list});
@@ -105,7 +110,8 @@ TEST(BatchInputsListing, FoldersListsAndDuplicates)
     QStringList names;
     for (const QString &f : in.files)
         names << QFileInfo(f).fileName();
-    EXPECT_EQ(names, args({"a.jpeg", "b.JPG", "c.png", "odd.bmp.txt", "scan.tiff", "x.jpe", "extra.gif"}));
+    // sorted ignoring case, hidden files left out, as the basket lists a folder
+    EXPECT_EQ(names, args({"a.jpeg", "b.JPG", "B.png", "c.png", "odd.bmp.txt", "scan.tiff", "x.jpe", "extra.gif"}));
 
     EXPECT_FALSE(listBatchInputs({QStringLiteral("@/nonexistent/list")}).error.isEmpty());
 }
@@ -123,12 +129,12 @@ TEST(BatchWriter, OnePageKeepsTheNameSeveralAreNumbered)
     QImage page(320, 200, QImage::Format_RGB32);
     page.fill(Qt::white);
     {
-        PageFileWriter one(dir.filePath(QStringLiteral("One.png")));
+        PageFileWriter one(dir.filePath(QStringLiteral("One.png")), false);
         one.write(page, 1);
         one.finish();
     }
     {
-        PageFileWriter many(dir.filePath(QStringLiteral("Many.png")));
+        PageFileWriter many(dir.filePath(QStringLiteral("Many.png")), false);
         for (int n = 1; n <= 3; ++n)
             many.write(page, n);
         many.finish();
@@ -144,14 +150,22 @@ TEST(BatchWriter, AFailedWriteRaisesAndLeavesNothing)
     QTemporaryDir dir;
     QImage page(32, 32, QImage::Format_RGB32);
     page.fill(Qt::white);
-    PageFileWriter writer(dir.filePath(QStringLiteral("missing-folder/S.png")));
-    EXPECT_THROW(writer.write(page, 1), RuntimeError);
+    {
+        PageFileWriter writer(dir.filePath(QStringLiteral("missing-folder/S.png")), false);
+        writer.write(page, 1);
+        EXPECT_THROW(writer.finish(), RuntimeError);
+        PageFileWriter document(dir.filePath(QStringLiteral("missing-folder/S.pdf")), true);
+        document.write(page, 1);
+        document.write(page, 2);
+        EXPECT_THROW(document.finish(), RuntimeError);
+        EXPECT_EQ(document.pagesWritten(), 0);
+    }
 
     // the target name is taken by a folder: the rename fails, the page written aside is removed
     QDir(dir.path()).mkdir(QStringLiteral("S2.png"));
     QDir(dir.filePath(QStringLiteral("S2.png"))).mkdir(QStringLiteral("x"));
     {
-        PageFileWriter blocked(dir.filePath(QStringLiteral("S.png")));
+        PageFileWriter blocked(dir.filePath(QStringLiteral("S.png")), false);
         blocked.write(page, 1);
         EXPECT_THROW(blocked.write(page, 2), RuntimeError);
     }

@@ -1,0 +1,112 @@
+#include "batch/batchoptions.h"
+#include "core/registrystore.h"
+#include "core/runtimeerror.h"
+#include "core/settingspersistence.h"
+#include "errors/errorhandler.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <cerrno>
+#include <gtest/gtest.h>
+
+using namespace pagorra;
+
+namespace {
+
+void writeBytes(const QString &path, const QByteArray &bytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(bytes);
+}
+
+QByteArray readBytes(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+std::int32_t raisedNumber(const std::function<void()> &call)
+{
+    try {
+        call();
+    } catch (const RuntimeError &e) {
+        return e.number();
+    }
+    return 0;
+}
+
+// Collects the reports the settings load makes instead of printing them.
+class CapturedReports {
+  public:
+    CapturedReports()
+    {
+        setReportPresenter([this](const ErrorReport &r) { routines << r.routineName + u' ' + r.systemError; });
+    }
+    ~CapturedReports() { setReportPresenter({}); }
+    QStringList routines;
+};
+
+class ReadOnlyStore : public ::testing::Test {
+  protected:
+    QTemporaryDir dir;
+    QString folder = dir.filePath(QStringLiteral("pagorra"));
+    QString path = folder + QStringLiteral("/settings.json");
+    const QString section = settingsSection();
+};
+
+} // namespace
+
+TEST_F(ReadOnlyStore, LeavesAnUnparsableFileWhereItIsAndCreatesNothing)
+{
+    RegistryStore store(path);
+    store.setReadOnly(true);
+
+    // nothing on disk: reads give defaults, a write is refused without making the folder
+    EXPECT_EQ(store.getValue(section, QStringLiteral("Title"), QStringLiteral("d")), u"d");
+    EXPECT_EQ(raisedNumber([&] { store.setValue(section, QStringLiteral("Title"), QStringLiteral("t")); }),
+              err::ApplicationBase + 2000 + EROFS);
+    EXPECT_FALSE(QFileInfo::exists(folder));
+
+    const QByteArray broken = "{\"Software\\\\Halvorn Imaging\": {not json";
+    writeBytes(path, broken);
+    for (int k = 0; k < 2; ++k)
+        EXPECT_EQ(raisedNumber([&] { store.getValue(section, QStringLiteral("Title"), QString()); }),
+                  err::ApplicationBase + 2000 + EBADMSG);
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("settings.json")});
+    EXPECT_EQ(readBytes(path), broken);
+}
+
+TEST_F(ReadOnlyStore, BatchSettingsComeFromTheStoreAndBadValuesTakeTheirDefaults)
+{
+    RegistryStore writable(path);
+    writable.setValues(section, {{QStringLiteral("PageWidth"), QStringLiteral("640")},
+                                 {QStringLiteral("ThumbnailHeight"), QStringLiteral("wide")},
+                                 {QStringLiteral("Title"), QStringLiteral("Holiday")}});
+    const QByteArray stored = readBytes(path);
+    const QDateTime modified = QFileInfo(path).lastModified();
+
+    CapturedReports reports;
+    const RegistrySettings s = batchBaseSettings(path);
+    EXPECT_EQ(s.PageWidth, 640);
+    EXPECT_EQ(s.PageHeight, 600);     // not stored: its default
+    EXPECT_EQ(s.ThumbnailHeight, 88); // cannot be converted: its default, and the rest still loads
+    EXPECT_EQ(s.Title, QStringLiteral("Holiday"));
+    ASSERT_EQ(reports.routines.size(), 1);
+    EXPECT_TRUE(reports.routines.first().startsWith(u"subLoadRegistrySettings"));
+    EXPECT_EQ(readBytes(path), stored);
+    EXPECT_EQ(QFileInfo(path).lastModified(), modified);
+
+    writeBytes(path, "[1, 2]");
+    reports.routines.clear();
+    const RegistrySettings d = batchBaseSettings(path);
+    EXPECT_EQ(d.PageWidth, 800);
+    EXPECT_EQ(d.Title, QStringLiteral("Photo List"));
+    ASSERT_EQ(reports.routines.size(), 1);
+    EXPECT_TRUE(reports.routines.first().contains(path));
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("settings.json")});
+    EXPECT_EQ(readBytes(path), QByteArray("[1, 2]"));
+}
