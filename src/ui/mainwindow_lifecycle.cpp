@@ -1,7 +1,6 @@
 // Start-up, state capture and shutdown of the main window.
 #include "ui/mainwindow.h"
 
-#include "core/help.h"
 #include "core/imaging.h"
 #include "core/product.h"
 #include "core/settingspersistence.h"
