@@ -14,13 +14,14 @@
 #include <QHeaderView>
 #include <QMessageBox>
 #include <QTreeWidget>
+#include <algorithm>
 
 namespace pagorra {
 
 namespace {
 
 // The window's progress, plus a look at the page being filled now and then, so the user sees
-// the thumbnails arrive. Refreshing for every entry would copy the page image each time.
+// the thumbnails arrive. Not for every entry: each look makes the next thumbnail copy the page.
 class GenerationProgress : public RunProgress {
   public:
     GenerationProgress(RunProgress &window, PageViewer &viewer) : m_window(window), m_viewer(viewer) {}
@@ -32,11 +33,16 @@ class GenerationProgress : public RunProgress {
     }
     void yield() override
     {
-        if (m_clock.elapsed() >= RefreshMs) {
-            m_viewer.refresh();
+        // A large page takes long to scale for the view: it is then looked at less often, so
+        // the run keeps most of the time.
+        const bool look = m_clock.elapsed() >= std::max(RefreshMs, 8 * m_refreshCost);
+        if (look) {
             m_clock.restart();
+            m_viewer.refresh();
         }
-        m_window.yield();
+        m_window.yield(); // the view is scaled and painted here
+        if (look)
+            m_refreshCost = m_clock.restart();
     }
     bool cancelRequested() const override { return m_window.cancelRequested(); }
     void setValue(int value) override { m_window.setValue(value); }
@@ -47,6 +53,7 @@ class GenerationProgress : public RunProgress {
     RunProgress &m_window;
     PageViewer &m_viewer;
     QElapsedTimer m_clock;
+    qint64 m_refreshCost = 0;
 };
 
 // The commands that change what a run reads: the basket, the settings, and Generate itself.
