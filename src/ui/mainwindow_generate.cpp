@@ -69,7 +69,7 @@ void MainWindow::generate()
 {
     if (m_running)
         return;
-    // The run reads the window's state from the record like every other setting.
+    // The record follows the window's zoom, state and folder at every run, not only at exit.
     storeMainFormState();
     beginRun();
     GenerationProgress progress(*m_progress, *m_viewer);
