@@ -1,90 +1,138 @@
+// Construction of the main window: the panes, the viewer in the right pane, and the wiring of
+// every control to its command.
 #include "ui/mainwindow.h"
 
 #include "core/product.h"
+#include "output/saveasdialog.h"
+#include "ui/basketcontroller.h"
+#include "ui/basketdialogs.h"
+#include "ui/mainlayout.h"
+#include "ui/mainpanes.h"
+#include "ui/picturebutton.h"
+#include "ui/windowprogress.h"
+#include "viewer/pageviewer.h"
+#include "viewer/zoomtools.h"
 
-#include <QButtonGroup>
-#include <QHBoxLayout>
-#include <QIcon>
-#include <QLabel>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QStyle>
-#include <QVBoxLayout>
+#include <QEvent>
+#include <QKeyEvent>
+#include <QTreeWidget>
 
 namespace pagorra {
 
 namespace {
-QPushButton *makeButton(QWidget *parent, const QString &name, const QString &caption)
-{
-    auto *button = new QPushButton(caption, parent);
-    button->setObjectName(name);
-    return button;
-}
+// The design's window: the right pane's far corner, and the left pane's height.
+const QSize kDesignInnerTwips(13815, 9015);
 } // namespace
 
-MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent)
+MainWindow::MainWindow(const WindowDialogs &dialogs, QWidget *parent) : QMainWindow(parent), m_dialogs(dialogs)
 {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(productTitle());
+    if (!m_dialogs.basket) {
+        m_ownBasketDialogs = std::make_unique<QtBasketDialogs>();
+        m_dialogs.basket = m_ownBasketDialogs.get();
+    }
+    if (!m_dialogs.saveAs) {
+        m_ownSaveAsDialog = std::make_unique<QtSaveAsDialog>();
+        m_dialogs.saveAs = m_ownSaveAsDialog.get();
+    }
     buildWidgets();
+    connectCommands();
 }
 
 MainWindow::~MainWindow() = default;
 
 void MainWindow::buildWidgets()
 {
-    auto *central = new QWidget(this);
-    auto *columns = new QHBoxLayout(central);
+    m_panes = new MainPanes(this);
+    setCentralWidget(m_panes);
+    m_zoomTools = new ZoomTools;
+    m_viewer = new PageViewer(m_zoomTools);
+    m_panes->setZoomTools(m_zoomTools);
+    m_panes->setRightPane(m_viewer);
+    m_viewer->setPageSet(&m_pages);
+    m_progress = new WindowProgress(m_viewer->progressBar(), m_viewer->cancelButton(), this);
+    m_basket = new BasketController(m_panes->lv(), m_panes->lblCount(), &m_currentFolder, m_dialogs.basket, this);
+    // Installed after the basket's own filter, so it sees the list's events first and can keep
+    // a run's basket from changing under it.
+    m_panes->lv()->installEventFilter(this);
+    m_panes->lv()->viewport()->installEventFilter(this);
+    resize(TwipsScale::of(this).toPixels(kDesignInnerTwips));
+}
 
-    auto *left = new QWidget(central);
-    left->setObjectName(QStringLiteral("picLeft"));
-    auto *leftLayout = new QVBoxLayout(left);
-    leftLayout->addStretch(1);
-    m_cmdSave = makeButton(left, QStringLiteral("cmdSave"), QStringLiteral("Save page as"));
-    m_cmdSaveAll = makeButton(left, QStringLiteral("cmdSaveAll"), QStringLiteral("Save all pages"));
-    m_cmdSaveMultiPage = makeButton(left, QStringLiteral("cmdSaveMultiPage"), QStringLiteral("Save as multipage"));
-    m_cmdPrint = makeButton(left, QStringLiteral("cmdPrint"), QStringLiteral("Print page"));
-    m_cmdPrintAll = makeButton(left, QStringLiteral("cmdPrintAll"), QStringLiteral("Print all pages"));
-    m_cmdExit = makeButton(left, QStringLiteral("cmdExit"), QStringLiteral("Exit"));
-    for (QPushButton *button : {m_cmdSave, m_cmdSaveAll, m_cmdSaveMultiPage, m_cmdPrint, m_cmdPrintAll, m_cmdExit})
-        leftLayout->addWidget(button);
+void MainWindow::connectCommands()
+{
+    const MainPanes *p = m_panes;
+    connect(p->cmdAddFiles(), &QPushButton::clicked, this, &MainWindow::addFiles);
+    connect(p->cmdAddFolder(), &QPushButton::clicked, this, &MainWindow::addFolder);
+    connect(p->cmdNew(), &QPushButton::clicked, this, &MainWindow::newBasket);
+    connect(p->cmdRemove(), &QPushButton::clicked, this, &MainWindow::removeSelected);
+    connect(m_basket, &BasketController::refreshButtonsRequested, m_panes, &MainPanes::refreshButtons);
+    connect(p->cmdPreview(), &QPushButton::clicked, this, &MainWindow::generate);
+    connect(p->cmdTasks(), &QPushButton::clicked, this, &MainWindow::showSettings);
+    connect(p->cmdSave(), &QPushButton::clicked, this, &MainWindow::savePage);
+    connect(p->cmdSaveAll(), &QPushButton::clicked, this, &MainWindow::saveAll);
+    connect(p->cmdSaveMultiPage(), &QPushButton::clicked, this, &MainWindow::saveMultiPageDocument);
+    connect(p->cmdPrint(), &QPushButton::clicked, this, &MainWindow::printPage);
+    connect(p->cmdPrintAll(), &QPushButton::clicked, this, &MainWindow::printAll);
+    connect(p->cmdAbout(), &QPushButton::clicked, this, &MainWindow::showAbout);
+    connect(p->cmdHelp(), &QPushButton::clicked, this, &MainWindow::showHelp);
+    connect(p->cmdExit(), &QPushButton::clicked, this, &QWidget::close);
+}
 
-    auto *right = new QWidget(central);
-    auto *rightLayout = new QVBoxLayout(right);
-    auto *tools = new QHBoxLayout;
-    auto *preview = new QLabel(QStringLiteral("Preview"), right);
-    preview->setObjectName(QStringLiteral("lblPreview"));
-    tools->addWidget(preview);
-    tools->addStretch(1);
-    auto *zoomGroup = new QButtonGroup(this);
-    const QString zoomCaptions[2] = {QStringLiteral("Best fit"), QStringLiteral("100%")};
-    for (int i = 0; i < 2; ++i) {
-        m_optZoom[i] = new QRadioButton(zoomCaptions[i], right);
-        m_optZoom[i]->setObjectName(QStringLiteral("optZoom%1").arg(i));
-        zoomGroup->addButton(m_optZoom[i], i);
-        tools->addWidget(m_optZoom[i]);
-    }
-    m_cmdHelp = makeButton(right, QStringLiteral("cmdHelp"), QString());
-    m_cmdHelp->setIcon(
-        QIcon::fromTheme(QStringLiteral("help-contents"), style()->standardIcon(QStyle::SP_MessageBoxQuestion)));
-    m_cmdHelp->setToolTip(QStringLiteral("View Application help and documentation"));
-    tools->addWidget(m_cmdHelp);
-    rightLayout->addLayout(tools);
-    rightLayout->addStretch(1);
-
-    columns->addWidget(left);
-    columns->addWidget(right, 1);
-    setCentralWidget(central);
-    resize(960, 640);
-
-    connect(m_cmdExit, &QPushButton::clicked, this, &QWidget::close);
-    connect(m_cmdHelp, &QPushButton::clicked, this, &MainWindow::showHelp);
+QList<QPushButton *> MainWindow::outputButtons() const
+{
+    return {m_panes->cmdSave(), m_panes->cmdSaveAll(), m_panes->cmdSaveMultiPage(), m_panes->cmdPrint(),
+            m_panes->cmdPrintAll()};
 }
 
 void MainWindow::setOutputButtonsEnabled(bool enabled)
 {
-    for (QPushButton *button : {m_cmdSave, m_cmdSaveAll, m_cmdSaveMultiPage, m_cmdPrint, m_cmdPrintAll})
+    const QList<QPushButton *> buttons = outputButtons();
+    for (QPushButton *button : buttons)
         button->setEnabled(enabled);
+}
+
+void MainWindow::relayout()
+{
+    if (isMinimized())
+        return;
+    layoutMainWindow(this, m_panes);
+    m_viewer->fitBitmap();
+}
+
+void MainWindow::resizeEvent(QResizeEvent *event)
+{
+    QMainWindow::resizeEvent(event);
+    relayout();
+}
+
+void MainWindow::changeEvent(QEvent *event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange)
+        relayout();
+}
+
+// While a run reads the basket, the Delete key and drops on the list would change it.
+bool MainWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (m_running && (watched == m_panes->lv() || watched == m_panes->lv()->viewport())) {
+        switch (event->type()) {
+        case QEvent::KeyPress:
+            if (static_cast<QKeyEvent *>(event)->key() == Qt::Key_Delete)
+                return true;
+            break;
+        case QEvent::DragEnter:
+        case QEvent::DragMove:
+        case QEvent::Drop:
+            event->ignore();
+            return true;
+        default:
+            break;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 } // namespace pagorra

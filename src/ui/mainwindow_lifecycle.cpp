@@ -1,17 +1,19 @@
 // Start-up, state capture and shutdown of the main window.
 #include "ui/mainwindow.h"
 
-#include "core/help.h"
 #include "core/imaging.h"
 #include "core/product.h"
 #include "core/settingspersistence.h"
 #include "errors/errorhandler.h"
+#include "ui/mainpanes.h"
+#include "ui/windowprogress.h"
+#include "viewer/pageviewer.h"
+#include "viewer/zoomtools.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFile>
 #include <QMessageBox>
-#include <QRadioButton>
 #include <new>
 
 namespace pagorra {
@@ -36,7 +38,7 @@ void MainWindow::initMainForm()
     loadRegistrySettings(); // reports its own failures and always completes
     initErrorHandling();
     startImagingLibrary();
-    selectZoomOption(settings.PageZoom == 1 ? 1 : 0);
+    m_viewer->setZoomOption(settings.PageZoom == 1 ? 1 : 0);
     m_currentFolder = settings.strFolderPath;
     attachToolButtonPictures();
     setOutputButtonsEnabled(false);
@@ -46,11 +48,6 @@ void MainWindow::initMainForm()
 void MainWindow::startImagingLibrary()
 {
     startImaging(QFile::encodeName(QCoreApplication::applicationFilePath()).constData());
-}
-
-void MainWindow::selectZoomOption(int index)
-{
-    m_optZoom[index]->setChecked(true);
 }
 
 void MainWindow::restoreWindowState()
@@ -68,15 +65,20 @@ void MainWindow::restoreWindowState()
     }
 }
 
-// The picture buttons of the full window attach their pictures here and release them at
-// shutdown; the sparse window has none yet.
-void MainWindow::attachToolButtonPictures() {}
-void MainWindow::releaseToolButtonPictures() {}
+void MainWindow::attachToolButtonPictures()
+{
+    m_panes->attachPictures();
+}
+
+void MainWindow::releaseToolButtonPictures()
+{
+    m_panes->detachPictures();
+}
 
 void MainWindow::storeMainFormState()
 {
     RegistrySettings &settings = registrySettings();
-    settings.PageZoom = m_optZoom[0]->isChecked() ? 0 : 1;
+    settings.PageZoom = m_zoomTools->selected() == 0 ? 0 : 1;
     const Qt::WindowStates state = windowState();
     if (!(state & Qt::WindowMinimized))
         settings.iState = (state & Qt::WindowMaximized) ? 2 : 0;
@@ -85,6 +87,14 @@ void MainWindow::storeMainFormState()
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {
+    // A run in progress works on the pages and the basket: it is stopped first, and the
+    // window closes as soon as it has ended (see endRun).
+    if (m_running) {
+        m_closeAfterRun = true;
+        m_progress->requestCancel();
+        event->ignore();
+        return;
+    }
     storeMainFormState();
     endProgram();
     m_closed = true;
@@ -102,6 +112,7 @@ void MainWindow::endProgram()
     saveRegistrySettings();
     // The image library is shut down once, when the process ends (runDesktopProgram).
     m_pages.clear();
+    m_viewer->refresh(); // lets go of the last page it showed
     releaseToolButtonPictures();
     closeAllWindows();
 }
@@ -142,11 +153,6 @@ void MainWindow::reportLowMemoryAndEnd()
                     QMessageBox::Ok, this);
     box.exec();
     endProgram();
-}
-
-void MainWindow::showHelp()
-{
-    openHelpDocument(QCoreApplication::applicationDirPath());
 }
 
 } // namespace pagorra

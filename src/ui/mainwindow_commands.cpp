@@ -1,0 +1,99 @@
+// The commands of the main window: each handler calls one function of its module and shows
+// the result. The basket commands, Help and "Save page as" repaint their own button first.
+#include "ui/mainwindow.h"
+
+#include "core/help.h"
+#include "core/settings.h"
+#include "output/printcommands.h"
+#include "output/savecommands.h"
+#include "ui/aboutbox.h"
+#include "ui/basketcontroller.h"
+#include "ui/mainpanes.h"
+#include "ui/picturebutton.h"
+#include "ui/settingsdialog.h"
+#include "ui/windowprogress.h"
+
+#include <QCoreApplication>
+
+namespace pagorra {
+
+void MainWindow::addFiles()
+{
+    m_panes->cmdAddFiles()->repaint();
+    m_basket->addFiles();
+}
+
+void MainWindow::addFolder()
+{
+    m_panes->cmdAddFolder()->repaint();
+    m_basket->addFolder();
+}
+
+void MainWindow::newBasket()
+{
+    m_panes->cmdNew()->repaint();
+    m_basket->newBasket();
+}
+
+void MainWindow::removeSelected()
+{
+    m_panes->cmdRemove()->repaint();
+    m_basket->removeSelected();
+}
+
+void MainWindow::showSettings()
+{
+    if (m_dialogs.settings)
+        m_dialogs.settings(registrySettings(), this);
+    else
+        showSettingsDialog(registrySettings(), this);
+}
+
+void MainWindow::savePage()
+{
+    m_panes->cmdSave()->repaint();
+    savePageAs(this, m_pages, *m_dialogs.saveAs);
+}
+
+void MainWindow::saveAll()
+{
+    runOutput([this] { saveAllPages(this, m_pages, *m_progress, *m_dialogs.saveAs); });
+}
+
+void MainWindow::saveMultiPageDocument()
+{
+    runOutput([this] { saveMultiPage(this, m_pages, *m_progress, *m_dialogs.saveAs); });
+}
+
+void MainWindow::printPage()
+{
+    printCurrentPage(this, registrySettings(), m_pages, m_dialogs.print);
+}
+
+void MainWindow::printAll()
+{
+    runOutput([this] { printAllPages(this, registrySettings(), m_pages, *m_progress, m_dialogs.print); });
+}
+
+void MainWindow::runOutput(const std::function<void()> &command)
+{
+    if (m_running)
+        return;
+    beginRun();
+    command();
+    endRun();
+    closeIfAsked();
+}
+
+void MainWindow::showAbout()
+{
+    showAboutBox(this);
+}
+
+void MainWindow::showHelp()
+{
+    m_panes->cmdHelp()->repaint();
+    openHelpDocument(QCoreApplication::applicationDirPath());
+}
+
+} // namespace pagorra
