@@ -5,7 +5,6 @@
 
 #include "writer_support.h"
 
-#include <QDir>
 #include <QFile>
 #include <QGuiApplication>
 #include <QTemporaryDir>
@@ -13,49 +12,6 @@
 
 using namespace pagorra;
 using namespace pagorra::testing;
-
-namespace {
-
-// Records the run as the main window would see it, and presses Cancel at a chosen yield.
-class RecordingProgress : public RunProgress {
-  public:
-    explicit RecordingProgress(int cancelAtYield = -1) : m_cancelAtYield(cancelAtYield) {}
-    void begin(int maximum) override
-    {
-        events << QStringLiteral("begin %1").arg(maximum);
-        m_cancel = false;
-    }
-    void yield() override
-    {
-        if (++m_yields == m_cancelAtYield)
-            m_cancel = true;
-    }
-    bool cancelRequested() const override { return m_cancel; }
-    void setValue(int value) override { events << QStringLiteral("value %1").arg(value); }
-    void end() override { events << QStringLiteral("end"); }
-
-    QStringList events;
-
-  private:
-    int m_cancelAtYield;
-    int m_yields = 0;
-    bool m_cancel = false;
-};
-
-QList<QImage> flatPages(int count)
-{
-    QList<QImage> pages;
-    for (int k = 1; k <= count; ++k)
-        pages << flatPage(k);
-    return pages;
-}
-
-QStringList visibleFiles(const QString &folder)
-{
-    return QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name);
-}
-
-} // namespace
 
 TEST(SaveNumberedPages, TwelvePagesAreNumberedWithoutLeadingZerosInOrder)
 {
@@ -67,13 +23,12 @@ TEST(SaveNumberedPages, TwelvePagesAreNumberedWithoutLeadingZerosInOrder)
     QStringList expected;
     for (int k = 1; k <= 12; ++k)
         expected << QStringLiteral("Sheet%1.png").arg(k);
-    QStringList written = visibleFiles(dir.path());
+    QStringList written = filesIn(dir.path());
     std::sort(written.begin(), written.end());
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(written, expected) << "the chosen name itself is never written";
-    // Each file holds its own page: Sheet9 the ninth, Sheet10 the tenth.
-    EXPECT_EQ(maxChannelDifference(decodeWithMagick(dir.filePath(QStringLiteral("Sheet9.png"))), pages[8]), 0);
-    EXPECT_EQ(maxChannelDifference(decodeWithMagick(dir.filePath(QStringLiteral("Sheet10.png"))), pages[9]), 0);
+    EXPECT_EQ(channelDifference(decodeWithMagick(dir.filePath(QStringLiteral("Sheet9.png"))), pages[8]), 0);
+    EXPECT_EQ(channelDifference(decodeWithMagick(dir.filePath(QStringLiteral("Sheet10.png"))), pages[9]), 0);
     EXPECT_EQ(progress.events.first(), QStringLiteral("begin 11"));
     EXPECT_EQ(progress.events.at(10), QStringLiteral("value 9"));
     EXPECT_EQ(progress.events.last(), QStringLiteral("end"));
@@ -82,9 +37,9 @@ TEST(SaveNumberedPages, TwelvePagesAreNumberedWithoutLeadingZerosInOrder)
 TEST(SaveNumberedPages, CancelStopsBeforeTheNextPageAndKeepsThoseWritten)
 {
     QTemporaryDir dir;
-    RecordingProgress progress(3); // Cancel is pressed during the third yield
+    RecordingProgress progress(3);
     EXPECT_EQ(saveNumberedPages(flatPages(5), dir.filePath(QStringLiteral("a.bmp")), progress), RunOutcome::Cancelled);
-    EXPECT_EQ(visibleFiles(dir.path()), (QStringList{QStringLiteral("a1.bmp"), QStringLiteral("a2.bmp")}));
+    EXPECT_EQ(filesIn(dir.path()), (QStringList{QStringLiteral("a1.bmp"), QStringLiteral("a2.bmp")}));
     EXPECT_EQ(progress.events.last(), QStringLiteral("end"));
 }
 
@@ -102,79 +57,62 @@ TEST(SaveNumberedPages, AFailedPageRaisesAndEndsTheRun)
         EXPECT_TRUE(e.description().contains(notAFolder + QStringLiteral("/x1.png")));
     }
     EXPECT_EQ(progress.events.last(), QStringLiteral("end"));
-    EXPECT_EQ(visibleFiles(dir.path()), QStringList{QStringLiteral("file")});
+    EXPECT_EQ(filesIn(dir.path()), QStringList{QStringLiteral("file")});
 }
 
-struct KindCase {
-    MultipageKind kind;
-    const char *fileName;
-};
-
-class MultipageDocument : public ::testing::TestWithParam<KindCase> {
+class MultipageDocument : public ::testing::TestWithParam<MultipageKind> {
   protected:
-    // The pages of a written document in order, decoded independently.
-    QList<QImage> readBack(const QString &path, const QString &workDir)
+    QTemporaryDir dir;
+    QString path() const
     {
-        if (GetParam().kind == MultipageKind::Pdf) {
-            EXPECT_EQ(pdfPageCount(path), int(pdfEmbeddedImages(path, workDir).size()));
-            return pdfEmbeddedImages(path, workDir);
-        }
-        const int frames = tiffDirectoryCount(path);
-        EXPECT_EQ(frames, magickFrameCount(path));
-        QList<QImage> images;
-        for (int i = 0; i < frames; ++i)
-            images << decodeWithMagick(path, i);
-        return images;
+        return dir.filePath(GetParam() == MultipageKind::Pdf ? QStringLiteral("book.pdf") : QStringLiteral("book.tif"));
     }
-
-    void expectPages(const QList<QImage> &actual, const QList<QImage> &expected)
+    // The document's pages in order, decoded independently, compared with the expected ones.
+    void expectPages(const QList<QImage> &expected)
     {
+        QList<QImage> actual;
+        if (GetParam() == MultipageKind::Pdf) {
+            actual = pdfEmbeddedImages(path());
+            EXPECT_EQ(pdfPageCount(path()), actual.size());
+        } else {
+            for (int i = 0; i < tiffDirectoryCount(path()); ++i)
+                actual << decodeWithMagick(path(), i);
+        }
         ASSERT_EQ(actual.size(), expected.size());
         for (qsizetype i = 0; i < actual.size(); ++i)
-            EXPECT_EQ(maxChannelDifference(actual[i], expected[i]), 0) << "page " << i + 1;
+            EXPECT_EQ(channelDifference(actual[i], expected[i]), 0) << "page " << i + 1;
     }
 };
 
 TEST_P(MultipageDocument, HoldsEveryPageInPageSetOrder)
 {
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QString::fromUtf8(GetParam().fileName));
     RecordingProgress progress;
     const QList<QImage> pages = flatPages(4);
-    EXPECT_EQ(saveMultipageDocument(pages, path, GetParam().kind, progress), RunOutcome::Finished);
-    expectPages(readBack(path, dir.path()), pages);
-    EXPECT_EQ(progress.events,
-              (QStringList{QStringLiteral("begin 4"), QStringLiteral("value 1"), QStringLiteral("value 2"),
-                           QStringLiteral("value 3"), QStringLiteral("end")}));
+    EXPECT_EQ(saveMultipageDocument(pages, path(), GetParam(), progress), RunOutcome::Finished);
+    expectPages(pages);
+    EXPECT_EQ(progress.events.join(u','), QStringLiteral("begin 4,value 1,value 2,value 3,end"));
 }
 
 TEST_P(MultipageDocument, CancelWritesThePagesAddedSoFar)
 {
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QString::fromUtf8(GetParam().fileName));
     // Yields come before pages 2..5; Cancel during the third stops before page 4 is added.
     RecordingProgress progress(3);
     const QList<QImage> pages = flatPages(5);
-    EXPECT_EQ(saveMultipageDocument(pages, path, GetParam().kind, progress), RunOutcome::Cancelled);
-    expectPages(readBack(path, dir.path()), pages.mid(0, 3));
+    EXPECT_EQ(saveMultipageDocument(pages, path(), GetParam(), progress), RunOutcome::Cancelled);
+    expectPages(pages.mid(0, 3));
 }
 
 TEST_P(MultipageDocument, EveryRunStartsAnEmptyDocument)
 {
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QString::fromUtf8(GetParam().fileName));
     NullProgress progress;
-    saveMultipageDocument(flatPages(5), path, GetParam().kind, progress);
+    saveMultipageDocument(flatPages(5), path(), GetParam(), progress);
     const QList<QImage> second{flatPage(7), flatPage(8)};
-    saveMultipageDocument(second, path, GetParam().kind, progress);
-    QTemporaryDir work;
-    expectPages(readBack(path, work.path()), second);
+    saveMultipageDocument(second, path(), GetParam(), progress);
+    expectPages(second);
 }
 
-INSTANTIATE_TEST_SUITE_P(Kinds, MultipageDocument,
-                         ::testing::Values(KindCase{MultipageKind::Tiff, "book.tif"},
-                                           KindCase{MultipageKind::Pdf, "book.pdf"}),
-                         [](const auto &info) { return info.param.kind == MultipageKind::Pdf ? "Pdf" : "Tiff"; });
+INSTANTIATE_TEST_SUITE_P(Kinds, MultipageDocument, ::testing::Values(MultipageKind::Tiff, MultipageKind::Pdf),
+                         [](const auto &info) { return info.param == MultipageKind::Pdf ? "Pdf" : "Tiff"; });
 
 TEST(SaveMultiPageFromBitmaps, NamesTheOperationAndTrapsErrors)
 {
