@@ -11,6 +11,7 @@
 #include <functional>
 
 using namespace pagorra;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -33,7 +34,7 @@ struct Owner : QWidget {
     void expectCentred(const QWidget *dialog) const
     {
         const QPoint delta = dialog->frameGeometry().center() - frameGeometry().center();
-        QVERIFY2(delta.manhattanLength() <= 2, qPrintable(QStringLiteral("off by %1,%2").arg(delta.x()).arg(delta.y())));
+        QVERIFY2(delta.manhattanLength() <= 2, qPrintable(u"off by %1,%2"_s.arg(delta.x()).arg(delta.y())));
     }
 };
 
@@ -41,38 +42,10 @@ struct Owner : QWidget {
 
 class CommonDialogsTest : public QObject {
     Q_OBJECT
-private slots:
-    void centring_data();
-    void centring();
-    void pointsFromTenths();
+  private slots:
     void colourChooserRemembersItsState();
     void fontChooserReturnsTheChoice();
 };
-
-void CommonDialogsTest::centring_data()
-{
-    QTest::addColumn<QRect>("owner");
-    QTest::addColumn<QSize>("dialog");
-    QTest::addColumn<QPoint>("topLeft");
-    QTest::newRow("even sizes") << QRect(100, 50, 600, 400) << QSize(200, 100) << QPoint(300, 200);
-    QTest::newRow("half rounds down to even") << QRect(0, 0, 101, 101) << QSize(50, 50) << QPoint(26, 26);
-    QTest::newRow("half rounds up to even") << QRect(0, 0, 103, 103) << QSize(50, 50) << QPoint(26, 26);
-    QTest::newRow("dialog larger than owner") << QRect(10, 10, 100, 100) << QSize(300, 200) << QPoint(-90, -40);
-}
-
-void CommonDialogsTest::centring()
-{
-    QFETCH(QRect, owner);
-    QFETCH(QSize, dialog);
-    QTEST(centredTopLeft(owner, dialog), "topLeft");
-}
-
-void CommonDialogsTest::pointsFromTenths()
-{
-    QCOMPARE(pagorra::pointsFromTenths(125), 12);
-    QCOMPARE(pagorra::pointsFromTenths(135), 14);
-    QCOMPARE(pagorra::pointsFromTenths(126), 13);
-}
 
 void CommonDialogsTest::colourChooserRemembersItsState()
 {
@@ -114,7 +87,7 @@ void CommonDialogsTest::fontChooserReturnsTheChoice()
     QString family;
     for (const QString &candidate : QFontDatabase::families()) {
         const QStringList styles = QFontDatabase::styles(candidate);
-        if (styles.contains(QStringLiteral("Regular")) && styles.contains(QStringLiteral("Bold"))) {
+        if (styles.contains(u"Regular"_s) && styles.contains(u"Bold"_s)) {
             family = candidate;
             break;
         }
@@ -122,21 +95,21 @@ void CommonDialogsTest::fontChooserReturnsTheChoice()
     QVERIFY2(!family.isEmpty(), "no font with regular and bold faces installed");
 
     whenShown([&owner, &family](QDialog *dialog) {
-        auto *fonts = dialog->findChild<QFontDialog *>(QStringLiteral("fontDialog"));
-        auto *colors = dialog->findChild<QComboBox *>(QStringLiteral("cboColor"));
+        auto *fonts = dialog->findChild<QFontDialog *>(u"fontDialog"_s);
+        auto *colors = dialog->findChild<QComboBox *>(u"cboColor"_s);
         QVERIFY(fonts && colors);
         QCOMPARE(fonts->currentFont().pointSizeF(), 10.0);
-        QCOMPARE(colors->currentText(), QStringLiteral("Aqua"));
+        QCOMPARE(colors->currentText(), u"Aqua"_s);
         owner.expectCentred(dialog);
         QFont font(family);
         font.setPointSize(14);
         font.setBold(true);
         font.setUnderline(true);
         fonts->setCurrentFont(font);
-        colors->setCurrentIndex(colors->findText(QStringLiteral("Red")));
+        colors->setCurrentIndex(colors->findText(u"Red"_s));
         dialog->accept();
     });
-    const FontDialogResult chosen = chooser.showFontDialog(&owner, QStringLiteral("Arial"), true);
+    const FontDialogResult chosen = chooser.showFontDialog(&owner, u"Arial"_s, true);
     QVERIFY(!chosen.Canceled);
     QCOMPARE(chosen.FontName, family);
     QCOMPARE(chosen.Size, 14);
@@ -144,12 +117,12 @@ void CommonDialogsTest::fontChooserReturnsTheChoice()
     QCOMPARE(chosen.Color, 0x0000FF);
 
     whenShown([](QDialog *dialog) {
-        auto *fonts = dialog->findChild<QFontDialog *>(QStringLiteral("fontDialog"));
+        auto *fonts = dialog->findChild<QFontDialog *>(u"fontDialog"_s);
         QVERIFY(fonts);
         QCOMPARE(fonts->currentFont().pointSizeF(), 14.0);
         dialog->reject();
     });
-    const FontDialogResult cancelled = chooser.showFontDialog(&owner, QStringLiteral("Arial"), true);
+    const FontDialogResult cancelled = chooser.showFontDialog(&owner, u"Arial"_s, true);
     QVERIFY(cancelled.Canceled);
     QVERIFY(cancelled.FontName.isEmpty());
     QCOMPARE(cancelled.Size, 0);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 using namespace pagorra;
+using namespace Qt::StringLiterals;
 
 TEST(OutputFormats, FilterListsKeepTheTableOrderAndItsTexts)
 {
@@ -11,7 +12,7 @@ TEST(OutputFormats, FilterListsKeepTheTableOrderAndItsTexts)
               QStringLiteral("BMP Bitmap (*.bmp)|*.bmp|GIF CompuServe (*.gif)|*.gif|JPG JPEG Image (*.jpg)|*.jpg|"
                              "TIF Tagged Image (*tif)|*.tif|PSD Photosop (*.psd)|*.psd|PCX Zsoft (*.pcx)|*.pcx|"
                              "PDF PDF Document(*.pdf)|*.pdf|PNG PNG Image (*.png)|*.png"));
-    EXPECT_EQ(multipageFilterList(), QStringLiteral("TIFF (*.tif)|*.tif|PDF (*.pdf)|*.pdf|"));
+    EXPECT_EQ(multipageFilterList(), u"TIFF (*.tif)|*.tif|PDF (*.pdf)|*.pdf|"_s);
 }
 
 struct NameCase {
@@ -46,11 +47,12 @@ TEST_P(MultipageName, FollowsTheFilterIndex)
     EXPECT_EQ(target.kind, c.filterIndex == 2 ? MultipageKind::Pdf : MultipageKind::Tiff);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Rows, MultipageName,
-    ::testing::Values(NameCase{"/x/book", 1, "/x/book.tif"}, NameCase{"/x/book.TIF", 1, "/x/book.TIF"},
-                      NameCase{"/x/book.PDF", 2, "/x/book.PDF"}, NameCase{"/x/book.tif", 2, "/x/book.tif.pdf"},
-                      NameCase{"/x/book", 5, "/x/book"}));
+INSTANTIATE_TEST_SUITE_P(Rows, MultipageName,
+                         ::testing::Values(NameCase{"/x/book", 1, "/x/book.tif"},
+                                           NameCase{"/x/book.TIF", 1, "/x/book.TIF"},
+                                           NameCase{"/x/book.PDF", 2, "/x/book.PDF"},
+                                           NameCase{"/x/book.tif", 2, "/x/book.tif.pdf"},
+                                           NameCase{"/x/book", 5, "/x/book"}));
 
 class NumberedName : public ::testing::TestWithParam<NameCase> {};
 
@@ -68,24 +70,24 @@ INSTANTIATE_TEST_SUITE_P(Rows, NumberedName,
 
 TEST(OutputFormats, FormatComesFromTheExtensionInAnyCase)
 {
-    EXPECT_EQ(formatFromFileName(QStringLiteral("/x/a.JPG")), ImageFormat::Jpeg);
-    EXPECT_EQ(formatFromFileName(QStringLiteral("/x/a.jpeg")), ImageFormat::Jpeg);
-    EXPECT_EQ(formatFromFileName(QStringLiteral("/x/a.Tiff")), ImageFormat::Tiff);
-    EXPECT_FALSE(formatFromFileName(QStringLiteral("/x/a.xyz")));
-    EXPECT_FALSE(formatFromFileName(QStringLiteral("/x.png/a")));
+    EXPECT_EQ(formatFromFileName(u"/x/a.JPG"_s), ImageFormat::Jpeg);
+    EXPECT_EQ(formatFromFileName(u"/x/a.jpeg"_s), ImageFormat::Jpeg);
+    EXPECT_EQ(formatFromFileName(u"/x/a.Tiff"_s), ImageFormat::Tiff);
+    EXPECT_FALSE(formatFromFileName(u"/x/a.xyz"_s));
+    EXPECT_FALSE(formatFromFileName(u"/x.png/a"_s));
     // "Save page as": a recognised extension wins, anything else gets the chosen row's.
-    EXPECT_EQ(pageSaveName(QStringLiteral("/x/a.jpeg"), 8), QStringLiteral("/x/a.jpeg"));
-    EXPECT_EQ(pageSaveName(QStringLiteral("/x/a.old"), 6), QStringLiteral("/x/a.old.pcx"));
+    EXPECT_EQ(pageSaveName(u"/x/a.jpeg"_s, 8), u"/x/a.jpeg"_s);
+    EXPECT_EQ(pageSaveName(u"/x/a.old"_s, 6), u"/x/a.old.pcx"_s);
 }
 
 TEST(FileDialogRecord, ConfirmTrimsBlanksAndKeepsTheIndexCancelChangesNothing)
 {
     FileDialog record;
     record.filterIndex = 3;
-    applySaveAnswer(record, false, QStringLiteral("/x/ignored.png"), 7);
+    applySaveAnswer(record, false, u"/x/ignored.png"_s, 7);
     EXPECT_TRUE(record.fileName.isEmpty());
     EXPECT_EQ(record.filterIndex, 3);
-    applySaveAnswer(record, true, QStringLiteral("  /x/my sheet.png  ") + QChar(u'\0') + QStringLiteral("junk"), 8);
-    EXPECT_EQ(record.fileName, QStringLiteral("/x/my sheet.png"));
+    applySaveAnswer(record, true, u"  /x/my sheet.png  "_s + QChar(u'\0') + u"junk"_s, 8);
+    EXPECT_EQ(record.fileName, u"/x/my sheet.png"_s);
     EXPECT_EQ(record.filterIndex, 8);
 }

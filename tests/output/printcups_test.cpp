@@ -23,11 +23,12 @@
 #include <unistd.h>
 
 using namespace pagorra;
+using namespace Qt::StringLiterals;
 using namespace pagorra::testing;
 
 namespace {
 
-const QString Queue = QStringLiteral("PagorraPDF");
+const QString Queue = u"PagorraPDF"_s;
 
 // Records what the dialog was offered, then confirms with the test's choices or cancels.
 class ScriptedPrintDialog : public PrintDialog {
@@ -57,33 +58,30 @@ QString run(const QString &program, const QStringList &arguments)
 // home from the password database.
 QString pdfOutputDir()
 {
-    QString out = QStringLiteral("${HOME}/PDF");
-    QFile conf(QStringLiteral("/etc/cups/cups-pdf.conf"));
+    QString out = u"${HOME}/PDF"_s;
+    QFile conf(u"/etc/cups/cups-pdf.conf"_s);
     if (conf.open(QIODevice::ReadOnly | QIODevice::Text)) {
         for (const QString &line : QString::fromLocal8Bit(conf.readAll()).split(u'\n')) {
             const QString trimmed = line.trimmed();
-            if (trimmed.startsWith(QStringLiteral("Out ")) || trimmed.startsWith(QStringLiteral("Out\t")))
+            if (trimmed.startsWith(u"Out "_s) || trimmed.startsWith(u"Out\t"_s))
                 out = trimmed.mid(4).trimmed();
         }
     }
     const passwd *user = getpwuid(getuid());
-    return out.replace(QStringLiteral("${HOME}"), user ? QString::fromLocal8Bit(user->pw_dir) : QDir::homePath());
+    return out.replace(u"${HOME}"_s, user ? QString::fromLocal8Bit(user->pw_dir) : QDir::homePath());
 }
 
 QImage renderFirstPage(const QString &path, const QTemporaryDir &scratch)
 {
     const QString prefix = scratch.filePath(QFileInfo(path).completeBaseName());
-    run(QStringLiteral("pdftoppm"), {QStringLiteral("-r"), QStringLiteral("18"), QStringLiteral("-singlefile"),
-                                     QStringLiteral("-png"), path, prefix});
-    return QImage(prefix + QStringLiteral(".png"));
+    run(u"pdftoppm"_s, {u"-r"_s, u"18"_s, u"-singlefile"_s, u"-png"_s, path, prefix});
+    return QImage(prefix + u".png"_s);
 }
 
 // Jobs CUPS has accepted for the queue so far, finished or not.
 int jobCount()
 {
-    return int(run(QStringLiteral("lpstat"), {QStringLiteral("-W"), QStringLiteral("all"), QStringLiteral("-o"), Queue})
-                   .split(u'\n', Qt::SkipEmptyParts)
-                   .size());
+    return int(run(u"lpstat"_s, {u"-W"_s, u"all"_s, u"-o"_s, Queue}).split(u'\n', Qt::SkipEmptyParts).size());
 }
 
 bool nearColour(QColor a, QColor b)
@@ -106,7 +104,7 @@ class PrintCupsTest : public QObject {
     void cleanupTestCase();
 
   private:
-    QStringList pdfFiles() const { return QDir(m_outDir).entryList({QStringLiteral("*.pdf")}, QDir::Files); }
+    QStringList pdfFiles() const { return QDir(m_outDir).entryList({u"*.pdf"_s}, QDir::Files); }
     QMap<QString, QString> waitForPdfs(int count);
     // Pages of one colour each; settings printing to the queue unless the dialog picks it.
     void prepare(const QList<QColor> &colours, bool queueInRecord = true);
@@ -123,7 +121,7 @@ class PrintCupsTest : public QObject {
 
 void PrintCupsTest::initTestCase()
 {
-    if (!run(QStringLiteral("lpstat"), {QStringLiteral("-r")}).contains(QStringLiteral("is running")))
+    if (!run(u"lpstat"_s, {u"-r"_s}).contains(u"is running"_s))
         QSKIP("No CUPS scheduler is running (scripts/print-setup.sh could not start one); printing not tested.");
     m_queue = printerIndexOf(Queue);
     if (m_queue < 0)
@@ -132,7 +130,7 @@ void PrintCupsTest::initTestCase()
     const QStringList existing = pdfFiles();
     m_seen = {existing.begin(), existing.end()};
     setReportPresenter([](const ErrorReport &report) {
-        QFAIL(qPrintable(QStringLiteral("unexpected error report: %1 %2").arg(report.routineName, report.systemError)));
+        QFAIL(qPrintable(u"unexpected error report: %1 %2"_s.arg(report.routineName, report.systemError)));
     });
 }
 
@@ -153,7 +151,7 @@ QMap<QString, QString> PrintCupsTest::waitForPdfs(int count)
         QTest::qWait(250);
         for (const QString &name : pdfFiles()) {
             const QString path = QDir(m_outDir).filePath(name);
-            QString title = pdfInfo(path, QStringLiteral("Title"));
+            QString title = pdfInfo(path, u"Title"_s);
             if (title.startsWith(u'(') && title.endsWith(u')'))
                 title = title.mid(1, title.size() - 2);
             if (m_seen.contains(name) || title.isEmpty()) // an empty title: still being written
@@ -196,18 +194,17 @@ void PrintCupsTest::batchPrintsEveryPageWithTheFirstPagesChoices()
     printAllPages(nullptr, m_settings, m_pages, progress, &m_dialog);
 
     QCOMPARE(m_dialog.offered.size(), 1);
-    QCOMPARE(progress.events.join(u','), QStringLiteral("begin 3,value 1,value 2,end"));
-    QCOMPARE(lastAction(), QStringLiteral("Starting batch printing"));
+    QCOMPARE(progress.events.join(u','), u"begin 3,value 1,value 2,end"_s);
+    QCOMPARE(lastAction(), u"Starting batch printing"_s);
     QCOMPARE(m_settings.PrinterIndex, m_queue);
     QVERIFY(m_settings.PrintFit && m_settings.PrintCentre);
     QCOMPARE(m_settings.PrintOrientation, printcode::Landscape);
     QCOMPARE(jobCount() - jobsBefore, 3);
 
     const QMap<QString, QString> pdfs = waitForPdfs(3);
-    QCOMPARE(pdfs.keys(), (QStringList{QStringLiteral("Arvok Pagorra0"), QStringLiteral("Arvok Pagorra1"),
-                                       QStringLiteral("Arvok Pagorra2")}));
+    QCOMPARE(pdfs.keys(), (QStringList{u"Arvok Pagorra0"_s, u"Arvok Pagorra1"_s, u"Arvok Pagorra2"_s}));
     for (int k = 0; k < 3; ++k) {
-        const QImage paper = renderFirstPage(pdfs.value(QStringLiteral("Arvok Pagorra%1").arg(k)), m_scratch);
+        const QImage paper = renderFirstPage(pdfs.value(u"Arvok Pagorra%1"_s.arg(k)), m_scratch);
         QVERIFY(!paper.isNull());
         // CUPS turns landscape jobs onto the portrait sheet: the 4:3 page, fitted to the
         // landscape area, stands upright and covers most of the sheet's height, where portrait
@@ -236,7 +233,7 @@ void PrintCupsTest::confirmedChoicesAreOfferedAgain()
 
     // A restart: the record is saved at exit and loaded afresh from the per-user file.
     QTemporaryDir config;
-    const RegistryStore store(config.filePath(QStringLiteral("settings.json")));
+    const RegistryStore store(config.filePath(u"settings.json"_s));
     QVERIFY(saveRegistrySettings(m_settings, store));
     RegistrySettings restarted;
     loadRegistrySettings(restarted, store);
@@ -250,10 +247,10 @@ void PrintCupsTest::confirmedChoicesAreOfferedAgain()
     QCOMPARE(again.copies, 2);
     QCOMPARE(again.scale, 50.0);
     QCOMPARE(again.printerIndex, m_queue);
-    QCOMPARE(again.jobName, QStringLiteral("Arvok Pagorra"));
+    QCOMPARE(again.jobName, u"Arvok Pagorra"_s);
 
     const QMap<QString, QString> pdfs = waitForPdfs(1);
-    QCOMPARE(pdfs.keys(), QStringList{QStringLiteral("Arvok Pagorra")});
+    QCOMPARE(pdfs.keys(), QStringList{u"Arvok Pagorra"_s});
     // Half size at the printable area's corner: black there, white in the middle; two copies.
     const QImage paper = renderFirstPage(pdfs.first(), m_scratch);
     QVERIFY(nearColour(paper.pixelColor(paper.width() / 5, paper.height() / 10), Qt::black));
@@ -273,7 +270,7 @@ void PrintCupsTest::cancelledBatchPrintsNothingAndKeepsTheRecord()
 
     QCOMPARE(m_dialog.offered.size(), 1);
     QCOMPARE(m_dialog.offered.first().scale, 75.0);
-    QCOMPARE(m_dialog.offered.first().jobName, QStringLiteral("Arvok Pagorra0"));
+    QCOMPARE(m_dialog.offered.first().jobName, u"Arvok Pagorra0"_s);
     QVERIFY(m_settings == before);
     QVERIFY(progress.events.isEmpty());
     QCOMPARE(jobCount(), jobsBefore);
@@ -292,12 +289,12 @@ void PrintCupsTest::cancelDuringBatchStopsBeforeTheNextPage()
     printAllPages(nullptr, m_settings, m_pages, progress, &m_dialog);
 
     QCOMPARE(jobCount() - jobsBefore, 2);
-    QCOMPARE(progress.events.join(u','), QStringLiteral("begin 4,value 1,end"));
+    QCOMPARE(progress.events.join(u','), u"begin 4,value 1,end"_s);
     const QMap<QString, QString> pdfs = waitForPdfs(2);
-    QCOMPARE(pdfs.keys(), (QStringList{QStringLiteral("Arvok Pagorra0"), QStringLiteral("Arvok Pagorra1")}));
+    QCOMPARE(pdfs.keys(), (QStringList{u"Arvok Pagorra0"_s, u"Arvok Pagorra1"_s}));
     // The greyscale choice, which the record does not keep, reached the page printed
     // without a dialog: its green comes out grey.
-    const QImage paper = renderFirstPage(pdfs.value(QStringLiteral("Arvok Pagorra1")), m_scratch);
+    const QImage paper = renderFirstPage(pdfs.value(u"Arvok Pagorra1"_s), m_scratch);
     const QColor middle = paper.pixelColor(paper.width() / 2, paper.height() / 2);
     QVERIFY2(qAbs(middle.red() - middle.green()) < 10 && qAbs(middle.green() - middle.blue()) < 10,
              qPrintable(middle.name()));
@@ -312,10 +309,10 @@ void PrintCupsTest::singlePageBatchIsPrintPage()
     printAllPages(nullptr, m_settings, m_pages, progress, &m_dialog);
 
     QCOMPARE(m_dialog.offered.size(), 1);
-    QCOMPARE(m_dialog.offered.first().jobName, QStringLiteral("Arvok Pagorra"));
+    QCOMPARE(m_dialog.offered.first().jobName, u"Arvok Pagorra"_s);
     QVERIFY(m_settings.PrintFit);
     QVERIFY(progress.events.isEmpty());
-    QCOMPARE(waitForPdfs(1).keys(), QStringList{QStringLiteral("Arvok Pagorra")});
+    QCOMPARE(waitForPdfs(1).keys(), QStringList{u"Arvok Pagorra"_s});
 }
 
 QTEST_MAIN(PrintCupsTest)

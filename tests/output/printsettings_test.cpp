@@ -17,9 +17,10 @@
 #include <QTimer>
 
 using namespace pagorra;
+using namespace Qt::StringLiterals;
 
 namespace {
-const QString Queue = QStringLiteral("PagorraPDF");
+const QString Queue = u"PagorraPDF"_s;
 
 PagePrintSettings placement(bool centre, bool fit, double scale, double left, double top, std::uint8_t units)
 {
@@ -80,11 +81,8 @@ void PrintSettingsTest::placementOnThePaper()
     const QRectF target = printTargetRect(print, QSizeF(800, 600), QSizeF(500, 700));
     const double off = qAbs(target.x() - expected.x()) + qAbs(target.y() - expected.y()) +
                        qAbs(target.width() - expected.width()) + qAbs(target.height() - expected.height());
-    QVERIFY2(off < 1e-9, qPrintable(QStringLiteral("got %1,%2 %3x%4")
-                                        .arg(target.x())
-                                        .arg(target.y())
-                                        .arg(target.width())
-                                        .arg(target.height())));
+    QVERIFY2(off < 1e-9,
+             qPrintable(u"got %1,%2 %3x%4"_s.arg(target.x()).arg(target.y()).arg(target.width()).arg(target.height())));
 }
 
 void PrintSettingsTest::recordAndPageCarryTheTenSettings()
@@ -103,11 +101,11 @@ void PrintSettingsTest::recordAndPageCarryTheTenSettings()
 
     PagePrintSettings page;
     page.extra = printcode::Greyscale;
-    page.jobName = QStringLiteral("job");
+    page.jobName = u"job"_s;
     handPrintSettings(record, page);
     // The values the record does not hold stay with the page.
     QCOMPARE(page.extra, printcode::Greyscale);
-    QCOMPARE(page.jobName, QStringLiteral("job"));
+    QCOMPARE(page.jobName, u"job"_s);
 
     RegistrySettings back = defaultSettings();
     readBackPrintSettings(page, back);
@@ -140,7 +138,8 @@ void PrintSettingsTest::printerTakesAndGivesBackTheChoices()
         QCOMPARE(back.printerIndex, queue);
         QCOMPARE(back.copies, std::max(1, row.copies));
         QCOMPARE(int(back.orientation), row.orientation);
-        QCOMPARE(back.paperSize, row.paperBack < 0 ? QPrinterInfo(printer).defaultPageSize().windowsId() : row.paperBack);
+        QCOMPARE(back.paperSize,
+                 row.paperBack < 0 ? QPrinterInfo(printer).defaultPageSize().windowsId() : row.paperBack);
         QCOMPARE(back.extra, row.colourMode);
     }
     // An index no printer has falls back to one that exists.
@@ -176,14 +175,13 @@ void PrintSettingsTest::realDialogIsSeededAndReadBack()
     QTimer::singleShot(0, this, [&] {
         auto *dialog = qobject_cast<QPrintDialog *>(QApplication::activeModalWidget());
         QVERIFY(dialog);
-        auto *scale = dialog->findChild<QDoubleSpinBox *>(QStringLiteral("txtPrintScale"));
-        auto *units = dialog->findChild<QComboBox *>(QStringLiteral("cboPrintUnits"));
-        auto *fit = dialog->findChild<QCheckBox *>(QStringLiteral("chkPrintFit"));
-        auto *centre = dialog->findChild<QCheckBox *>(QStringLiteral("chkPrintCentre"));
-        auto *left = dialog->findChild<QDoubleSpinBox *>(QStringLiteral("txtPrintLeft"));
+        auto *scale = dialog->findChild<QDoubleSpinBox *>(u"txtPrintScale"_s);
+        auto *units = dialog->findChild<QComboBox *>(u"cboPrintUnits"_s);
+        auto *fit = dialog->findChild<QCheckBox *>(u"chkPrintFit"_s);
+        auto *centre = dialog->findChild<QCheckBox *>(u"chkPrintCentre"_s);
+        auto *left = dialog->findChild<QDoubleSpinBox *>(u"txtPrintLeft"_s);
         if (scale && units && fit && centre && left) {
-            shown = QStringLiteral("%1 %2 %3 %4 %5")
-                        .arg(scale->value())
+            shown = u"%1 %2 %3 %4 %5"_s.arg(scale->value())
                         .arg(units->currentData().toInt())
                         .arg(centre->isChecked())
                         .arg(left->value())
@@ -196,7 +194,7 @@ void PrintSettingsTest::realDialogIsSeededAndReadBack()
     });
     QtPrintDialog real;
     QCOMPARE(real.ask(nullptr, printer, print), confirm);
-    QCOMPARE(shown, QStringLiteral("50 %1 1 1.5 2").arg(int(printcode::Inches)));
+    QCOMPARE(shown, u"50 %1 1 1.5 2"_s.arg(int(printcode::Inches)));
     if (!confirm) {
         QVERIFY(print == seeded);
         return;
@@ -217,7 +215,7 @@ class UnwritableDestination : public PrintDialog {
     {
         print.scale = 40;
         printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(QStringLiteral("/nonexistent-folder/page.pdf"));
+        printer.setOutputFileName(u"/nonexistent-folder/page.pdf"_s);
         return true;
     }
 };
@@ -233,8 +231,8 @@ void PrintSettingsTest::failureIsReportedUnderTheCommandsName_data()
 {
     QTest::addColumn<bool>("batch");
     QTest::addColumn<QString>("routine");
-    QTest::newRow("print page") << false << QStringLiteral("cmdPrint_Click");
-    QTest::newRow("print all pages") << true << QStringLiteral("subPrintAllBitmaps");
+    QTest::newRow("print page") << false << u"cmdPrint_Click"_s;
+    QTest::newRow("print all pages") << true << u"subPrintAllBitmaps"_s;
 }
 
 void PrintSettingsTest::failureIsReportedUnderTheCommandsName()
@@ -262,8 +260,8 @@ void PrintSettingsTest::failureIsReportedUnderTheCommandsName()
 
     QCOMPARE(reports.size(), 1);
     QCOMPARE(reports.first().routineName, routine);
-    QCOMPARE(reports.first().systemError, QStringLiteral("482 - Printer error"));
-    QCOMPARE(reports.first().trappingString, batch ? QStringLiteral("Starting batch printing") : QString());
+    QCOMPARE(reports.first().systemError, u"482 - Printer error"_s);
+    QCOMPARE(reports.first().trappingString, batch ? u"Starting batch printing"_s : QString());
     // The failure came before the choices were taken over and before any progress showed.
     QVERIFY(settings == defaultSettings());
     QCOMPARE(progress.begun, 0);

@@ -16,6 +16,7 @@
 #include <deque>
 
 using namespace pagorra;
+using namespace Qt::StringLiterals;
 using namespace pagorra::testing;
 
 namespace {
@@ -27,7 +28,7 @@ class ScriptedDialog : public SaveAsDialog {
     {
         requests.push_back(request);
         if (throwOnOpen)
-            PAGORRA_RAISE(err::OutOfMemory, QStringLiteral("Out of memory"));
+            PAGORRA_RAISE(err::OutOfMemory, u"Out of memory"_s);
         if (answers.empty())
             return {};
         const SaveDialogAnswer answer = answers.front();
@@ -100,10 +101,10 @@ class SaveCommandsTest : public QObject {
         QTest::addColumn<int>("filterIndex");
         QTest::addColumn<QString>("first");
         QTest::addColumn<QString>("format");
-        QTest::newRow("bmp") << u"a.bmp"_qs << 1 << u"a1.bmp"_qs << u"BMP3"_qs;
-        QTest::newRow("psd appended") << u"a"_qs << 5 << u"a1.psd"_qs << u"PSD"_qs;
-        QTest::newRow("png as jpeg") << u"a.png"_qs << 3 << u"a.png1.jpg"_qs << u"JPEG"_qs;
-        QTest::newRow("pdf pages") << u"s.pdf"_qs << 7 << u"s1.pdf"_qs << u"PDF"_qs;
+        QTest::newRow("bmp") << u"a.bmp"_s << 1 << u"a1.bmp"_s << u"BMP3"_s;
+        QTest::newRow("psd appended") << u"a"_s << 5 << u"a1.psd"_s << u"PSD"_s;
+        QTest::newRow("png as jpeg") << u"a.png"_s << 3 << u"a.png1.jpg"_s << u"JPEG"_s;
+        QTest::newRow("pdf pages") << u"s.pdf"_s << 7 << u"s1.pdf"_s << u"PDF"_s;
     }
     void saveAllNamesAndFormats()
     {
@@ -113,12 +114,12 @@ class SaveCommandsTest : public QObject {
         QFETCH(QString, format);
         ScriptedDialog dialog;
         // Blanks around the answer, as a user may type them.
-        dialog.answers.push_back({true, u"  "_qs + m_dir.filePath(typed) + u"  "_qs, filterIndex});
+        dialog.answers.push_back({true, u"  "_s + m_dir.filePath(typed) + u"  "_s, filterIndex});
         saveAllPages(nullptr, m_pages, m_progress, dialog);
 
         QVERIFY(m_reports.isEmpty());
         QCOMPARE(dialog.requests.size(), std::size_t(1));
-        QCOMPARE(dialog.requests[0].dialogTitle, u"Save all thumbnail pages as"_qs);
+        QCOMPARE(dialog.requests[0].dialogTitle, u"Save all thumbnail pages as"_s);
         QCOMPARE(dialog.requests[0].filterList, outputFilterList());
         QCOMPARE(dialog.requests[0].flags, 5);
         const QStringList files = written();
@@ -128,7 +129,7 @@ class SaveCommandsTest : public QObject {
             if (format == u"PDF")
                 QCOMPARE(pdfPageCount(m_dir.filePath(file)), 1);
             else
-                QCOMPARE(identify(m_dir.filePath(file) + u"[0]"_qs, u"%m"_qs), format);
+                QCOMPARE(identify(m_dir.filePath(file) + u"[0]"_s, u"%m"_s), format);
         }
     }
 
@@ -141,13 +142,13 @@ class SaveCommandsTest : public QObject {
         QVERIFY(!saveMultiPage(nullptr, m_pages, m_progress, dialog));
         QVERIFY(written().isEmpty());
 
-        dialog.answers.push_back({true, m_dir.filePath(u"a"_qs), 5});
+        dialog.answers.push_back({true, m_dir.filePath(u"a"_s), 5});
         saveAllPages(nullptr, m_pages, m_progress, dialog);
         // Multipage opens on the index confirmed in "Save all pages"; an index it does not
         // know writes a TIFF under the name as typed.
-        dialog.answers.push_back({true, m_dir.filePath(u"book"_qs), 5});
+        dialog.answers.push_back({true, m_dir.filePath(u"book"_s), 5});
         QVERIFY(saveMultiPage(nullptr, m_pages, m_progress, dialog));
-        dialog.answers.push_back({true, m_dir.filePath(u"b"_qs), 2});
+        dialog.answers.push_back({true, m_dir.filePath(u"b"_s), 2});
         QVERIFY(saveMultiPage(nullptr, m_pages, m_progress, dialog));
         saveAllPages(nullptr, m_pages, m_progress, dialog); // cancelled: keeps the index
         saveAllPages(nullptr, m_pages, m_progress, dialog);
@@ -156,11 +157,11 @@ class SaveCommandsTest : public QObject {
         for (const FileDialog &request : dialog.requests)
             indexes << request.filterIndex;
         QCOMPARE(indexes, (QList<int>{0, 0, 0, 5, 5, 2, 2}));
-        QCOMPARE(dialog.requests[3].dialogTitle, u"Save to multipage image document"_qs);
+        QCOMPARE(dialog.requests[3].dialogTitle, u"Save to multipage image document"_s);
         QCOMPARE(dialog.requests[3].filterList, multipageFilterList());
         QVERIFY(fileDialog().fileName.isEmpty());
-        QCOMPARE(tiffDirectoryCount(m_dir.filePath(u"book"_qs)), 2);
-        QCOMPARE(pdfPageCount(m_dir.filePath(u"b.pdf"_qs)), 2);
+        QCOMPARE(tiffDirectoryCount(m_dir.filePath(u"book"_s)), 2);
+        QCOMPARE(pdfPageCount(m_dir.filePath(u"b.pdf"_s)), 2);
         QVERIFY(m_reports.isEmpty());
     }
 
@@ -170,7 +171,7 @@ class SaveCommandsTest : public QObject {
         m_pages.page(0).setImage(richPage());
         m_pages.setCurrentPageIndex(3); // stale index from an earlier run
         ScriptedDialog dialog;
-        dialog.pageAnswer = m_dir.filePath(u"single"_qs);
+        dialog.pageAnswer = m_dir.filePath(u"single"_s);
         dialog.pageChoice = {3, 30};
         saveAllPages(nullptr, m_pages, m_progress, dialog);
         QVERIFY(!saveMultiPage(nullptr, m_pages, m_progress, dialog));
@@ -179,9 +180,9 @@ class SaveCommandsTest : public QObject {
         QCOMPARE(dialog.pageDialogs, 2);
         QCOMPARE(m_pages.currentPageIndex(), 0);
         // The JPEG row's extension was added, and the file written at the chosen quality.
-        const QString path = m_dir.filePath(u"single.jpg"_qs);
-        QCOMPARE(identify(path, u"%m"_qs), u"JPEG"_qs);
-        QVERIFY(std::abs(identify(path, u"%Q"_qs).toInt() - 30) <= 1);
+        const QString path = m_dir.filePath(u"single.jpg"_s);
+        QCOMPARE(identify(path, u"%m"_s), u"JPEG"_s);
+        QVERIFY(std::abs(identify(path, u"%Q"_s).toInt() - 30) <= 1);
         QCOMPARE(pageSaveChoice().jpegQuality, 30);
 
         PageSet empty;
@@ -191,28 +192,28 @@ class SaveCommandsTest : public QObject {
 
     void failuresReachTheHandlerWithTheirRoutineNames()
     {
-        const QString notAFolder = m_dir.filePath(u"file"_qs);
+        const QString notAFolder = m_dir.filePath(u"file"_s);
         QFile(notAFolder).open(QIODevice::WriteOnly);
         ScriptedDialog dialog;
 
-        setLastAction(u"Starting batch printing"_qs);
-        dialog.answers.push_back({true, notAFolder + u"/x"_qs, 8});
+        setLastAction(u"Starting batch printing"_s);
+        dialog.answers.push_back({true, notAFolder + u"/x"_s, 8});
         saveAllPages(nullptr, m_pages, m_progress, dialog);
         dialog.throwOnOpen = true;
         QVERIFY(!saveMultiPage(nullptr, m_pages, m_progress, dialog));
-        dialog.pageAnswer = notAFolder + u"/y.png"_qs;
+        dialog.pageAnswer = notAFolder + u"/y.png"_s;
         m_pages.setCurrentPageIndex(1);
         savePageAs(nullptr, m_pages, dialog);
 
         QCOMPARE(m_reports.size(), 3);
-        QCOMPARE(m_reports[0].routineName, u"cmdSaveAll_Click"_qs);
-        QCOMPARE(m_reports[0].trappingString, u"Starting batch printing"_qs);
-        QVERIFY(m_reports[0].systemError.startsWith(u"75 - "_qs));
-        QCOMPARE(m_reports[1].routineName, u"fncSaveMultiPageFileBitmap_Dialog"_qs);
-        QCOMPARE(m_reports[1].trappingString, u"saving pages to a single new file"_qs);
-        QCOMPARE(m_reports[1].systemError, u"7 - Out of memory"_qs);
-        QCOMPARE(m_reports[2].routineName, u"cmdSave_Click"_qs);
-        QCOMPARE(written(), QStringList{u"file"_qs});
+        QCOMPARE(m_reports[0].routineName, u"cmdSaveAll_Click"_s);
+        QCOMPARE(m_reports[0].trappingString, u"Starting batch printing"_s);
+        QVERIFY(m_reports[0].systemError.startsWith(u"75 - "_s));
+        QCOMPARE(m_reports[1].routineName, u"fncSaveMultiPageFileBitmap_Dialog"_s);
+        QCOMPARE(m_reports[1].trappingString, u"saving pages to a single new file"_s);
+        QCOMPARE(m_reports[1].systemError, u"7 - Out of memory"_s);
+        QCOMPARE(m_reports[2].routineName, u"cmdSave_Click"_s);
+        QCOMPARE(written(), QStringList{u"file"_s});
     }
 
     // The real dialog: centred over its owner, opened on the remembered entry, and its answer.
@@ -224,7 +225,7 @@ class SaveCommandsTest : public QObject {
         owner.show();
         QVERIFY(QTest::qWaitForWindowExposed(&owner));
         FileDialog request;
-        request.dialogTitle = u"Save all thumbnail pages as"_qs;
+        request.dialogTitle = u"Save all thumbnail pages as"_s;
         request.filterList = outputFilterList();
         request.filterIndex = 3;
         request.flags = SaveDialogFlags;
@@ -234,29 +235,29 @@ class SaveCommandsTest : public QObject {
         whenDialogOpens([&](QFileDialog *d) {
             seenFilter = d->selectedNameFilter();
             offset = d->frameGeometry().center() - owner.frameGeometry().center();
-            d->selectNameFilter(u"PSD Photosop (*.psd)"_qs);
-            d->findChild<QLineEdit *>(u"fileNameEdit"_qs)->setText(m_dir.filePath(u"pages"_qs));
+            d->selectNameFilter(u"PSD Photosop (*.psd)"_s);
+            d->findChild<QLineEdit *>(u"fileNameEdit"_s)->setText(m_dir.filePath(u"pages"_s));
             static_cast<QDialog *>(d)->accept();
         });
         QtSaveAsDialog dialog;
         const SaveDialogAnswer answer = dialog.askSaveFile(&owner, request);
-        QCOMPARE(seenFilter, u"JPG JPEG Image (*.jpg)"_qs);
-        QVERIFY2(offset.manhattanLength() <= 4, qPrintable(u"off centre by %1,%2"_qs.arg(offset.x()).arg(offset.y())));
+        QCOMPARE(seenFilter, u"JPG JPEG Image (*.jpg)"_s);
+        QVERIFY2(offset.manhattanLength() <= 4, qPrintable(u"off centre by %1,%2"_s.arg(offset.x()).arg(offset.y())));
         QVERIFY(answer.confirmed);
         QCOMPARE(answer.filterIndex, 5);
-        QCOMPARE(answer.fileName, m_dir.filePath(u"pages"_qs));
+        QCOMPARE(answer.fileName, m_dir.filePath(u"pages"_s));
 
         // The page dialog offers the eight formats and a JPEG quality, and remembers both.
         PageSaveChoice choice;
         QStringList offered;
         whenDialogOpens([&](QFileDialog *d) {
             offered = d->nameFilters();
-            d->findChild<QSpinBox *>(u"spnJpegQuality"_qs)->setValue(55);
-            d->selectNameFilter(u"GIF CompuServe (*.gif)"_qs);
-            d->findChild<QLineEdit *>(u"fileNameEdit"_qs)->setText(m_dir.filePath(u"one"_qs));
+            d->findChild<QSpinBox *>(u"spnJpegQuality"_s)->setValue(55);
+            d->selectNameFilter(u"GIF CompuServe (*.gif)"_s);
+            d->findChild<QLineEdit *>(u"fileNameEdit"_s)->setText(m_dir.filePath(u"one"_s));
             static_cast<QDialog *>(d)->accept();
         });
-        QCOMPARE(dialog.askPageFile(&owner, choice), m_dir.filePath(u"one"_qs));
+        QCOMPARE(dialog.askPageFile(&owner, choice), m_dir.filePath(u"one"_s));
         QCOMPARE(offered.size(), 8);
         QCOMPARE(choice.filterIndex, 2);
         QCOMPARE(choice.jpegQuality, 55);

@@ -18,6 +18,8 @@
 
 namespace pagorra::testing {
 
+using namespace Qt::StringLiterals;
+
 inline QByteArray runTool(const QString &program, const QStringList &args, bool *ok = nullptr)
 {
     QProcess process;
@@ -30,17 +32,16 @@ inline QByteArray runTool(const QString &program, const QStringList &args, bool 
 
 inline QString identify(const QString &source, const QString &format)
 {
-    return QString::fromUtf8(runTool(QStringLiteral("identify"), {QStringLiteral("-format"), format, source}));
+    return QString::fromUtf8(runTool(u"identify"_s, {u"-format"_s, format, source}));
 }
 
 // Frame `frame` of an image file as RGB888, decoded by ImageMagick.
 inline QImage decodeWithMagick(const QString &path, int frame = 0)
 {
-    const QString source = QStringLiteral("%1[%2]").arg(path).arg(frame);
-    const QStringList size = identify(source, QStringLiteral("%w %h")).split(u' ');
+    const QString source = u"%1[%2]"_s.arg(path).arg(frame);
+    const QStringList size = identify(source, u"%w %h"_s).split(u' ');
     bool ok = false;
-    const QByteArray raw =
-        runTool(QStringLiteral("convert"), {source, QStringLiteral("-depth"), QStringLiteral("8"), QStringLiteral("rgb:-")}, &ok);
+    const QByteArray raw = runTool(u"convert"_s, {source, u"-depth"_s, u"8"_s, u"rgb:-"_s}, &ok);
     const int width = size.value(0).toInt();
     const int height = size.value(1).toInt();
     if (!ok || size.size() != 2 || raw.size() != qsizetype(width) * height * 3)
@@ -53,20 +54,20 @@ inline QImage decodeWithMagick(const QString &path, int frame = 0)
 
 inline int tiffDirectoryCount(const QString &path)
 {
-    return int(QString::fromUtf8(runTool(QStringLiteral("tiffinfo"), {path})).count(QStringLiteral("TIFF Directory")));
+    return int(QString::fromUtf8(runTool(u"tiffinfo"_s, {path})).count(u"TIFF Directory"_s));
 }
 
 // One field of pdfinfo's report ("Pages", "Title", "Page size").
 inline QString pdfInfo(const QString &path, const QString &field)
 {
-    const QRegularExpression line(QStringLiteral("^%1:\\s*(.*?)\\s*$").arg(field), QRegularExpression::MultilineOption);
-    return line.match(QString::fromUtf8(runTool(QStringLiteral("pdfinfo"), {path}))).captured(1);
+    const QRegularExpression line(u"^%1:\\s*(.*?)\\s*$"_s.arg(field), QRegularExpression::MultilineOption);
+    return line.match(QString::fromUtf8(runTool(u"pdfinfo"_s, {path}))).captured(1);
 }
 
 inline int pdfPageCount(const QString &path)
 {
     bool ok = false;
-    const int pages = pdfInfo(path, QStringLiteral("Pages")).toInt(&ok);
+    const int pages = pdfInfo(path, u"Pages"_s).toInt(&ok);
     return ok ? pages : -1;
 }
 
@@ -74,9 +75,9 @@ inline int pdfPageCount(const QString &path)
 inline QList<QImage> pdfEmbeddedImages(const QString &path)
 {
     QTemporaryDir work;
-    runTool(QStringLiteral("pdfimages"), {QStringLiteral("-png"), path, work.filePath(QStringLiteral("x"))});
+    runTool(u"pdfimages"_s, {u"-png"_s, path, work.filePath(u"x"_s)});
     QList<QImage> images;
-    for (const QString &name : QDir(work.path()).entryList({QStringLiteral("x-*.png")}, QDir::Files, QDir::Name))
+    for (const QString &name : QDir(work.path()).entryList({u"x-*.png"_s}, QDir::Files, QDir::Name))
         images << decodeWithMagick(work.filePath(name));
     return images;
 }
@@ -112,7 +113,7 @@ inline QImage richPage(int width = 160, int height = 120)
     painter.fillRect(page.rect(), gradient);
     painter.drawImage(QRect(10, 30, width / 2, height / 2),
                       QImage(QStringLiteral(PAGORRA_TESTDATA "/photos/exifsamples_jolla.jpg")));
-    painter.drawText(QRect(0, 0, width, 28), Qt::AlignCenter, QStringLiteral("Photo List"));
+    painter.drawText(QRect(0, 0, width, 28), Qt::AlignCenter, u"Photo List"_s);
     return page;
 }
 
@@ -146,7 +147,7 @@ class RecordingProgress : public RunProgress {
     }
     void begin(int maximum) override
     {
-        events << QStringLiteral("begin %1").arg(maximum);
+        events << u"begin %1"_s.arg(maximum);
         m_cancel = false;
     }
     void yield() override
@@ -157,11 +158,11 @@ class RecordingProgress : public RunProgress {
     bool cancelRequested() const override { return m_cancel; }
     void setValue(int value) override
     {
-        events << QStringLiteral("value %1").arg(value);
+        events << u"value %1"_s.arg(value);
         if (m_cancelAfterValue >= 0 && value >= m_cancelAfterValue)
             m_cancel = true;
     }
-    void end() override { events << QStringLiteral("end"); }
+    void end() override { events << u"end"_s; }
 
     QStringList events;
 

@@ -15,6 +15,7 @@
 #include <sys/resource.h>
 
 using namespace pagorra;
+using namespace Qt::StringLiterals;
 using namespace pagorra::testing;
 
 namespace {
@@ -70,7 +71,7 @@ TEST_P(EachFormat, WritesThePagePixelsForAnIndependentDecoder)
     QTemporaryDir dir;
     // GIF holds 256 colours at most: it gets a flat page, every other format a photo.
     const QImage page = c.format == ImageFormat::Gif ? flatPage(5) : richPage();
-    const QString path = dir.filePath(QStringLiteral("Sheet1.") + QString::fromUtf8(c.extension));
+    const QString path = dir.filePath(u"Sheet1."_s + QString::fromUtf8(c.extension));
     // An older file of the same name is replaced.
     writeFile(path, "old");
 
@@ -81,7 +82,7 @@ TEST_P(EachFormat, WritesThePagePixelsForAnIndependentDecoder)
     QImage decoded;
     if (c.format == ImageFormat::Pdf) {
         // The page is the image at 96 pixels per inch: 160 x 120 pixels = 120 x 90 points.
-        EXPECT_TRUE(pdfInfo(path, QStringLiteral("Page size")).startsWith(QStringLiteral("120 x 90 pts")));
+        EXPECT_TRUE(pdfInfo(path, u"Page size"_s).startsWith(u"120 x 90 pts"_s));
         const QList<QImage> images = pdfEmbeddedImages(path);
         ASSERT_EQ(images.size(), 1);
         decoded = images.first();
@@ -136,36 +137,35 @@ TEST_P(WriteFailure, ReportsKeepsWhatWasThereAndLeavesNothing)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Ways, WriteFailure,
-    ::testing::Values(FailureCase{"FolderIsAFile",
-                                  [](const QString &dir) {
-                                      writeFile(dir + QStringLiteral("/plain-file"), "keep");
-                                      return dir + QStringLiteral("/plain-file/page.out");
-                                  }},
-                      FailureCase{"TargetIsAFolder",
-                                  [](const QString &dir) {
-                                      QDir(dir).mkdir(QStringLiteral("taken.png"));
-                                      return dir + QStringLiteral("/taken.png");
-                                  }},
-                      FailureCase{"EncoderFailsHalfWay",
-                                  [](const QString &dir) {
-                                      writeFile(dir + QStringLiteral("/page.out"), "old page");
-                                      return dir + QStringLiteral("/page.out");
-                                  }}),
-    [](const auto &info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Ways, WriteFailure,
+                         ::testing::Values(FailureCase{"FolderIsAFile",
+                                                       [](const QString &dir) {
+                                                           writeFile(dir + u"/plain-file"_s, "keep");
+                                                           return dir + u"/plain-file/page.out"_s;
+                                                       }},
+                                           FailureCase{"TargetIsAFolder",
+                                                       [](const QString &dir) {
+                                                           QDir(dir).mkdir(u"taken.png"_s);
+                                                           return dir + u"/taken.png"_s;
+                                                       }},
+                                           FailureCase{"EncoderFailsHalfWay",
+                                                       [](const QString &dir) {
+                                                           writeFile(dir + u"/page.out"_s, "old page");
+                                                           return dir + u"/page.out"_s;
+                                                       }}),
+                         [](const auto &info) { return std::string(info.param.name); });
 
 TEST(PageWriter, RefusesPagesItCannotWrite)
 {
     QTemporaryDir dir;
     QString error;
-    EXPECT_FALSE(createPageWriter(ImageFormat::Png)->write(QImage(), dir.filePath(QStringLiteral("a.png")), error));
-    EXPECT_FALSE(createPageWriter(ImageFormat::Png)
-                     ->writePages({flatPage(1), flatPage(2)}, dir.filePath(QStringLiteral("b.png")), error));
-    EXPECT_FALSE(createPageWriter(ImageFormat::Tiff)
-                     ->writePages({flatPage(1), richPage()}, dir.filePath(QStringLiteral("c.tif")), error));
+    EXPECT_FALSE(createPageWriter(ImageFormat::Png)->write(QImage(), dir.filePath(u"a.png"_s), error));
+    EXPECT_FALSE(
+        createPageWriter(ImageFormat::Png)->writePages({flatPage(1), flatPage(2)}, dir.filePath(u"b.png"_s), error));
+    EXPECT_FALSE(
+        createPageWriter(ImageFormat::Tiff)->writePages({flatPage(1), richPage()}, dir.filePath(u"c.tif"_s), error));
     try {
-        writePageFile(flatPage(1), dir.filePath(QStringLiteral("d.xyz")));
+        writePageFile(flatPage(1), dir.filePath(u"d.xyz"_s));
         ADD_FAILURE() << "an unknown extension must fail";
     } catch (const RuntimeError &e) {
         EXPECT_EQ(e.number(), err::PathFileAccess);

@@ -19,6 +19,7 @@
 #include <optional>
 
 using namespace pagorra;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -56,7 +57,7 @@ class ScriptedDialogs : public BasketDialogs {
         const std::optional<QString> answer = std::move(folderAnswers.front());
         folderAnswers.pop_front();
         if (!answer.has_value())
-            PAGORRA_RAISE(err::OutOfMemory, QStringLiteral("Out of memory"));
+            PAGORRA_RAISE(err::OutOfMemory, u"Out of memory"_s);
         return answer.value();
     }
 
@@ -104,15 +105,15 @@ void BasketControllerTest::init()
     m_tmp = new QTemporaryDir;
     QVERIFY(m_tmp->isValid());
     m_window = new QWidget;
-    m_window->setWindowTitle(QStringLiteral("Arvok Pagorra"));
+    m_window->setWindowTitle(u"Arvok Pagorra"_s);
     auto *layout = new QVBoxLayout(m_window);
     m_count = new QLabel(m_window);
-    m_count->setObjectName(QStringLiteral("lblCount"));
+    m_count->setObjectName(u"lblCount"_s);
     m_lv = new QTreeWidget(m_window);
-    m_lv->setObjectName(QStringLiteral("lv"));
+    m_lv->setObjectName(u"lv"_s);
     layout->addWidget(m_count);
     layout->addWidget(m_lv);
-    m_folder = QStringLiteral("/start");
+    m_folder = u"/start"_s;
     m_dialogs = ScriptedDialogs();
     m_controller = new BasketController(m_lv, m_count, &m_folder, &m_dialogs, m_window);
     m_window->resize(300, 400);
@@ -160,20 +161,19 @@ void BasketControllerTest::clickHeader()
 
 void BasketControllerTest::addFilesThreeInOneFolder()
 {
-    const QString d = makeFolder(QStringLiteral("trip"));
-    const QStringList picked{makeFile(d, QStringLiteral("c.jpg")), makeFile(d, QStringLiteral("a.JPG")),
-                             makeFile(d, QStringLiteral("b.png"))};
+    const QString d = makeFolder(u"trip"_s);
+    const QStringList picked{makeFile(d, u"c.jpg"_s), makeFile(d, u"a.JPG"_s), makeFile(d, u"b.png"_s)};
     m_dialogs.fileAnswers.push_back(picked);
     QSignalSpy changed(m_controller, &BasketController::basketChanged);
 
     m_controller->addFiles();
 
     QCOMPARE(m_dialogs.fileCalls.size(), 1);
-    QCOMPARE(m_dialogs.fileCalls.at(0).initialFolder, QStringLiteral("/start"));
+    QCOMPARE(m_dialogs.fileCalls.at(0).initialFolder, u"/start"_s);
     QCOMPARE(m_dialogs.fileCalls.at(0).filters, fileDialogNameFilters(openFileFilter()));
-    QCOMPARE(listTexts(), (QStringList{QStringLiteral("c.jpg"), QStringLiteral("a.JPG"), QStringLiteral("b.png")}));
+    QCOMPARE(listTexts(), (QStringList{u"c.jpg"_s, u"a.JPG"_s, u"b.png"_s}));
     QCOMPARE(m_controller->paths(), picked);
-    QCOMPARE(m_count->text(), QStringLiteral("3 Files"));
+    QCOMPARE(m_count->text(), u"3 Files"_s);
     QCOMPARE(m_folder, d);
     QCOMPARE(changed.count(), 1);
 
@@ -184,72 +184,71 @@ void BasketControllerTest::addFilesThreeInOneFolder()
 
 void BasketControllerTest::addFilesSameFileAndCaseVariant()
 {
-    const QString d = makeFolder(QStringLiteral("one"));
-    const QString file = makeFile(d, QStringLiteral("Photo.jpg"));
+    const QString d = makeFolder(u"one"_s);
+    const QString file = makeFile(d, u"Photo.jpg"_s);
     m_dialogs.fileAnswers.push_back({file});
     m_controller->addFiles();
     QCOMPARE(m_folder, d + u'/');
-    QCOMPARE(m_count->text(), QStringLiteral("1 Files"));
+    QCOMPARE(m_count->text(), u"1 Files"_s);
 
-    m_folder = QStringLiteral("/elsewhere");
+    m_folder = u"/elsewhere"_s;
     m_dialogs.fileAnswers.push_back({file});
-    m_dialogs.fileAnswers.push_back({d + QStringLiteral("/PHOTO.JPG")});
+    m_dialogs.fileAnswers.push_back({d + u"/PHOTO.JPG"_s});
     m_controller->addFiles();
     m_controller->addFiles();
     QCOMPARE(m_lv->topLevelItemCount(), 1);
-    QCOMPARE(m_count->text(), QStringLiteral("1 Files"));
-    QCOMPARE(m_folder, QStringLiteral("/elsewhere"));
+    QCOMPARE(m_count->text(), u"1 Files"_s);
+    QCOMPARE(m_folder, u"/elsewhere"_s);
 
     m_controller->newBasket();
     QCOMPARE(m_lv->topLevelItemCount(), 0);
-    QCOMPARE(m_count->text(), QStringLiteral("0 Files"));
+    QCOMPARE(m_count->text(), u"0 Files"_s);
     QVERIFY(m_controller->paths().isEmpty());
 }
 
 void BasketControllerTest::cancelledOrFailedDialogsChangeNothing()
 {
-    m_controller->addFiles(); // script empty: cancelled
-    m_dialogs.folderAnswers.push_back(QStringLiteral("   ")); // only spaces counts as cancelled
-    m_dialogs.folderAnswers.push_back(std::nullopt);         // the browser fails
+    m_controller->addFiles();                        // script empty: cancelled
+    m_dialogs.folderAnswers.push_back(u"   "_s);     // only spaces counts as cancelled
+    m_dialogs.folderAnswers.push_back(std::nullopt); // the browser fails
     m_controller->addFolder();
     m_controller->addFolder();
     m_controller->addFolder();
     QCOMPARE(m_dialogs.folderCalls.size(), 3);
     QCOMPARE(m_reports.size(), 1);
-    QCOMPARE(m_reports.at(0).routineName, QStringLiteral("modBrowseForFolder.Folder_Browse"));
-    QCOMPARE(m_reports.at(0).trappingString, QStringLiteral("Calling the Folder for Browse dialog"));
-    QCOMPARE(m_reports.at(0).systemError, QStringLiteral("7 - Out of memory"));
+    QCOMPARE(m_reports.at(0).routineName, u"modBrowseForFolder.Folder_Browse"_s);
+    QCOMPARE(m_reports.at(0).trappingString, u"Calling the Folder for Browse dialog"_s);
+    QCOMPARE(m_reports.at(0).systemError, u"7 - Out of memory"_s);
     QCOMPARE(m_count->text(), QString());
-    QCOMPARE(m_folder, QStringLiteral("/start"));
+    QCOMPARE(m_folder, u"/start"_s);
     QCOMPARE(m_lv->topLevelItemCount(), 0);
 }
 
 void BasketControllerTest::addFolderTwice()
 {
-    const QString d = makeFolder(QStringLiteral("scans"));
-    makeFile(d, QStringLiteral("IMG_1.JPG"));
-    makeFile(d, QStringLiteral("scan.tiff"));
-    makeFile(d, QStringLiteral("notes.txt"));
+    const QString d = makeFolder(u"scans"_s);
+    makeFile(d, u"IMG_1.JPG"_s);
+    makeFile(d, u"scan.tiff"_s);
+    makeFile(d, u"notes.txt"_s);
     m_dialogs.folderAnswers.push_back(d);
     m_dialogs.folderAnswers.push_back(d);
 
     m_controller->addFolder();
-    QCOMPARE(m_dialogs.folderCalls.at(0).initialFolder, QStringLiteral("/start"));
-    QCOMPARE(m_dialogs.folderCalls.at(0).lastActionAtCall, QStringLiteral("Calling the Folder for Browse dialog"));
-    QCOMPARE(m_dialogs.folderCalls.at(0).caption,
-             QStringLiteral("Please select a destination folder to save all the files!"));
-    QCOMPARE(lastAction(), QStringLiteral("Returning selected folder from the Browse dialog"));
+    QCOMPARE(m_dialogs.folderCalls.at(0).initialFolder, u"/start"_s);
+    QCOMPARE(m_dialogs.folderCalls.at(0).lastActionAtCall, u"Calling the Folder for Browse dialog"_s);
+    QCOMPARE(m_dialogs.folderCalls.at(0).caption, u"Please select a destination folder to save all the files!"_s);
+    QCOMPARE(lastAction(), u"Returning selected folder from the Browse dialog"_s);
     QCOMPARE(m_folder, d);
-    QCOMPARE(m_count->text(), QStringLiteral("2 Files"));
+    QCOMPARE(m_count->text(), u"2 Files"_s);
 
     m_controller->addFolder();
     QCOMPARE(m_dialogs.folderCalls.at(1).initialFolder, d);
-    QCOMPARE(listTexts(), (QStringList{QStringLiteral("IMG_1.JPG"), QStringLiteral("scan.tiff")}));
-    QCOMPARE(m_controller->paths(), (QStringList{d + QStringLiteral("/IMG_1.JPG"), d + QStringLiteral("/scan.tiff")}));
-    QCOMPARE(m_count->text(), QStringLiteral("2 Files"));
+    QCOMPARE(listTexts(), (QStringList{u"IMG_1.JPG"_s, u"scan.tiff"_s}));
+    QCOMPARE(m_controller->paths(), (QStringList{d + u"/IMG_1.JPG"_s, d + u"/scan.tiff"_s}));
+    QCOMPARE(m_count->text(), u"2 Files"_s);
 
     // A folder that has gone since it was picked adds nothing but still sets the label.
-    m_dialogs.folderAnswers.push_back(d + QStringLiteral("/gone"));
+    m_dialogs.folderAnswers.push_back(d + u"/gone"_s);
     m_controller->addFolder();
     QCOMPARE(m_folder, d);
     QCOMPARE(m_controller->basket().count(), 2);
@@ -266,7 +265,7 @@ void BasketControllerTest::removeEntriesTwoAndFour_data()
 void BasketControllerTest::removeEntriesTwoAndFour()
 {
     QFETCH(bool, byKey);
-    const QString d = makeFolder(QStringLiteral("five"));
+    const QString d = makeFolder(u"five"_s);
     QStringList picked;
     for (const char *name : {"1.jpg", "2.jpg", "3.jpg", "4.jpg", "5.jpg"})
         picked.append(makeFile(d, QString::fromLatin1(name)));
@@ -287,10 +286,9 @@ void BasketControllerTest::removeEntriesTwoAndFour()
     } else {
         m_controller->removeSelected();
     }
-    QCOMPARE(listTexts(), (QStringList{QStringLiteral("1.jpg"), QStringLiteral("3.jpg"), QStringLiteral("5.jpg")}));
+    QCOMPARE(listTexts(), (QStringList{u"1.jpg"_s, u"3.jpg"_s, u"5.jpg"_s}));
     QCOMPARE(m_controller->paths(), (QStringList{picked.at(0), picked.at(2), picked.at(4)}));
-    QCOMPARE(m_count->text(), QStringLiteral("3 Files"));
-
+    QCOMPARE(m_count->text(), u"3 Files"_s);
 }
 
 void BasketControllerTest::keysOnEmptyThenFullList()
@@ -303,43 +301,41 @@ void BasketControllerTest::keysOnEmptyThenFullList()
     QVERIFY(refresh.count() >= 3); // every key asks for the repaint
     QCOMPARE(m_count->text(), QString());
 
-    const QString d = makeFolder(QStringLiteral("all"));
-    m_dialogs.fileAnswers.push_back({makeFile(d, QStringLiteral("x.gif")), makeFile(d, QStringLiteral("y.bmp"))});
+    const QString d = makeFolder(u"all"_s);
+    m_dialogs.fileAnswers.push_back({makeFile(d, u"x.gif"_s), makeFile(d, u"y.bmp"_s)});
     m_controller->addFiles();
     QTest::keyClick(m_lv, Qt::Key_A, Qt::ControlModifier);
     QCOMPARE(m_lv->selectedItems().size(), 2);
     QTest::keyClick(m_lv, Qt::Key_Delete);
     QCOMPARE(m_lv->topLevelItemCount(), 0);
-    QCOMPARE(m_count->text(), QStringLiteral("0 Files"));
+    QCOMPARE(m_count->text(), u"0 Files"_s);
 }
 
 void BasketControllerTest::headerClicksToggleOrder()
 {
-    const QString d = makeFolder(QStringLiteral("sort"));
-    m_dialogs.fileAnswers.push_back({makeFile(d, QStringLiteral("c.jpg")), makeFile(d, QStringLiteral("a.jpg")),
-                                     makeFile(d, QStringLiteral("B.jpg"))});
+    const QString d = makeFolder(u"sort"_s);
+    m_dialogs.fileAnswers.push_back({makeFile(d, u"c.jpg"_s), makeFile(d, u"a.jpg"_s), makeFile(d, u"B.jpg"_s)});
     m_controller->addFiles();
     m_lv->topLevelItem(0)->setSelected(true); // c.jpg
 
     clickHeader();
-    QCOMPARE(listTexts(), (QStringList{QStringLiteral("a.jpg"), QStringLiteral("B.jpg"), QStringLiteral("c.jpg")}));
+    QCOMPARE(listTexts(), (QStringList{u"a.jpg"_s, u"B.jpg"_s, u"c.jpg"_s}));
     QCOMPARE(m_lv->header()->sortIndicatorOrder(), Qt::AscendingOrder);
-    QCOMPARE(m_controller->paths().first(), d + QStringLiteral("/a.jpg"));
+    QCOMPARE(m_controller->paths().first(), d + u"/a.jpg"_s);
     // The selection follows its entry.
     QCOMPARE(m_lv->selectedItems().size(), 1);
-    QCOMPARE(m_lv->selectedItems().first()->text(0), QStringLiteral("c.jpg"));
+    QCOMPARE(m_lv->selectedItems().first()->text(0), u"c.jpg"_s);
 
     clickHeader();
-    QCOMPARE(listTexts(), (QStringList{QStringLiteral("c.jpg"), QStringLiteral("B.jpg"), QStringLiteral("a.jpg")}));
+    QCOMPARE(listTexts(), (QStringList{u"c.jpg"_s, u"B.jpg"_s, u"a.jpg"_s}));
     QCOMPARE(m_lv->header()->sortIndicatorOrder(), Qt::DescendingOrder);
 
     // Once sorted, new entries take their place in the order.
-    m_dialogs.fileAnswers.push_back({makeFile(d, QStringLiteral("b2.jpg"))});
+    m_dialogs.fileAnswers.push_back({makeFile(d, u"b2.jpg"_s)});
     m_controller->addFiles();
-    QCOMPARE(listTexts(), (QStringList{QStringLiteral("c.jpg"), QStringLiteral("b2.jpg"), QStringLiteral("B.jpg"),
-                                       QStringLiteral("a.jpg")}));
-    QCOMPARE(m_count->text(), QStringLiteral("4 Files"));
-    QCOMPARE(m_controller->paths().at(1), d + QStringLiteral("/b2.jpg"));
+    QCOMPARE(listTexts(), (QStringList{u"c.jpg"_s, u"b2.jpg"_s, u"B.jpg"_s, u"a.jpg"_s}));
+    QCOMPARE(m_count->text(), u"4 Files"_s);
+    QCOMPARE(m_controller->paths().at(1), d + u"/b2.jpg"_s);
 }
 
 void BasketControllerTest::limitAddsUpToTheLimitAndSaysSo()
@@ -347,21 +343,21 @@ void BasketControllerTest::limitAddsUpToTheLimitAndSaysSo()
     // The basket does not open files, so the bulk of the entries need not exist.
     QStringList many;
     for (int i = 0; i < Basket::MaxEntries - 1; ++i)
-        many.append(QStringLiteral("/bulk/%1.jpg").arg(i));
+        many.append(u"/bulk/%1.jpg"_s.arg(i));
     m_dialogs.fileAnswers.push_back(many);
     m_controller->addFiles();
     QVERIFY(m_dialogs.messages.isEmpty());
 
-    const QString d = makeFolder(QStringLiteral("last"));
+    const QString d = makeFolder(u"last"_s);
     for (const char *name : {"a.jpg", "b.jpg", "c.jpg"})
         makeFile(d, QString::fromLatin1(name));
     m_dialogs.folderAnswers.push_back(d);
     m_controller->addFolder();
 
     QCOMPARE(m_dialogs.messages, QStringList{BasketController::limitMessage(2)});
-    QCOMPARE(m_count->text(), QStringLiteral("32767 Files"));
+    QCOMPARE(m_count->text(), u"32767 Files"_s);
     QCOMPARE(m_lv->topLevelItemCount(), Basket::MaxEntries);
-    QCOMPARE(m_controller->paths().last(), d + QStringLiteral("/a.jpg"));
+    QCOMPARE(m_controller->paths().last(), d + u"/a.jpg"_s);
     QCOMPARE(m_folder, d);
 
     // A full basket still takes removals and a later add.
@@ -371,17 +367,17 @@ void BasketControllerTest::limitAddsUpToTheLimitAndSaysSo()
     m_controller->addFolder();
     QCOMPARE(m_dialogs.messages.size(), 2);
     QCOMPARE(m_dialogs.messages.last(), BasketController::limitMessage(1));
-    QCOMPARE(m_controller->paths().last(), d + QStringLiteral("/b.jpg"));
+    QCOMPARE(m_controller->paths().last(), d + u"/b.jpg"_s);
 }
 
 void BasketControllerTest::dropAddsLikeTheCommands()
 {
-    const QString loose = makeFolder(QStringLiteral("loose"));
-    const QString single = makeFile(loose, QStringLiteral("one.png"));
-    const QString text = makeFile(loose, QStringLiteral("readme.txt"));
-    const QString d = makeFolder(QStringLiteral("dropped"));
-    makeFile(d, QStringLiteral("p.jpg"));
-    makeFile(d, QStringLiteral("q.JPEG"));
+    const QString loose = makeFolder(u"loose"_s);
+    const QString single = makeFile(loose, u"one.png"_s);
+    const QString text = makeFile(loose, u"readme.txt"_s);
+    const QString d = makeFolder(u"dropped"_s);
+    makeFile(d, u"p.jpg"_s);
+    makeFile(d, u"q.JPEG"_s);
 
     auto drop = [this](const QList<QUrl> &urls) {
         QMimeData mime;
@@ -398,18 +394,18 @@ void BasketControllerTest::dropAddsLikeTheCommands()
 
     // A single file and a non-picture: like Add files with one file.
     QVERIFY(drop({QUrl::fromLocalFile(single), QUrl::fromLocalFile(text)}));
-    QCOMPARE(listTexts(), QStringList{QStringLiteral("one.png")});
+    QCOMPARE(listTexts(), QStringList{u"one.png"_s});
     QCOMPARE(m_folder, loose + u'/');
-    QCOMPARE(m_count->text(), QStringLiteral("1 Files"));
+    QCOMPARE(m_count->text(), u"1 Files"_s);
 
     // A folder, plus the file again: like Add Folder, no duplicate.
     QVERIFY(drop({QUrl::fromLocalFile(single), QUrl::fromLocalFile(d + u'/')}));
-    QCOMPARE(listTexts(), (QStringList{QStringLiteral("one.png"), QStringLiteral("p.jpg"), QStringLiteral("q.JPEG")}));
+    QCOMPARE(listTexts(), (QStringList{u"one.png"_s, u"p.jpg"_s, u"q.JPEG"_s}));
     QCOMPARE(m_folder, d);
-    QCOMPARE(m_count->text(), QStringLiteral("3 Files"));
+    QCOMPARE(m_count->text(), u"3 Files"_s);
 
     // Anything that is not a local file is refused at the door.
-    QVERIFY(!drop({QUrl(QStringLiteral("https://example.org/x.jpg"))}));
+    QVERIFY(!drop({QUrl(u"https://example.org/x.jpg"_s)}));
     QCOMPARE(m_controller->basket().count(), 3);
 }
 

@@ -14,6 +14,7 @@
 #include <functional>
 
 using namespace pagorra;
+using namespace Qt::StringLiterals;
 
 // Drives the real Qt dialogs (Qt's own widgets, as the headless platform has no native ones).
 class BasketDialogsTest : public QObject {
@@ -53,16 +54,16 @@ void BasketDialogsTest::openDialogOffersUpperCasePictures()
     QStringList filterTexts;
     whenDialogOpens([&](QFileDialog *dialog) {
         // What the user reads in the list, which hides the case-folded patterns.
-        if (auto *combo = dialog->findChild<QComboBox *>(QStringLiteral("fileTypeCombo")))
+        if (auto *combo = dialog->findChild<QComboBox *>(u"fileTypeCombo"_s))
             for (int i = 0; i < combo->count(); ++i)
                 filterTexts.append(combo->itemText(i));
-        auto *view = dialog->findChild<QListView *>(QStringLiteral("listView"));
+        auto *view = dialog->findChild<QListView *>(u"listView"_s);
         QVERIFY(view);
         QTRY_COMPARE(view->model()->rowCount(view->rootIndex()), 2);
         for (int row = 0; row < 2; ++row) {
             const QModelIndex index = view->model()->index(row, 0, view->rootIndex());
             shown.append(index.data().toString());
-            if (index.data().toString() == QStringLiteral("IMG_0001.JPG"))
+            if (index.data().toString() == u"IMG_0001.JPG"_s)
                 view->selectionModel()->select(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
         }
         static_cast<QDialog *>(dialog)->accept();
@@ -70,11 +71,11 @@ void BasketDialogsTest::openDialogOffersUpperCasePictures()
 
     QtBasketDialogs dialogs;
     const QStringList picked = dialogs.openFiles(nullptr, tmp.path(), fileDialogNameFilters(openFileFilter()));
-    QCOMPARE(picked, QStringList{tmp.filePath(QStringLiteral("IMG_0001.JPG"))});
+    QCOMPARE(picked, QStringList{tmp.filePath(u"IMG_0001.JPG"_s)});
     shown.sort(Qt::CaseInsensitive);
-    QCOMPARE(shown, (QStringList{QStringLiteral("b.png"), QStringLiteral("IMG_0001.JPG")}));
-    QCOMPARE(filterTexts.value(0), QStringLiteral("All supported files (*.*)"));
-    QCOMPARE(filterTexts.value(5), QStringLiteral("PNG - Portable Network (*.png)"));
+    QCOMPARE(shown, (QStringList{u"b.png"_s, u"IMG_0001.JPG"_s}));
+    QCOMPARE(filterTexts.value(0), u"All supported files (*.*)"_s);
+    QCOMPARE(filterTexts.value(5), u"PNG - Portable Network (*.png)"_s);
 }
 
 void BasketDialogsTest::folderDialogStartsAtTheFolder()
@@ -87,7 +88,7 @@ void BasketDialogsTest::folderDialogStartsAtTheFolder()
     });
     QtBasketDialogs dialogs;
     QCOMPARE(pickFolder(dialogs, nullptr, tmp.path()), QString());
-    QCOMPARE(title, QStringLiteral("Please select a destination folder to save all the files!"));
+    QCOMPARE(title, u"Please select a destination folder to save all the files!"_s);
 
     whenDialogOpens([&](QFileDialog *dialog) { static_cast<QDialog *>(dialog)->accept(); });
     QCOMPARE(QDir(pickFolder(dialogs, nullptr, tmp.path())), QDir(tmp.path()));
