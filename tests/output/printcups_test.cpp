@@ -30,7 +30,7 @@ namespace {
 
 const QString Queue = u"PagorraPDF"_s;
 
-// Records what the dialog was offered, then confirms with the test's choices or cancels.
+// Records what the dialog was offered, applies the test's choices, then confirms or cancels.
 class ScriptedPrintDialog : public PrintDialog {
   public:
     bool confirm = true;
@@ -40,10 +40,10 @@ class ScriptedPrintDialog : public PrintDialog {
     bool ask(QWidget *, QPrinter &printer, PagePrintSettings &print) override
     {
         offered.append(print);
+        if (answer) // also before a Cancel: what the user changed there must not stick
+            answer(print);
         if (!confirm)
             return false;
-        if (answer)
-            answer(print);
         configurePrinter(printer, print);
         return true;
     }
@@ -264,6 +264,7 @@ void PrintCupsTest::cancelledBatchPrintsNothingAndKeepsTheRecord()
     m_settings.PrintScale = 75;
     const RegistrySettings before = m_settings;
     m_dialog.confirm = false;
+    m_dialog.answer = [](PagePrintSettings &print) { print.scale = 20; };
     RecordingProgress progress;
     const int jobsBefore = jobCount();
     printAllPages(nullptr, m_settings, m_pages, progress, &m_dialog);

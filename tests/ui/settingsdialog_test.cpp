@@ -10,7 +10,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollBar>
-#include <QStyleOptionSlider>
 #include <QTest>
 
 using namespace pagorra;
@@ -89,21 +88,10 @@ struct Session {
     void click(const QString &name) const { QTest::mouseClick(get(name), Qt::LeftButton); }
 };
 
-// Clicks one arrow of a spin, where the style draws it.
-void clickArrow(QScrollBar *spin, QStyle::SubControl arrow)
+// Clicks the spin's lower or upper arrow where the user sees it, a few pixels from that end.
+void clickArrow(QScrollBar *spin, bool lower)
 {
-    QStyleOptionSlider option;
-    option.initFrom(spin);
-    option.orientation = spin->orientation();
-    option.minimum = spin->minimum();
-    option.maximum = spin->maximum();
-    option.sliderPosition = spin->sliderPosition();
-    option.sliderValue = spin->value();
-    option.singleStep = spin->singleStep();
-    option.pageStep = spin->pageStep();
-    option.subControls = QStyle::SC_All;
-    const QRect rect = spin->style()->subControlRect(QStyle::CC_ScrollBar, &option, arrow, spin);
-    QTest::mouseClick(spin, Qt::LeftButton, {}, rect.center());
+    QTest::mouseClick(spin, Qt::LeftButton, {}, QPoint(spin->width() / 2, lower ? spin->height() - 3 : 2));
 }
 
 } // namespace
@@ -259,19 +247,19 @@ void SettingsDialogTest::emptiedBox()
 void SettingsDialogTest::spinArrows_data()
 {
     QTest::addColumn<QString>("spin");
-    QTest::addColumn<int>("arrow");
+    QTest::addColumn<bool>("lower");
     QTest::addColumn<QString>("expected"); // the two boxes of the pair
-    QTest::newRow("lower arrow adds one") << u"txtPageWidthD"_s << int(QStyle::SC_ScrollBarAddLine) << u"801 600"_s;
-    QTest::newRow("upper arrow takes one") << u"txtPageHeightD"_s << int(QStyle::SC_ScrollBarSubLine) << u"800 599"_s;
-    QTest::newRow("thumbnail spin couples") << u"txtResizeHeightD"_s << int(QStyle::SC_ScrollBarAddLine) << u"142 89"_s;
+    QTest::newRow("lower arrow adds one") << u"txtPageWidthD"_s << true << u"801 600"_s;
+    QTest::newRow("upper arrow takes one") << u"txtPageHeightD"_s << false << u"800 599"_s;
+    QTest::newRow("thumbnail spin couples") << u"txtResizeHeightD"_s << true << u"142 89"_s;
 }
 
 void SettingsDialogTest::spinArrows()
 {
     QFETCH(QString, spin);
-    QFETCH(int, arrow);
+    QFETCH(bool, lower);
     Session s;
-    clickArrow(s.get<QScrollBar>(spin), QStyle::SubControl(arrow));
+    clickArrow(s.get<QScrollBar>(spin), lower);
     const QString pair = spin.startsWith(u"txtPage"_s) ? u"txtPage"_s : u"txtResize"_s;
     QTEST(s.text(pair + u"Width"_s) + u' ' + s.text(pair + u"Height"_s), "expected");
 }
@@ -329,7 +317,7 @@ void SettingsDialogTest::closingWithoutSaveLeavesRecord()
     s.typeInto(u"txtResizeWidth"_s, u"200"_s);
     s.get<QComboBox>(u"cboProportion"_s)->setCurrentIndex(2);
     s.typeInto(u"txtTitle"_s, u" and more"_s);
-    clickArrow(s.get<QScrollBar>(u"txtPageHeightD"_s), QStyle::SC_ScrollBarAddLine);
+    clickArrow(s.get<QScrollBar>(u"txtPageHeightD"_s), true);
     for (const char *control :
          {"chkUniformPlacement", "chkAppendPageNumber", "cmdFont", "cmdPageBackColor", "chkAddTitle"})
         s.click(QString::fromLatin1(control));
