@@ -82,8 +82,6 @@ class PageViewerTest : public QObject {
     void counterBeforeAndAfterARun();
     void navigation_data();
     void navigation();
-    void fitOnScreen_data();
-    void fitOnScreen();
     void scrollingAndPainting();
     void dragPanning_data();
     void dragPanning();
@@ -149,33 +147,6 @@ void PageViewerTest::navigation()
     QCOMPARE(f.pages->currentPageIndex(), expected);
     QCOMPARE(f.counter(), u"Page %1 of 3"_s.arg(expected + 1));
     QCOMPARE(f.shownColor(), redrawn);
-}
-
-// The pure fit table is covered in test_pagefit; these rows check it reaches the widgets.
-void PageViewerTest::fitOnScreen_data()
-{
-    QTest::addColumn<QSize>("viewport");
-    QTest::addColumn<int>("zoomOption");
-    QTest::addColumn<QRect>("geometry");
-    QTest::addColumn<int>("horizontalMaximum"); // -1: bar disabled
-    QTest::addColumn<int>("verticalMaximum");
-    QTest::addColumn<QString>("zoomText");
-    QTest::newRow("actual, fits") << QSize(803, 700) << 1 << QRect(2, 50, 800, 600) << -1 << -1 << "100 %";
-    QTest::newRow("actual, overhangs") << QSize(300, 200) << 1 << QRect(0, 0, 800, 600) << 500 << 400 << "100 %";
-    QTest::newRow("best fit, wide") << QSize(1200, 500) << 0 << QRect(266, 0, 667, 500) << -1 << -1 << "83 %";
-}
-
-void PageViewerTest::fitOnScreen()
-{
-    QFETCH(QSize, viewport);
-    QFETCH(int, zoomOption);
-    QFETCH(int, horizontalMaximum);
-    QFETCH(int, verticalMaximum);
-    Fixture f({QSize(800, 600)}, zoomOption, viewport);
-    QTEST(f.viewer.pageView()->geometry(), "geometry");
-    QCOMPARE(f.viewer.horizontalBar()->isEnabled() ? f.viewer.horizontalBar()->maximum() : -1, horizontalMaximum);
-    QCOMPARE(f.viewer.verticalBar()->isEnabled() ? f.viewer.verticalBar()->maximum() : -1, verticalMaximum);
-    QTEST(f.zoomText(), "zoomText");
 }
 
 void PageViewerTest::scrollingAndPainting()
@@ -272,6 +243,7 @@ void PageViewerTest::zoomFollowsEveryPage()
     actualSize->click();
     QCOMPARE(f.viewer.zoomOption(), 1);
     QCOMPARE(f.viewer.pageView()->size(), QSize(800, 600));
+    QCOMPARE(f.zoomText(), u"100 %"_s);
     f.click(u"cmdNext"_s);
     QVERIFY(actualSize->isChecked());
     QCOMPARE(f.viewer.pageView()->geometry(), QRect(100, 100, 400, 300));
@@ -281,11 +253,13 @@ void PageViewerTest::zoomFollowsEveryPage()
     f.click(u"cmdNext"_s);
     QCOMPARE(f.viewer.pageView()->geometry(), QRect(0, 25, 600, 450));
     QCOMPARE(f.zoomText(), u"38 %"_s);
+    QVERIFY(!f.viewer.horizontalBar()->isEnabled() && !f.viewer.verticalBar()->isEnabled());
 
     // What start-up restores checks the matching option.
     f.viewer.setZoomOption(1);
     QVERIFY(actualSize->isChecked() && !bestFit->isChecked());
     QCOMPARE(f.viewer.pageView()->size(), QSize(1600, 1200));
+    QCOMPARE(QPoint(f.viewer.horizontalBar()->maximum(), f.viewer.verticalBar()->maximum()), QPoint(1000, 700));
 }
 
 void PageViewerTest::navigationStripCentred()
