@@ -4,14 +4,15 @@
 #include <gtest/gtest.h>
 
 using namespace pagorra;
+using namespace Qt::StringLiterals;
 
-TEST(OutputFormats, FilterListKeepsTheTableOrderAndItsTexts)
+TEST(OutputFormats, FilterListsKeepTheTableOrderAndItsTexts)
 {
     EXPECT_EQ(outputFilterList(),
               QStringLiteral("BMP Bitmap (*.bmp)|*.bmp|GIF CompuServe (*.gif)|*.gif|JPG JPEG Image (*.jpg)|*.jpg|"
                              "TIF Tagged Image (*tif)|*.tif|PSD Photosop (*.psd)|*.psd|PCX Zsoft (*.pcx)|*.pcx|"
                              "PDF PDF Document(*.pdf)|*.pdf|PNG PNG Image (*.png)|*.png"));
-    EXPECT_EQ(multipageFilterList(), QStringLiteral("TIFF (*.tif)|*.tif|PDF (*.pdf)|*.pdf|"));
+    EXPECT_EQ(multipageFilterList(), u"TIFF (*.tif)|*.tif|PDF (*.pdf)|*.pdf|"_s);
 }
 
 struct NameCase {
@@ -31,10 +32,8 @@ TEST_P(SaveAllExtension, AppendsTheRowExtensionUnlessPresent)
 INSTANTIATE_TEST_SUITE_P(Rows, SaveAllExtension,
                          ::testing::Values(NameCase{"/out/Sheet.JPG", 3, "/out/Sheet.JPG"},
                                            NameCase{"/out/Sheet.jpeg", 3, "/out/Sheet.jpeg.jpg"},
-                                           NameCase{"/out/Sheet", 8, "/out/Sheet.png"},
-                                           NameCase{"/x/a.bmp", 1, "/x/a.bmp"}, NameCase{"/x/a", 5, "/x/a.psd"},
-                                           NameCase{"/x/a.PNG", 8, "/x/a.PNG"}, NameCase{"/x/a.png", 3, "/x/a.png.jpg"},
-                                           NameCase{"/x/a.tif", 4, "/x/a.tif"},
+                                           NameCase{"/out/Sheet", 8, "/out/Sheet.png"}, NameCase{"/x/a", 5, "/x/a.psd"},
+                                           NameCase{"/x/a.png", 3, "/x/a.png.jpg"},
                                            NameCase{"/x/a.tiff", 4, "/x/a.tiff.tif"}, NameCase{"/x/a", 0, "/x/a"},
                                            NameCase{"/x/a", 9, "/x/a"}, NameCase{"/x/a", -1, "/x/a"}));
 
@@ -48,50 +47,47 @@ TEST_P(MultipageName, FollowsTheFilterIndex)
     EXPECT_EQ(target.kind, c.filterIndex == 2 ? MultipageKind::Pdf : MultipageKind::Tiff);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Rows, MultipageName,
-    ::testing::Values(NameCase{"/x/book", 1, "/x/book.tif"}, NameCase{"/x/book.TIF", 1, "/x/book.TIF"},
-                      NameCase{"/x/book.PDF", 2, "/x/book.PDF"}, NameCase{"/x/book.tif", 2, "/x/book.tif.pdf"},
-                      NameCase{"/x/book", 5, "/x/book"}, NameCase{"/x/book.pdf", 0, "/x/book.pdf"}));
+INSTANTIATE_TEST_SUITE_P(Rows, MultipageName,
+                         ::testing::Values(NameCase{"/x/book", 1, "/x/book.tif"},
+                                           NameCase{"/x/book.TIF", 1, "/x/book.TIF"},
+                                           NameCase{"/x/book.PDF", 2, "/x/book.PDF"},
+                                           NameCase{"/x/book.tif", 2, "/x/book.tif.pdf"},
+                                           NameCase{"/x/book", 5, "/x/book"}));
 
-TEST(OutputFormats, NumberedNamesHaveNoLeadingZerosAndKeepTheExtensionCase)
+class NumberedName : public ::testing::TestWithParam<NameCase> {};
+
+TEST_P(NumberedName, HasNoLeadingZerosAndKeepsTheExtension)
 {
-    EXPECT_EQ(numberedPageName(QStringLiteral("/out/Sheet.jpg"), 1), QStringLiteral("/out/Sheet1.jpg"));
-    EXPECT_EQ(numberedPageName(QStringLiteral("/out/Sheet.jpg"), 10), QStringLiteral("/out/Sheet10.jpg"));
-    EXPECT_EQ(numberedPageName(QStringLiteral("/x/a.PNG"), 2), QStringLiteral("/x/a2.PNG"));
-    EXPECT_EQ(numberedPageName(QStringLiteral("/x/a.png.jpg"), 3), QStringLiteral("/x/a.png3.jpg"));
-    // A dot in a folder name is not the extension's.
-    EXPECT_EQ(numberedPageName(QStringLiteral("/x.d/a.gif"), 4), QStringLiteral("/x.d/a4.gif"));
-    EXPECT_EQ(numberedPageName(QStringLiteral("a.bmp"), 7), QStringLiteral("a7.bmp"));
+    const NameCase &c = GetParam();
+    EXPECT_EQ(numberedPageName(QString::fromUtf8(c.typed), c.filterIndex), QString::fromUtf8(c.expected));
 }
+
+INSTANTIATE_TEST_SUITE_P(Rows, NumberedName,
+                         ::testing::Values(NameCase{"/out/Sheet.jpg", 10, "/out/Sheet10.jpg"},
+                                           NameCase{"/x/a.PNG", 2, "/x/a2.PNG"},
+                                           NameCase{"/x/a.png.jpg", 3, "/x/a.png3.jpg"},
+                                           NameCase{"/x.d/a.gif", 4, "/x.d/a4.gif"}, NameCase{"a.bmp", 7, "a7.bmp"}));
 
 TEST(OutputFormats, FormatComesFromTheExtensionInAnyCase)
 {
-    EXPECT_EQ(formatFromFileName(QStringLiteral("/x/a.JPG")), ImageFormat::Jpeg);
-    EXPECT_EQ(formatFromFileName(QStringLiteral("/x/a.jpeg")), ImageFormat::Jpeg);
-    EXPECT_EQ(formatFromFileName(QStringLiteral("/x/a.Tiff")), ImageFormat::Tiff);
-    EXPECT_EQ(formatFromFileName(QStringLiteral("/x/a.pcx")), ImageFormat::Pcx);
-    EXPECT_EQ(formatFromFileName(QStringLiteral("/x/a.pdf")), ImageFormat::Pdf);
-    EXPECT_FALSE(formatFromFileName(QStringLiteral("/x/a.xyz")));
-    EXPECT_FALSE(formatFromFileName(QStringLiteral("/x.png/a")));
+    EXPECT_EQ(formatFromFileName(u"/x/a.JPG"_s), ImageFormat::Jpeg);
+    EXPECT_EQ(formatFromFileName(u"/x/a.jpeg"_s), ImageFormat::Jpeg);
+    EXPECT_EQ(formatFromFileName(u"/x/a.Tiff"_s), ImageFormat::Tiff);
+    EXPECT_FALSE(formatFromFileName(u"/x/a.xyz"_s));
+    EXPECT_FALSE(formatFromFileName(u"/x.png/a"_s));
     // "Save page as": a recognised extension wins, anything else gets the chosen row's.
-    EXPECT_EQ(pageSaveName(QStringLiteral("/x/a.jpeg"), 8), QStringLiteral("/x/a.jpeg"));
-    EXPECT_EQ(pageSaveName(QStringLiteral("/x/a"), 2), QStringLiteral("/x/a.gif"));
-    EXPECT_EQ(pageSaveName(QStringLiteral("/x/a.old"), 6), QStringLiteral("/x/a.old.pcx"));
+    EXPECT_EQ(pageSaveName(u"/x/a.jpeg"_s, 8), u"/x/a.jpeg"_s);
+    EXPECT_EQ(pageSaveName(u"/x/a.old"_s, 6), u"/x/a.old.pcx"_s);
 }
 
 TEST(FileDialogRecord, ConfirmTrimsBlanksAndKeepsTheIndexCancelChangesNothing)
 {
     FileDialog record;
     record.filterIndex = 3;
-    applySaveAnswer(record, false, QStringLiteral("/x/ignored.png"), 7);
+    applySaveAnswer(record, false, u"/x/ignored.png"_s, 7);
     EXPECT_TRUE(record.fileName.isEmpty());
     EXPECT_EQ(record.filterIndex, 3);
-
-    applySaveAnswer(record, true, QStringLiteral("  /x/my sheet.png  "), 8);
-    EXPECT_EQ(record.fileName, QStringLiteral("/x/my sheet.png"));
+    applySaveAnswer(record, true, u"  /x/my sheet.png  "_s + QChar(u'\0') + u"junk"_s, 8);
+    EXPECT_EQ(record.fileName, u"/x/my sheet.png"_s);
     EXPECT_EQ(record.filterIndex, 8);
-
-    applySaveAnswer(record, true, QStringLiteral("/x/a.bmp") + QChar(u'\0') + QStringLiteral("junk"), 1);
-    EXPECT_EQ(record.fileName, QStringLiteral("/x/a.bmp"));
 }

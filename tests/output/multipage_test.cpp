@@ -5,176 +5,112 @@
 
 #include "writer_support.h"
 
-#include <QDir>
 #include <QFile>
 #include <QGuiApplication>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 using namespace pagorra;
+using namespace Qt::StringLiterals;
 using namespace pagorra::testing;
-
-namespace {
-
-// Records the run as the main window would see it, and presses Cancel at a chosen yield.
-class RecordingProgress : public RunProgress {
-  public:
-    explicit RecordingProgress(int cancelAtYield = -1) : m_cancelAtYield(cancelAtYield) {}
-    void begin(int maximum) override
-    {
-        events << QStringLiteral("begin %1").arg(maximum);
-        m_cancel = false;
-    }
-    void yield() override
-    {
-        if (++m_yields == m_cancelAtYield)
-            m_cancel = true;
-    }
-    bool cancelRequested() const override { return m_cancel; }
-    void setValue(int value) override { events << QStringLiteral("value %1").arg(value); }
-    void end() override { events << QStringLiteral("end"); }
-
-    QStringList events;
-
-  private:
-    int m_cancelAtYield;
-    int m_yields = 0;
-    bool m_cancel = false;
-};
-
-QList<QImage> flatPages(int count)
-{
-    QList<QImage> pages;
-    for (int k = 1; k <= count; ++k)
-        pages << flatPage(k);
-    return pages;
-}
-
-QStringList visibleFiles(const QString &folder)
-{
-    return QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name);
-}
-
-} // namespace
 
 TEST(SaveNumberedPages, TwelvePagesAreNumberedWithoutLeadingZerosInOrder)
 {
     QTemporaryDir dir;
     RecordingProgress progress;
     const QList<QImage> pages = flatPages(12);
-    EXPECT_EQ(saveNumberedPages(pages, dir.filePath(QStringLiteral("Sheet.png")), progress), RunOutcome::Finished);
+    EXPECT_EQ(saveNumberedPages(pages, dir.filePath(u"Sheet.png"_s), progress), RunOutcome::Finished);
 
     QStringList expected;
     for (int k = 1; k <= 12; ++k)
-        expected << QStringLiteral("Sheet%1.png").arg(k);
-    QStringList written = visibleFiles(dir.path());
+        expected << u"Sheet%1.png"_s.arg(k);
+    QStringList written = filesIn(dir.path());
     std::sort(written.begin(), written.end());
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(written, expected) << "the chosen name itself is never written";
-    // Each file holds its own page: Sheet9 the ninth, Sheet10 the tenth.
-    EXPECT_EQ(maxChannelDifference(decodeWithMagick(dir.filePath(QStringLiteral("Sheet9.png"))), pages[8]), 0);
-    EXPECT_EQ(maxChannelDifference(decodeWithMagick(dir.filePath(QStringLiteral("Sheet10.png"))), pages[9]), 0);
-    EXPECT_EQ(progress.events.first(), QStringLiteral("begin 11"));
-    EXPECT_EQ(progress.events.at(10), QStringLiteral("value 9"));
-    EXPECT_EQ(progress.events.last(), QStringLiteral("end"));
+    EXPECT_EQ(channelDifference(decodeWithMagick(dir.filePath(u"Sheet9.png"_s)), pages[8]), 0);
+    EXPECT_EQ(channelDifference(decodeWithMagick(dir.filePath(u"Sheet10.png"_s)), pages[9]), 0);
+    EXPECT_EQ(progress.events.first(), u"begin 11"_s);
+    EXPECT_EQ(progress.events.at(10), u"value 9"_s);
+    EXPECT_EQ(progress.events.last(), u"end"_s);
 }
 
 TEST(SaveNumberedPages, CancelStopsBeforeTheNextPageAndKeepsThoseWritten)
 {
     QTemporaryDir dir;
-    RecordingProgress progress(3); // Cancel is pressed during the third yield
-    EXPECT_EQ(saveNumberedPages(flatPages(5), dir.filePath(QStringLiteral("a.bmp")), progress), RunOutcome::Cancelled);
-    EXPECT_EQ(visibleFiles(dir.path()), (QStringList{QStringLiteral("a1.bmp"), QStringLiteral("a2.bmp")}));
-    EXPECT_EQ(progress.events.last(), QStringLiteral("end"));
+    RecordingProgress progress(3);
+    EXPECT_EQ(saveNumberedPages(flatPages(5), dir.filePath(u"a.bmp"_s), progress), RunOutcome::Cancelled);
+    EXPECT_EQ(filesIn(dir.path()), (QStringList{u"a1.bmp"_s, u"a2.bmp"_s}));
+    EXPECT_EQ(progress.events.last(), u"end"_s);
 }
 
 TEST(SaveNumberedPages, AFailedPageRaisesAndEndsTheRun)
 {
     QTemporaryDir dir;
-    const QString notAFolder = dir.filePath(QStringLiteral("file"));
+    const QString notAFolder = dir.filePath(u"file"_s);
     QFile(notAFolder).open(QIODevice::WriteOnly);
     RecordingProgress progress;
     try {
-        saveNumberedPages(flatPages(3), notAFolder + QStringLiteral("/x.png"), progress);
+        saveNumberedPages(flatPages(3), notAFolder + u"/x.png"_s, progress);
         ADD_FAILURE() << "writing into a regular file's 'folder' must fail";
     } catch (const RuntimeError &e) {
         EXPECT_EQ(e.number(), err::PathFileAccess);
-        EXPECT_TRUE(e.description().contains(notAFolder + QStringLiteral("/x1.png")));
+        EXPECT_TRUE(e.description().contains(notAFolder + u"/x1.png"_s));
     }
-    EXPECT_EQ(progress.events.last(), QStringLiteral("end"));
-    EXPECT_EQ(visibleFiles(dir.path()), QStringList{QStringLiteral("file")});
+    EXPECT_EQ(progress.events.last(), u"end"_s);
+    EXPECT_EQ(filesIn(dir.path()), QStringList{u"file"_s});
 }
 
-struct KindCase {
-    MultipageKind kind;
-    const char *fileName;
-};
-
-class MultipageDocument : public ::testing::TestWithParam<KindCase> {
+class MultipageDocument : public ::testing::TestWithParam<MultipageKind> {
   protected:
-    // The pages of a written document in order, decoded independently.
-    QList<QImage> readBack(const QString &path, const QString &workDir)
+    QTemporaryDir dir;
+    QString path() const { return dir.filePath(GetParam() == MultipageKind::Pdf ? u"book.pdf"_s : u"book.tif"_s); }
+    // The document's pages in order, decoded independently, compared with the expected ones.
+    void expectPages(const QList<QImage> &expected)
     {
-        if (GetParam().kind == MultipageKind::Pdf) {
-            EXPECT_EQ(pdfPageCount(path), int(pdfEmbeddedImages(path, workDir).size()));
-            return pdfEmbeddedImages(path, workDir);
+        QList<QImage> actual;
+        if (GetParam() == MultipageKind::Pdf) {
+            actual = pdfEmbeddedImages(path());
+            EXPECT_EQ(pdfPageCount(path()), actual.size());
+        } else {
+            for (int i = 0; i < tiffDirectoryCount(path()); ++i)
+                actual << decodeWithMagick(path(), i);
         }
-        const int frames = tiffDirectoryCount(path);
-        EXPECT_EQ(frames, magickFrameCount(path));
-        QList<QImage> images;
-        for (int i = 0; i < frames; ++i)
-            images << decodeWithMagick(path, i);
-        return images;
-    }
-
-    void expectPages(const QList<QImage> &actual, const QList<QImage> &expected)
-    {
         ASSERT_EQ(actual.size(), expected.size());
         for (qsizetype i = 0; i < actual.size(); ++i)
-            EXPECT_EQ(maxChannelDifference(actual[i], expected[i]), 0) << "page " << i + 1;
+            EXPECT_EQ(channelDifference(actual[i], expected[i]), 0) << "page " << i + 1;
     }
 };
 
 TEST_P(MultipageDocument, HoldsEveryPageInPageSetOrder)
 {
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QString::fromUtf8(GetParam().fileName));
     RecordingProgress progress;
     const QList<QImage> pages = flatPages(4);
-    EXPECT_EQ(saveMultipageDocument(pages, path, GetParam().kind, progress), RunOutcome::Finished);
-    expectPages(readBack(path, dir.path()), pages);
-    EXPECT_EQ(progress.events,
-              (QStringList{QStringLiteral("begin 4"), QStringLiteral("value 1"), QStringLiteral("value 2"),
-                           QStringLiteral("value 3"), QStringLiteral("end")}));
+    EXPECT_EQ(saveMultipageDocument(pages, path(), GetParam(), progress), RunOutcome::Finished);
+    expectPages(pages);
+    EXPECT_EQ(progress.events.join(u','), u"begin 4,value 1,value 2,value 3,end"_s);
 }
 
 TEST_P(MultipageDocument, CancelWritesThePagesAddedSoFar)
 {
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QString::fromUtf8(GetParam().fileName));
     // Yields come before pages 2..5; Cancel during the third stops before page 4 is added.
     RecordingProgress progress(3);
     const QList<QImage> pages = flatPages(5);
-    EXPECT_EQ(saveMultipageDocument(pages, path, GetParam().kind, progress), RunOutcome::Cancelled);
-    expectPages(readBack(path, dir.path()), pages.mid(0, 3));
+    EXPECT_EQ(saveMultipageDocument(pages, path(), GetParam(), progress), RunOutcome::Cancelled);
+    expectPages(pages.mid(0, 3));
 }
 
 TEST_P(MultipageDocument, EveryRunStartsAnEmptyDocument)
 {
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QString::fromUtf8(GetParam().fileName));
     NullProgress progress;
-    saveMultipageDocument(flatPages(5), path, GetParam().kind, progress);
+    saveMultipageDocument(flatPages(5), path(), GetParam(), progress);
     const QList<QImage> second{flatPage(7), flatPage(8)};
-    saveMultipageDocument(second, path, GetParam().kind, progress);
-    QTemporaryDir work;
-    expectPages(readBack(path, work.path()), second);
+    saveMultipageDocument(second, path(), GetParam(), progress);
+    expectPages(second);
 }
 
-INSTANTIATE_TEST_SUITE_P(Kinds, MultipageDocument,
-                         ::testing::Values(KindCase{MultipageKind::Tiff, "book.tif"},
-                                           KindCase{MultipageKind::Pdf, "book.pdf"}),
-                         [](const auto &info) { return info.param.kind == MultipageKind::Pdf ? "Pdf" : "Tiff"; });
+INSTANTIATE_TEST_SUITE_P(Kinds, MultipageDocument, ::testing::Values(MultipageKind::Tiff, MultipageKind::Pdf),
+                         [](const auto &info) { return info.param == MultipageKind::Pdf ? "Pdf" : "Tiff"; });
 
 TEST(SaveMultiPageFromBitmaps, NamesTheOperationAndTrapsErrors)
 {
@@ -184,32 +120,32 @@ TEST(SaveMultiPageFromBitmaps, NamesTheOperationAndTrapsErrors)
     pages.addPage().setImage(flatPage(2));
     NullProgress progress;
 
-    const QString good = dir.filePath(QStringLiteral("book.pdf"));
+    const QString good = dir.filePath(u"book.pdf"_s);
     EXPECT_TRUE(saveMultiPageFromBitmaps(pages, good, MultipageKind::Pdf, progress));
-    EXPECT_EQ(lastAction(), QStringLiteral("Saving to multipage file '") + good + u'\'');
+    EXPECT_EQ(lastAction(), u"Saving to multipage file '"_s + good + u'\'');
     EXPECT_EQ(pdfPageCount(good), 2);
 
     QList<ErrorReport> reports;
     setReportPresenter([&](const ErrorReport &r) { reports << r; });
-    const QString bad = good + QStringLiteral("/inside.tif"); // a file is no folder
+    const QString bad = good + u"/inside.tif"_s; // a file is no folder
     EXPECT_FALSE(saveMultiPageFromBitmaps(pages, bad, MultipageKind::Tiff, progress));
     setReportPresenter({});
     ASSERT_EQ(reports.size(), 1);
-    EXPECT_EQ(reports[0].routineName, QStringLiteral("fncSaveMultiPageFromBitmaps"));
-    EXPECT_EQ(reports[0].trappingString, QStringLiteral("Saving to multipage file '") + bad + u'\'');
-    EXPECT_TRUE(reports[0].systemError.startsWith(QStringLiteral("75 - ")));
+    EXPECT_EQ(reports[0].routineName, u"fncSaveMultiPageFromBitmaps"_s);
+    EXPECT_EQ(reports[0].trappingString, u"Saving to multipage file '"_s + bad + u'\'');
+    EXPECT_TRUE(reports[0].systemError.startsWith(u"75 - "_s));
 }
 
 TEST(WritePageImages, BatchOutputFollowsTheExtension)
 {
     QTemporaryDir dir;
     NullProgress progress;
-    writePageImages(flatPages(3), dir.filePath(QStringLiteral("out.TIFF")), true, progress);
-    EXPECT_EQ(tiffDirectoryCount(dir.filePath(QStringLiteral("out.TIFF"))), 3);
-    writePageImages(flatPages(2), dir.filePath(QStringLiteral("p.gif")), false, progress);
-    EXPECT_TRUE(QFile::exists(dir.filePath(QStringLiteral("p2.gif"))));
-    EXPECT_THROW(writePageImages(flatPages(2), dir.filePath(QStringLiteral("m.png")), true, progress), RuntimeError);
-    EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("m.png"))));
+    writePageImages(flatPages(3), dir.filePath(u"out.TIFF"_s), true, progress);
+    EXPECT_EQ(tiffDirectoryCount(dir.filePath(u"out.TIFF"_s)), 3);
+    writePageImages(flatPages(2), dir.filePath(u"p.gif"_s), false, progress);
+    EXPECT_TRUE(QFile::exists(dir.filePath(u"p2.gif"_s)));
+    EXPECT_THROW(writePageImages(flatPages(2), dir.filePath(u"m.png"_s), true, progress), RuntimeError);
+    EXPECT_FALSE(QFile::exists(dir.filePath(u"m.png"_s)));
 }
 
 int main(int argc, char **argv)

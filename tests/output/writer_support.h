@@ -1,18 +1,24 @@
 #pragma once
 
-// Reading written files back with decoders that share no code with our writers:
-// ImageMagick's convert for raster files, poppler's pdfimages/pdfinfo for PDF, libtiff's
-// tiffinfo for TIFF directories.
+// Written files are read back with decoders that share no code with our writers:
+// ImageMagick for raster files, poppler for PDF, libtiff's tiffinfo for TIFF directories.
+
+#include "core/runprogress.h"
 
 #include <QDir>
 #include <QImage>
 #include <QPainter>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStringList>
+#include <QTemporaryDir>
 
 #include <cstdlib>
+#include <cstring>
 
 namespace pagorra::testing {
+
+using namespace Qt::StringLiterals;
 
 inline QByteArray runTool(const QString &program, const QStringList &args, bool *ok = nullptr)
 {
@@ -24,23 +30,21 @@ inline QByteArray runTool(const QString &program, const QStringList &args, bool 
     return process.readAllStandardOutput();
 }
 
+inline QString identify(const QString &source, const QString &format)
+{
+    return QString::fromUtf8(runTool(u"identify"_s, {u"-format"_s, format, source}));
+}
+
 // Frame `frame` of an image file as RGB888, decoded by ImageMagick.
 inline QImage decodeWithMagick(const QString &path, int frame = 0)
 {
-    const QString source = QStringLiteral("%1[%2]").arg(path).arg(frame);
+    const QString source = u"%1[%2]"_s.arg(path).arg(frame);
+    const QStringList size = identify(source, u"%w %h"_s).split(u' ');
     bool ok = false;
-    const QStringList size =
-        QString::fromUtf8(
-            runTool(QStringLiteral("identify"), {QStringLiteral("-format"), QStringLiteral("%w %h"), source}, &ok))
-            .split(u' ');
-    if (!ok || size.size() != 2)
-        return {};
-    const int width = size[0].toInt();
-    const int height = size[1].toInt();
-    const QByteArray raw =
-        runTool(QStringLiteral("convert"),
-                {source, QStringLiteral("-depth"), QStringLiteral("8"), QStringLiteral("rgb:-")}, &ok);
-    if (!ok || raw.size() != qsizetype(width) * height * 3)
+    const QByteArray raw = runTool(u"convert"_s, {source, u"-depth"_s, u"8"_s, u"rgb:-"_s}, &ok);
+    const int width = size.value(0).toInt();
+    const int height = size.value(1).toInt();
+    if (!ok || size.size() != 2 || raw.size() != qsizetype(width) * height * 3)
         return {};
     QImage image(width, height, QImage::Format_RGB888);
     for (int y = 0; y < height; ++y)
@@ -48,71 +52,54 @@ inline QImage decodeWithMagick(const QString &path, int frame = 0)
     return image;
 }
 
-// Number of frames ImageMagick sees in a file.
-inline int magickFrameCount(const QString &path)
-{
-    const QString out = QString::fromUtf8(
-        runTool(QStringLiteral("identify"), {QStringLiteral("-format"), QStringLiteral("%p\n"), path}));
-    return int(out.split(u'\n', Qt::SkipEmptyParts).size());
-}
-
 inline int tiffDirectoryCount(const QString &path)
 {
-    const QString out = QString::fromUtf8(runTool(QStringLiteral("tiffinfo"), {path}));
-    return int(out.count(QStringLiteral("TIFF Directory")));
+    return int(QString::fromUtf8(runTool(u"tiffinfo"_s, {path})).count(u"TIFF Directory"_s));
+}
+
+// One field of pdfinfo's report ("Pages", "Title", "Page size").
+inline QString pdfInfo(const QString &path, const QString &field)
+{
+    const QRegularExpression line(u"^%1:\\s*(.*?)\\s*$"_s.arg(field), QRegularExpression::MultilineOption);
+    return line.match(QString::fromUtf8(runTool(u"pdfinfo"_s, {path}))).captured(1);
 }
 
 inline int pdfPageCount(const QString &path)
 {
-    const QString out = QString::fromUtf8(runTool(QStringLiteral("pdfinfo"), {path}));
-    for (const QString &line : out.split(u'\n')) {
-        if (line.startsWith(QStringLiteral("Pages:")))
-            return line.mid(6).trimmed().toInt();
-    }
-    return -1;
+    bool ok = false;
+    const int pages = pdfInfo(path, u"Pages"_s).toInt(&ok);
+    return ok ? pages : -1;
 }
 
 // The images embedded in a PDF, in page order, extracted losslessly by poppler.
-inline QList<QImage> pdfEmbeddedImages(const QString &path, const QString &workDir)
+inline QList<QImage> pdfEmbeddedImages(const QString &path)
 {
-    const QString prefix = workDir + QStringLiteral("/extracted");
-    runTool(QStringLiteral("pdfimages"), {QStringLiteral("-png"), path, prefix});
-    QDir dir(workDir);
+    QTemporaryDir work;
+    runTool(u"pdfimages"_s, {u"-png"_s, path, work.filePath(u"x"_s)});
     QList<QImage> images;
-    for (const QString &name : dir.entryList({QStringLiteral("extracted-*.png")}, QDir::Files, QDir::Name))
-        images << decodeWithMagick(dir.filePath(name));
+    for (const QString &name : QDir(work.path()).entryList({u"x-*.png"_s}, QDir::Files, QDir::Name))
+        images << decodeWithMagick(work.filePath(name));
     return images;
 }
 
-// Largest difference of any channel between two images of the same size; -1 when sizes differ.
-inline int maxChannelDifference(const QImage &a, const QImage &b)
+// Largest (or mean) difference of any channel between two images; -1 when sizes differ.
+inline double channelDifference(const QImage &a, const QImage &b, bool mean = false)
 {
     if (a.size() != b.size() || a.isNull())
         return -1;
     const QImage x = a.convertToFormat(QImage::Format_RGB888);
     const QImage y = b.convertToFormat(QImage::Format_RGB888);
-    int worst = 0;
+    double worst = 0, sum = 0;
     for (int row = 0; row < x.height(); ++row) {
         const uchar *p = x.constScanLine(row);
         const uchar *q = y.constScanLine(row);
-        for (int i = 0; i < x.width() * 3; ++i)
-            worst = std::max(worst, std::abs(int(p[i]) - int(q[i])));
+        for (int i = 0; i < x.width() * 3; ++i) {
+            const int d = std::abs(int(p[i]) - int(q[i]));
+            worst = std::max(worst, double(d));
+            sum += d;
+        }
     }
-    return worst;
-}
-
-inline double meanChannelDifference(const QImage &a, const QImage &b)
-{
-    const QImage x = a.convertToFormat(QImage::Format_RGB888);
-    const QImage y = b.convertToFormat(QImage::Format_RGB888);
-    double sum = 0;
-    for (int row = 0; row < x.height(); ++row) {
-        const uchar *p = x.constScanLine(row);
-        const uchar *q = y.constScanLine(row);
-        for (int i = 0; i < x.width() * 3; ++i)
-            sum += std::abs(int(p[i]) - int(q[i]));
-    }
-    return sum / (double(x.width()) * x.height() * 3);
+    return mean ? sum / (double(x.width()) * x.height() * 3) : worst;
 }
 
 // A page with thousands of colours: a photo from the test data over a gradient, with text.
@@ -124,25 +111,71 @@ inline QImage richPage(int width = 160, int height = 120)
     gradient.setColorAt(0, QColor(250, 20, 30));
     gradient.setColorAt(1, QColor(10, 90, 240));
     painter.fillRect(page.rect(), gradient);
-    const QImage photo(QStringLiteral(PAGORRA_TESTDATA "/photos/exifsamples_jolla.jpg"));
-    if (!photo.isNull())
-        painter.drawImage(QRect(10, 30, width / 2, height / 2), photo);
-    painter.setPen(Qt::black);
-    painter.drawText(QRect(0, 0, width, 28), Qt::AlignCenter, QStringLiteral("Photo List"));
+    painter.drawImage(QRect(10, 30, width / 2, height / 2),
+                      QImage(QStringLiteral(PAGORRA_TESTDATA "/photos/exifsamples_jolla.jpg")));
+    painter.drawText(QRect(0, 0, width, 28), Qt::AlignCenter, u"Photo List"_s);
     return page;
 }
 
-// A page of few flat colours (fits a GIF palette) that differs for every number.
+// A page of few flat colours (fits a GIF palette), with `number` bars so order mistakes show.
 inline QImage flatPage(int number, int width = 96, int height = 64)
 {
     QImage page(width, height, QImage::Format_RGB32);
     page.fill(QColor(255, 255, 255));
     QPainter painter(&page);
     painter.fillRect(QRect(4, 4, 20, 20), QColor((number * 40) % 256, 100, 200 - number * 7));
-    // The number in bars, so order mistakes show in the pixels as well as the colour.
     for (int i = 0; i < number; ++i)
         painter.fillRect(QRect(30 + i * 4, 40, 2, 16), Qt::black);
     return page;
+}
+
+inline QList<QImage> flatPages(int count)
+{
+    QList<QImage> pages;
+    for (int k = 1; k <= count; ++k)
+        pages << flatPage(k);
+    return pages;
+}
+
+// Records a run as the main window sees it; Cancel is pressed at a chosen yield or once a
+// chosen value was shown.
+class RecordingProgress : public RunProgress {
+  public:
+    explicit RecordingProgress(int cancelAtYield = -1, int cancelAfterValue = -1)
+        : m_cancelAtYield(cancelAtYield), m_cancelAfterValue(cancelAfterValue)
+    {
+    }
+    void begin(int maximum) override
+    {
+        events << u"begin %1"_s.arg(maximum);
+        m_cancel = false;
+    }
+    void yield() override
+    {
+        if (++m_yields == m_cancelAtYield)
+            m_cancel = true;
+    }
+    bool cancelRequested() const override { return m_cancel; }
+    void setValue(int value) override
+    {
+        events << u"value %1"_s.arg(value);
+        if (m_cancelAfterValue >= 0 && value >= m_cancelAfterValue)
+            m_cancel = true;
+    }
+    void end() override { events << u"end"_s; }
+
+    QStringList events;
+
+  private:
+    int m_cancelAtYield;
+    int m_cancelAfterValue;
+    int m_yields = 0;
+    bool m_cancel = false;
+};
+
+inline QStringList filesIn(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot | QDir::Dirs, QDir::Name);
 }
 
 } // namespace pagorra::testing
