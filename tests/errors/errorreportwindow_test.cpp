@@ -1,28 +1,101 @@
+#include "core/registrystore.h"
 #include "errors/errorhandler.h"
 #include "errors/errorreportwindow.h"
-#include "messageboxwatcher.h"
+#include "errors/reportrequest.h"
 
-#include <QCoreApplication>
-#include <QFileInfo>
+#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
+#include <QUrlQuery>
 
 using namespace pagorra;
-
-class ErrorReportWindowTest : public QObject {
-    Q_OBJECT
-
-  private slots:
-    void fixedTexts();
-    void labelsFilledFromReport_data();
-    void labelsFilledFromReport();
-    void cancelSendsNothingAndEachErrorStartsAfresh();
-};
+using namespace std::chrono_literals;
 
 namespace {
+
+// Answers every message box that opens while it lives, as a user pressing OK would, and
+// remembers what each one said.
+class MessageBoxWatcher : public QObject {
+  public:
+    struct Seen {
+        QMessageBox::Icon icon;
+        QString title, text;
+    };
+    QList<Seen> seen;
+
+    MessageBoxWatcher()
+    {
+        connect(&m_poll, &QTimer::timeout, this, [this] {
+            const QList<QWidget *> windows = QApplication::topLevelWidgets();
+            for (QWidget *w : windows) {
+                if (auto *box = qobject_cast<QMessageBox *>(w); box && box->isVisible()) {
+                    seen.append({box->icon(), box->windowTitle(), box->text()});
+                    box->button(QMessageBox::Ok)->click();
+                }
+            }
+        });
+        m_poll.start(10);
+    }
+
+  private:
+    QTimer m_poll;
+};
+
+// A minimal HTTP server on the loopback: records each request line and answers with the
+// status it is given, or (status 0) never answers at all.
+class LoopbackServer : public QObject {
+  public:
+    explicit LoopbackServer(int status) : m_status(status)
+    {
+        QVERIFY(m_server.listen(QHostAddress::LocalHost));
+        connect(&m_server, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket *socket = m_server.nextPendingConnection())
+                connect(socket, &QTcpSocket::readyRead, socket, [this, socket] { onData(socket); });
+        });
+    }
+
+    QUrl url() const { return QUrl(QStringLiteral("http://127.0.0.1:%1").arg(m_server.serverPort())); }
+    QList<QByteArray> requestLines;
+
+  private:
+    void onData(QTcpSocket *socket)
+    {
+        QByteArray &buffer = m_buffers[socket];
+        buffer += socket->readAll();
+        if (!buffer.contains("\r\n\r\n"))
+            return;
+        requestLines << buffer.left(buffer.indexOf("\r\n"));
+        if (m_status == 0)
+            return;
+        socket->write("HTTP/1.1 " + QByteArray::number(m_status) +
+                      " Status\r\nContent-Length: 2\r\nConnection: close\r\n\r\nok");
+        socket->disconnectFromHost();
+    }
+
+    int m_status;
+    QTcpServer m_server;
+    QHash<QTcpSocket *, QByteArray> m_buffers;
+};
+
+ErrorReport sampleReport()
+{
+    ErrorReport r;
+    r.applicationName = QStringLiteral("Arvok Pagorra test build");
+    r.applicationVersion = QStringLiteral("1.0.0 (Debian GNU/Linux 12)");
+    r.routineName = QStringLiteral("cmdSaveAll_Click");
+    r.errorLineNumber = -32768;
+    r.trappingString = QStringLiteral("Saving to multipage file '/out/a&b.tif'");
+    r.systemError = QStringLiteral("6 - <b>Overflow</b>");
+    return r;
+}
 
 QString labelText(const QWidget &window, const char *name)
 {
@@ -30,28 +103,46 @@ QString labelText(const QWidget &window, const char *name)
     return label ? label->text() : QStringLiteral("<missing %1>").arg(QString::fromLatin1(name));
 }
 
-QStringList allLabelTexts(const QWidget &window)
+// Fills in the real window and presses "&Send" as the user would.
+void pressSend(ErrorReportWindow &window, const QString &email, const QString &description)
 {
-    QStringList texts;
-    const QList<QLabel *> labels = window.findChildren<QLabel *>();
-    for (const QLabel *label : labels)
-        texts << label->text();
-    return texts;
+    window.open();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QTest::keyClicks(window.findChild<QLineEdit *>(QStringLiteral("txtEmail")), email);
+    window.findChild<QPlainTextEdit *>(QStringLiteral("txtUserDescription"))->setPlainText(description);
+    QTest::mouseClick(window.findChild<QPushButton *>(QStringLiteral("cmdSend")), Qt::LeftButton);
 }
 
 } // namespace
 
-void ErrorReportWindowTest::fixedTexts()
+class ErrorReportWindowTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_config;
+
+  private slots:
+    void initTestCase() { qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config.path())); }
+    void textsAndLabels();
+    void cancelSendsNothingAndEachErrorStartsAfresh();
+    void storedServerReceivesEveryKey_data();
+    void storedServerReceivesEveryKey();
+    void failureShowsConnectionMessage_data();
+    void failureShowsConnectionMessage();
+};
+
+void ErrorReportWindowTest::textsAndLabels()
 {
-    ErrorReportWindow window(ErrorReport{}, QUrl(QStringLiteral("http://127.0.0.1:9")));
+    ErrorReportWindow window(sampleReport(), QUrl(QStringLiteral("http://127.0.0.1:9")));
     QCOMPARE(window.objectName(), QStringLiteral("frmErrorReport"));
     QCOMPARE(window.windowTitle(), QStringLiteral(" Send Error Report"));
     QCOMPARE(window.font().family(), QStringLiteral("Tahoma"));
-
     const QString exe = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
     QCOMPARE(labelText(window, "lblHeading"), exe + QStringLiteral(" has encountered a problem"));
 
-    const QStringList texts = allLabelTexts(window);
+    QStringList texts;
+    const QList<QLabel *> labels = window.findChildren<QLabel *>();
+    for (const QLabel *label : labels)
+        texts << label->text();
     const QStringList expected = {
         QStringLiteral("We are sorry for the incovenience. We have created an error report that you can send to us. "
                        "We will treat this report as confidential and anonymous. To help us diagnose the cause of "
@@ -69,46 +160,15 @@ void ErrorReportWindowTest::fixedTexts()
     };
     for (const QString &text : expected)
         QVERIFY2(texts.contains(text), qPrintable(text));
-
     QCOMPARE(window.findChild<QPushButton *>(QStringLiteral("cmdSend"))->text(), QStringLiteral("&Send"));
     QCOMPARE(window.findChild<QPushButton *>(QStringLiteral("cmdCancel"))->text(), QStringLiteral("&Cancel"));
-    QVERIFY(window.findChild<QLineEdit *>(QStringLiteral("txtEmail"))->text().isEmpty());
-    QVERIFY(window.findChild<QPlainTextEdit *>(QStringLiteral("txtUserDescription"))->toPlainText().isEmpty());
-}
 
-void ErrorReportWindowTest::labelsFilledFromReport_data()
-{
-    QTest::addColumn<QString>("trapping");
-    QTest::addColumn<QString>("systemError");
-    QTest::addColumn<int>("line");
-
-    QTest::newRow("multipage save") << QStringLiteral("Saving to multipage file '/out/a&b.tif'")
-                                    << QStringLiteral("53 - File not found") << 120;
-    // Nothing set LastAction yet; a markup-looking description must show as typed.
-    QTest::newRow("no action, markup text") << QString() << QStringLiteral("6 - <b>Overflow</b>") << -32768;
-}
-
-void ErrorReportWindowTest::labelsFilledFromReport()
-{
-    QFETCH(QString, trapping);
-    QFETCH(QString, systemError);
-    QFETCH(int, line);
-
-    ErrorReport report;
-    report.applicationName = QStringLiteral("Arvok Pagorra test build");
-    report.applicationVersion = QStringLiteral("1.6.47 (Debian GNU/Linux 12)");
-    report.routineName = QStringLiteral("cmdSaveAll_Click");
-    report.errorLineNumber = static_cast<std::int16_t>(line);
-    report.trappingString = trapping;
-    report.systemError = systemError;
-
-    ErrorReportWindow window(report, QUrl(QStringLiteral("http://127.0.0.1:9")));
-    QCOMPARE(labelText(window, "lblApplication"),
-             QStringLiteral("Arvok Pagorra test build 1.6.47 (Debian GNU/Linux 12)"));
-    QCOMPARE(labelText(window, "lblTrappingString"), trapping);
-    QCOMPARE(labelText(window, "lblRoutine"), QStringLiteral("cmdSaveAll_Click"));
-    QCOMPARE(labelText(window, "lblLineNumber"), QString::number(line));
-    QCOMPARE(labelText(window, "lblSystemError"), systemError);
+    const ErrorReport r = sampleReport();
+    QCOMPARE(labelText(window, "lblApplication"), r.applicationName + u' ' + r.applicationVersion);
+    QCOMPARE(labelText(window, "lblTrappingString"), r.trappingString);
+    QCOMPARE(labelText(window, "lblRoutine"), r.routineName);
+    QCOMPARE(labelText(window, "lblLineNumber"), QStringLiteral("-32768"));
+    QCOMPARE(labelText(window, "lblSystemError"), r.systemError);
     QCOMPARE(window.findChild<QLabel *>(QStringLiteral("lblSystemError"))->textFormat(), Qt::PlainText);
 }
 
@@ -116,9 +176,7 @@ void ErrorReportWindowTest::cancelSendsNothingAndEachErrorStartsAfresh()
 {
     setReportPresenter(showErrorReport);
     MessageBoxWatcher watcher;
-    QStringList emailsAtOpen;
-    QStringList routinesShown;
-
+    QStringList emailsAtOpen, routinesShown;
     // Runs inside the modal window's loop: note what it shows, type something, then cancel.
     const auto answerWithCancel = [&] {
         QTimer::singleShot(0, [&] {
@@ -131,7 +189,6 @@ void ErrorReportWindowTest::cancelSendsNothingAndEachErrorStartsAfresh()
             QTest::mouseClick(window->findChild<QPushButton *>(QStringLiteral("cmdCancel")), Qt::LeftButton);
         });
     };
-
     answerWithCancel();
     globalErrorHandler(QStringLiteral("File not found"), 53, 7, QStringLiteral("cmdSaveAll_Click"));
     answerWithCancel();
@@ -143,6 +200,95 @@ void ErrorReportWindowTest::cancelSendsNothingAndEachErrorStartsAfresh()
     QTest::qWait(50);
     QVERIFY(watcher.seen.isEmpty());
     QVERIFY(QApplication::activeModalWidget() == nullptr);
+}
+
+void ErrorReportWindowTest::storedServerReceivesEveryKey_data()
+{
+    QTest::addColumn<QString>("typedEmail");
+    QTest::addColumn<QString>("sentEmail");
+    QTest::addColumn<QString>("description");
+    QTest::newRow("address and tricky description")
+        << QStringLiteral("  me@home.test  ") << QStringLiteral("me@home.test")
+        << QStringLiteral("Saved A & B, set x=1 + 2%\nthen pressed #3 \u00e9");
+    QTest::newRow("empty e-mail box") << QString() << placeholderEmailAddress() << QString();
+}
+
+// A deployment's ReportServer value in the per-user store is where the window sends.
+void ErrorReportWindowTest::storedServerReceivesEveryKey()
+{
+    QFETCH(QString, typedEmail);
+    QFETCH(QString, sentEmail);
+    QFETCH(QString, description);
+
+    LoopbackServer server(200);
+    setRegistryValue(QStringLiteral("ErrorReport"), QStringLiteral("ReportServer"), server.url().toString());
+    MessageBoxWatcher watcher;
+    ErrorReportWindow window(sampleReport(), reportServerUrl());
+    pressSend(window, typedEmail, description);
+    QTRY_COMPARE_WITH_TIMEOUT(watcher.seen.size(), 1, 10000);
+
+    QCOMPARE(server.requestLines.size(), 1);
+    const QList<QByteArray> parts = server.requestLines.first().split(' ');
+    QCOMPARE(parts.size(), 3); // a raw space or line break would have split the request line
+    QCOMPARE(parts[0], QByteArray("GET"));
+    const QUrl target = QUrl::fromEncoded(parts[1]);
+    QCOMPARE(target.path(), QStringLiteral("/email/reportError.asp"));
+    const ErrorReport r = sampleReport();
+    using Item = QPair<QString, QString>;
+    QCOMPARE(QUrlQuery(target).queryItems(QUrl::FullyDecoded),
+             (QList<Item>{{QStringLiteral("ApplicationName"), r.applicationName},
+                          {QStringLiteral("EmailFrom"), sentEmail},
+                          {QStringLiteral("ApplicationVersion"), r.applicationVersion},
+                          {QStringLiteral("RoutineName"), r.routineName},
+                          {QStringLiteral("ErrorLineNumber"), QStringLiteral("-32768")},
+                          {QStringLiteral("StringMessage"), r.trappingString},
+                          {QStringLiteral("Error"), r.systemError},
+                          {QStringLiteral("UserDescription"), description}}));
+    QCOMPARE(watcher.seen.first().icon, QMessageBox::Information);
+    QCOMPARE(watcher.seen.first().title, r.applicationName);
+    QCOMPARE(watcher.seen.first().text, reportThankYouMessage());
+    QVERIFY(!window.isVisible());
+}
+
+void ErrorReportWindowTest::failureShowsConnectionMessage_data()
+{
+    QTest::addColumn<int>("status"); // -1: nobody listens; 0: listens but never answers
+    QTest::newRow("refused") << -1;
+    QTest::newRow("server error") << 500;
+    QTest::newRow("redirect to nowhere") << 302;
+    QTest::newRow("never answers") << 0;
+}
+
+void ErrorReportWindowTest::failureShowsConnectionMessage()
+{
+    QFETCH(int, status);
+    QUrl url;
+    std::unique_ptr<LoopbackServer> server;
+    if (status < 0) {
+        QTcpServer closed; // take a free port, then let it go so the connection is refused
+        QVERIFY(closed.listen(QHostAddress::LocalHost));
+        url = QUrl(QStringLiteral("http://127.0.0.1:%1").arg(closed.serverPort()));
+    } else {
+        server = std::make_unique<LoopbackServer>(status);
+        url = server->url();
+    }
+
+    MessageBoxWatcher watcher;
+    ErrorReportWindow window(sampleReport(), url);
+    window.setSendTimeout(400ms);
+    pressSend(window, QString(), QStringLiteral("x"));
+    if (status == 0) { // while the request runs the window says so and cannot be sent twice or closed
+        QTRY_COMPARE(server->requestLines.size(), 1);
+        QVERIFY(window.findChild<QLabel *>(QStringLiteral("lblSending"))->isVisible());
+        QVERIFY(!window.findChild<QPushButton *>(QStringLiteral("cmdSend"))->isEnabled());
+        QTest::keyClick(&window, Qt::Key_Escape);
+        QVERIFY(window.isVisible());
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(watcher.seen.size(), 1, 10000);
+    QCOMPARE(watcher.seen.first().icon, QMessageBox::Critical);
+    QCOMPARE(watcher.seen.first().title, sampleReport().applicationName);
+    QCOMPARE(watcher.seen.first().text, QStringLiteral("No active internet connection detected on your system!"));
+    QVERIFY(!window.isVisible());
 }
 
 QTEST_MAIN(ErrorReportWindowTest)
