@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 using namespace pagorra;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -12,14 +13,13 @@ TEST(ErrorHandler, FillsTheReportAndShowsItOnce)
     std::vector<ErrorReport> shown;
     setReportPresenter([&](const ErrorReport &r) { shown.push_back(r); });
     initErrorHandling();
-    setLastAction(QStringLiteral("Starting batch printing"));
+    setLastAction(u"Starting batch printing"_s);
     try {
-        PAGORRA_RAISE(err::FileNotFound, QStringLiteral("File not found"));
+        PAGORRA_RAISE(err::FileNotFound, u"File not found"_s);
     } catch (const RuntimeError &e) {
-        globalErrorHandler(e, QStringLiteral("cmdSaveAll_Click"));
+        globalErrorHandler(e, u"cmdSaveAll_Click"_s);
     }
-    globalErrorHandler(QStringLiteral("Registry data not a string"), err::ApplicationBase + 2004, 12,
-                       QStringLiteral("subLoadRegistrySettings"));
+    globalErrorHandler(u"Registry data not a string"_s, err::ApplicationBase + 2004, 12, u"subLoadRegistrySettings"_s);
     setReportPresenter({});
 
     ASSERT_EQ(shown.size(), 2u);
@@ -31,9 +31,8 @@ TEST(ErrorHandler, FillsTheReportAndShowsItOnce)
     EXPECT_EQ(shown[1].trappingString, u"Starting batch printing");
     EXPECT_EQ(shown[1].systemError, u"-2147219500 - Registry data not a string");
     EXPECT_EQ(shown[1].errorLineNumber, 12);
-    EXPECT_TRUE(QRegularExpression(QStringLiteral("^\\d+\\.\\d+\\.\\d+ \\([^()]+\\)$"))
-                    .match(shown[1].applicationVersion)
-                    .hasMatch())
+    EXPECT_TRUE(
+        QRegularExpression(u"^\\d+\\.\\d+\\.\\d+ \\([^()]+\\)$"_s).match(shown[1].applicationVersion).hasMatch())
         << shown[1].applicationVersion.toStdString();
 }
 

@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 using namespace pagorra;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -45,35 +46,32 @@ RuntimeError raised(const std::function<void()> &call)
 
 class StoreTest : public ::testing::Test {
   protected:
-    QString get(const QString &key, const QString &def = QStringLiteral("d")) const
-    {
-        return store.getValue(section, key, def);
-    }
+    QString get(const QString &key, const QString &def = u"d"_s) const { return store.getValue(section, key, def); }
     void set(const QString &key, const QString &value) const { store.setValue(section, key, value); }
 
     QTemporaryDir dir;
-    QString path = dir.filePath(QStringLiteral("cfg/pagorra/settings.json"));
+    QString path = dir.filePath(u"cfg/pagorra/settings.json"_s);
     QString folder = QFileInfo(path).absolutePath();
     RegistryStore store{path};
-    const QString section = QStringLiteral("Pagorra");
+    const QString section = u"Pagorra"_s;
 };
 
 TEST_F(StoreTest, MissingFileSectionOrValueGivesDefaultAndCreatesNothing)
 {
-    EXPECT_EQ(get(QStringLiteral("PageWidth"), QStringLiteral("800")), u"800");
+    EXPECT_EQ(get(u"PageWidth"_s, u"800"_s), u"800");
     EXPECT_FALSE(QFileInfo::exists(folder));
 
-    store.setValue(QStringLiteral("Other"), QStringLiteral("X"), QStringLiteral("1"));
+    store.setValue(u"Other"_s, u"X"_s, u"1"_s);
     EXPECT_EQ(QFileInfo(path).permissions() & QFileDevice::ReadOther, 0);
     const QByteArray before = readBytes(path);
-    EXPECT_EQ(get(QStringLiteral("PageWidth")), u"d");                                                  // no section
-    EXPECT_EQ(store.getValue(QStringLiteral("Other"), QStringLiteral("Y"), QStringLiteral("d")), u"d"); // no value
+    EXPECT_EQ(get(u"PageWidth"_s), u"d");                        // no section
+    EXPECT_EQ(store.getValue(u"Other"_s, u"Y"_s, u"d"_s), u"d"); // no value
     EXPECT_EQ(readBytes(path), before);
 
     writeBytes(path, ""); // an empty file is an empty store
-    EXPECT_EQ(get(QStringLiteral("Title")), u"d");
-    set(QStringLiteral("Title"), QStringLiteral("t"));
-    EXPECT_EQ(get(QStringLiteral("Title")), u"t");
+    EXPECT_EQ(get(u"Title"_s), u"d");
+    set(u"Title"_s, u"t"_s);
+    EXPECT_EQ(get(u"Title"_s), u"t");
 }
 
 class OddTexts : public StoreTest, public ::testing::WithParamInterface<const char *> {};
@@ -81,8 +79,8 @@ class OddTexts : public StoreTest, public ::testing::WithParamInterface<const ch
 TEST_P(OddTexts, RoundTripUnchanged)
 {
     const QString text = QString::fromUtf8(GetParam());
-    set(QStringLiteral("Title"), text);
-    EXPECT_EQ(RegistryStore(path).getValue(section, QStringLiteral("Title"), QStringLiteral("default")), text);
+    set(u"Title"_s, text);
+    EXPECT_EQ(RegistryStore(path).getValue(section, u"Title"_s, u"default"_s), text);
 }
 
 INSTANTIATE_TEST_SUITE_P(Texts, OddTexts,
@@ -92,13 +90,12 @@ INSTANTIATE_TEST_SUITE_P(Texts, OddTexts,
 
 TEST_F(StoreTest, KeysAreExactSectionsAndAppNameTrimmed)
 {
-    set(QStringLiteral(" PageWidth"), QStringLiteral("1"));
-    set(QStringLiteral("PageWidth"), QStringLiteral("2"));
-    EXPECT_EQ(get(QStringLiteral(" PageWidth")), u"1");
-    EXPECT_EQ(get(QStringLiteral("pagewidth")), u"d");
-    EXPECT_EQ(store.getValue(QStringLiteral("  Pagorra "), QStringLiteral("PageWidth"), QString()), u"2");
-    EXPECT_EQ(RegistryStore(path, QStringLiteral(" Arvok Pagorra ")).getValue(section, QStringLiteral("PageWidth"), {}),
-              u"2");
+    set(u" PageWidth"_s, u"1"_s);
+    set(u"PageWidth"_s, u"2"_s);
+    EXPECT_EQ(get(u" PageWidth"_s), u"1");
+    EXPECT_EQ(get(u"pagewidth"_s), u"d");
+    EXPECT_EQ(store.getValue(u"  Pagorra "_s, u"PageWidth"_s, QString()), u"2");
+    EXPECT_EQ(RegistryStore(path, u" Arvok Pagorra "_s).getValue(section, u"PageWidth"_s, {}), u"2");
 }
 
 TEST_F(StoreTest, EmptyNamesRaiseOnReadAndWrite)
@@ -114,7 +111,7 @@ TEST_F(StoreTest, EmptyNamesRaiseOnReadAndWrite)
         const RegistryStore named(path, QString::fromUtf8(c.app));
         const QString sec = QString::fromUtf8(c.section), key = QString::fromUtf8(c.key);
         for (const RuntimeError &e : {raised([&] { named.getValue(sec, key, QString()); }),
-                                      raised([&] { named.setValue(sec, key, QStringLiteral("v")); })}) {
+                                      raised([&] { named.setValue(sec, key, u"v"_s); })}) {
             EXPECT_EQ(e.number(), c.number);
             EXPECT_EQ(e.description(), QString::fromUtf8(c.description));
         }
@@ -126,30 +123,30 @@ TEST_F(StoreTest, ValueOfAnotherTypeRaisesWithItsTypeCode)
 {
     writeBytes(path, R"({"Software\\Halvorn Imaging": {"Arvok Pagorra": {"Pagorra": {
         "PageWidth": {"type": 4, "data": 800}, "Blob": {"type": 3, "data": "AAEC"}}}}})");
-    const RuntimeError e = raised([&] { get(QStringLiteral("PageWidth")); });
+    const RuntimeError e = raised([&] { get(u"PageWidth"_s); });
     EXPECT_EQ(e.number(), std::int32_t(0x800407D4u)); // base + 2000 + 4
     EXPECT_EQ(e.description(), u"Registry data not a string");
-    EXPECT_EQ(raised([&] { get(QStringLiteral("Blob")); }).number(), kBase + 2003);
+    EXPECT_EQ(raised([&] { get(u"Blob"_s); }).number(), kBase + 2003);
 }
 
 TEST_F(StoreTest, FileFailuresCarryErrno)
 {
-    const QString blocked = dir.filePath(QStringLiteral("file")); // a plain file where the folder should be
+    const QString blocked = dir.filePath(u"file"_s); // a plain file where the folder should be
     writeBytes(blocked, "x");
-    const RegistryStore underFile(blocked + QStringLiteral("/settings.json"));
-    RuntimeError e = raised([&] { underFile.getValue(section, QStringLiteral("A"), QString()); });
+    const RegistryStore underFile(blocked + u"/settings.json"_s);
+    RuntimeError e = raised([&] { underFile.getValue(section, u"A"_s, QString()); });
     EXPECT_EQ(e.number(), kBase + 2000 + ENOTDIR);
     EXPECT_EQ(e.description(), u"Could not open registry section");
-    e = raised([&] { underFile.setValue(section, QStringLiteral("A"), QStringLiteral("1")); });
+    e = raised([&] { underFile.setValue(section, u"A"_s, u"1"_s); });
     EXPECT_EQ(e.number(), kBase + 2000 + ENOTDIR);
     EXPECT_EQ(e.description(), u"Could not open/create registry section");
 
     QDir().mkpath(path); // a folder where the file should be
-    EXPECT_EQ(raised([&] { get(QStringLiteral("A")); }).number(), kBase + 2000 + EISDIR);
+    EXPECT_EQ(raised([&] { get(u"A"_s); }).number(), kBase + 2000 + EISDIR);
 
     // A file name that fits, whose temporary sibling does not.
     const RegistryStore longName(dir.filePath(QString(250, u'n')));
-    e = raised([&] { longName.setValue(section, QStringLiteral("A"), QStringLiteral("1")); });
+    e = raised([&] { longName.setValue(section, u"A"_s, u"1"_s); });
     EXPECT_EQ(e.number(), kBase + 2000 + ENAMETOOLONG);
     EXPECT_EQ(e.description(), u"Could not set key value");
 }
@@ -165,32 +162,30 @@ TEST_F(StoreTest, WriteKeepsEverythingElse)
                 "Pagorra": {"Unknown": {"type": 1, "data": "u"}, "Bin": {"type": 3, "data": "AA"},
                             "Title": {"type": 1, "data": "old"}}}}})";
     writeBytes(path, original);
-    set(QStringLiteral("Title"), QStringLiteral("new"));
+    set(u"Title"_s, u"new"_s);
     EXPECT_EQ(QJsonDocument::fromJson(readBytes(path)),
               QJsonDocument::fromJson(QByteArray(original).replace("\"old\"", "\"new\"")));
 }
 
 TEST_F(StoreTest, ReplacesTheFileAtomicallyAllOrNothing)
 {
-    set(QStringLiteral("Title"), QStringLiteral("old"));
+    set(u"Title"_s, u"old"_s);
     // A second name for the old file: an in-place rewrite would change what it shows.
-    const QString oldName = dir.filePath(QStringLiteral("old.json"));
+    const QString oldName = dir.filePath(u"old.json"_s);
     ASSERT_EQ(::link(QFile::encodeName(path).constData(), QFile::encodeName(oldName).constData()), 0);
     const QByteArray before = readBytes(oldName);
 
     EXPECT_EQ(raised([&] {
-                  store.setValues(section, {{QStringLiteral("Title"), QStringLiteral("new")},
-                                            {QStringLiteral(" "), QStringLiteral("x")}});
+                  store.setValues(section, {{u"Title"_s, u"new"_s}, {u" "_s, u"x"_s}});
               }).number(),
               kBase + 1002);
     EXPECT_EQ(readBytes(path), before);
 
-    store.setValues(section, {{QStringLiteral("Title"), QStringLiteral("new")},
-                              {QStringLiteral("PageWidth"), QStringLiteral("900")}});
+    store.setValues(section, {{u"Title"_s, u"new"_s}, {u"PageWidth"_s, u"900"_s}});
     EXPECT_EQ(readBytes(oldName), before);
-    EXPECT_EQ(get(QStringLiteral("Title")), u"new");
-    EXPECT_EQ(get(QStringLiteral("PageWidth")), u"900");
-    EXPECT_EQ(QDir(folder).entryList(QDir::Files), QStringList{QStringLiteral("settings.json")});
+    EXPECT_EQ(get(u"Title"_s), u"new");
+    EXPECT_EQ(get(u"PageWidth"_s), u"900");
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files), QStringList{u"settings.json"_s});
 }
 
 class CorruptFile : public StoreTest, public ::testing::WithParamInterface<const char *> {};
@@ -203,20 +198,19 @@ TEST_P(CorruptFile, IsKeptAsideAndReportedNeverOverwritten)
     for (int round = 1; round <= 2; ++round) {
         const bool viaWrite = round == 2;
         writeBytes(path, content);
-        const RuntimeError e = viaWrite ? raised([&] { set(QStringLiteral("Title"), QStringLiteral("t")); })
-                                        : raised([&] { get(QStringLiteral("Title")); });
+        const RuntimeError e = viaWrite ? raised([&] { set(u"Title"_s, u"t"_s); }) : raised([&] { get(u"Title"_s); });
         EXPECT_EQ(e.number(), kBase + 2000 + EBADMSG);
         EXPECT_TRUE(e.description().startsWith(viaWrite ? u"Could not open/create registry section"
                                                         : u"Could not open registry section"));
         EXPECT_TRUE(e.description().contains(u"settings.json.corrupt-"));
-        const QStringList copies = QDir(folder).entryList({QStringLiteral("settings.json.corrupt-*")}, QDir::Files);
+        const QStringList copies = QDir(folder).entryList({u"settings.json.corrupt-*"_s}, QDir::Files);
         ASSERT_EQ(copies.size(), round);
         for (const QString &copy : copies)
             EXPECT_EQ(readBytes(QDir(folder).filePath(copy)), content);
         EXPECT_FALSE(QFileInfo::exists(path));
 
-        set(QStringLiteral("Title"), QStringLiteral("fresh"));
-        EXPECT_EQ(get(QStringLiteral("Title")), u"fresh");
+        set(u"Title"_s, u"fresh"_s);
+        EXPECT_EQ(get(u"Title"_s), u"fresh");
     }
 }
 
@@ -231,9 +225,9 @@ TEST(StorePath, FollowsXdgConfigHome)
     const QByteArray saved = qgetenv("XDG_CONFIG_HOME");
     QTemporaryDir dir;
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(dir.path()));
-    setRegistryValue(QStringLiteral("Pagorra"), QStringLiteral("Title"), QStringLiteral("via default store"));
-    EXPECT_EQ(getRegistryValue(QStringLiteral("Pagorra"), QStringLiteral("Title"), QString()), u"via default store");
-    EXPECT_TRUE(QFileInfo::exists(dir.path() + QStringLiteral("/pagorra/settings.json")));
+    setRegistryValue(u"Pagorra"_s, u"Title"_s, u"via default store"_s);
+    EXPECT_EQ(getRegistryValue(u"Pagorra"_s, u"Title"_s, QString()), u"via default store");
+    EXPECT_TRUE(QFileInfo::exists(dir.path() + u"/pagorra/settings.json"_s));
     qputenv("XDG_CONFIG_HOME", saved);
 }
 

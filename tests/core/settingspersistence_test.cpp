@@ -9,12 +9,13 @@
 #include <gtest/gtest.h>
 
 using namespace pagorra;
+using namespace Qt::StringLiterals;
 
 namespace {
 
 QJsonObject text(const char *t)
 {
-    return {{QStringLiteral("type"), 1}, {QStringLiteral("data"), QString::fromUtf8(t)}};
+    return {{u"type"_s, 1}, {u"data"_s, QString::fromUtf8(t)}};
 }
 
 class Persistence : public ::testing::Test {
@@ -25,7 +26,7 @@ class Persistence : public ::testing::Test {
     }
     void TearDown() override { setReportPresenter({}); }
 
-    QString stored(const QString &name) { return store.getValue(settingsSection(), name, QStringLiteral("<missing>")); }
+    QString stored(const QString &name) { return store.getValue(settingsSection(), name, u"<missing>"_s); }
 
     void writeFile(const QByteArray &bytes)
     {
@@ -50,7 +51,7 @@ class Persistence : public ::testing::Test {
     }
 
     QTemporaryDir dir;
-    RegistryStore store{dir.filePath(QStringLiteral("settings.json"))};
+    RegistryStore store{dir.filePath(u"settings.json"_s)};
     std::vector<ErrorReport> reports;
 };
 
@@ -78,11 +79,11 @@ TEST_F(Persistence, EveryFieldRoundTrips)
     s.AddTitle = 1;
     s.PageBackColor = 0x00336699;
     s.PageMarginTop = -5;
-    s.Title = QStringLiteral("  Holiday \"2024\" \\ Été\nline two ");
+    s.Title = u"  Holiday \"2024\" \\ Été\nline two "_s;
     s.TitleBold = true;
     s.TitleFontColor = std::int32_t(0x80000008u);
     s.TitleFontName = QString();
-    s.strFolderPath = QStringLiteral("/home/u/Bilder mit Leerzeichen");
+    s.strFolderPath = u"/home/u/Bilder mit Leerzeichen"_s;
     s.PrintCopies = 3;
     s.PrintTop = -0.5;
     s.PrintScale = 66.6666666666667;
@@ -99,7 +100,7 @@ TEST_P(FolderField, AppPathAndMissingMeanThePicturesFolder)
 {
     const auto [storedText, expectPictures] = GetParam();
     if (storedText)
-        writeSection({{QStringLiteral("strFolderPath"), text(storedText)}});
+        writeSection({{u"strFolderPath"_s, text(storedText)}});
     RegistrySettings s;
     loadRegistrySettings(s, store);
     EXPECT_EQ(s.strFolderPath, expectPictures ? picturesFolder() : QString::fromUtf8(storedText));
@@ -144,14 +145,14 @@ TEST_P(BadValueLoad, FieldTakesDefaultOthersStillLoad)
     ASSERT_TRUE(reports.empty());
     ASSERT_EQ(expected.PrintUnits, 2);
 
-    values[badName] = bad.text ? text(bad.text) : QJsonObject{{QStringLiteral("type"), 4}, {QStringLiteral("data"), 5}};
-    values[QStringLiteral("PrintPaperSize")] = text("A4");
+    values[badName] = bad.text ? text(bad.text) : QJsonObject{{u"type"_s, 4}, {u"data"_s, 5}};
+    values[u"PrintPaperSize"_s] = text("A4");
     writeSection(values);
     RegistrySettings s;
     loadRegistrySettings(s, store);
     ASSERT_EQ(reports.size(), 1u);
     EXPECT_EQ(reports[0].routineName, u"subLoadRegistrySettings");
-    EXPECT_TRUE(reports[0].systemError.startsWith(QString::number(bad.number) + QStringLiteral(" - ")))
+    EXPECT_TRUE(reports[0].systemError.startsWith(QString::number(bad.number) + u" - "_s))
         << reports[0].systemError.toStdString();
     EXPECT_EQ(s, expected);
 
@@ -161,7 +162,7 @@ TEST_P(BadValueLoad, FieldTakesDefaultOthersStillLoad)
     loadRegistrySettings(afterSave, store);
     EXPECT_TRUE(reports.empty());
     EXPECT_EQ(afterSave, expected);
-    EXPECT_EQ(stored(QStringLiteral("Title")), u"Mine");
+    EXPECT_EQ(stored(u"Title"_s), u"Mine");
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, BadValueLoad,
@@ -179,13 +180,13 @@ TEST_F(Persistence, UnreadableFileGivesDefaultsWithOneReport)
     EXPECT_EQ(reports[0].routineName, u"subLoadRegistrySettings");
     EXPECT_EQ(s, expectedDefaults());
     EXPECT_TRUE(saveRegistrySettings(s, store));
-    EXPECT_EQ(stored(QStringLiteral("PageWidth")), u"800");
+    EXPECT_EQ(stored(u"PageWidth"_s), u"800");
 }
 
 TEST_F(Persistence, SaveFailureIsReported)
 {
     writeFile("");
-    const RegistryStore blocked(store.filePath() + QStringLiteral("/settings.json")); // under a plain file
+    const RegistryStore blocked(store.filePath() + u"/settings.json"_s); // under a plain file
     EXPECT_FALSE(saveRegistrySettings(expectedDefaults(), blocked));
     ASSERT_EQ(reports.size(), 1u);
     EXPECT_EQ(reports[0].routineName, u"subSaveRegistrySettings");

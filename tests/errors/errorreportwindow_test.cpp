@@ -17,6 +17,7 @@
 #include <QUrlQuery>
 
 using namespace pagorra;
+using namespace Qt::StringLiterals;
 using namespace std::chrono_literals;
 
 namespace {
@@ -62,7 +63,7 @@ class LoopbackServer : public QObject {
         });
     }
 
-    QUrl url() const { return QUrl(QStringLiteral("http://127.0.0.1:%1").arg(m_server.serverPort())); }
+    QUrl url() const { return QUrl(u"http://127.0.0.1:%1"_s.arg(m_server.serverPort())); }
     QList<QByteArray> requestLines;
 
   private:
@@ -88,19 +89,19 @@ class LoopbackServer : public QObject {
 ErrorReport sampleReport()
 {
     ErrorReport r;
-    r.applicationName = QStringLiteral("Arvok Pagorra test build");
-    r.applicationVersion = QStringLiteral("1.0.0 (Debian GNU/Linux 12)");
-    r.routineName = QStringLiteral("cmdSaveAll_Click");
+    r.applicationName = u"Arvok Pagorra test build"_s;
+    r.applicationVersion = u"1.0.0 (Debian GNU/Linux 12)"_s;
+    r.routineName = u"cmdSaveAll_Click"_s;
     r.errorLineNumber = -32768;
-    r.trappingString = QStringLiteral("Saving to multipage file '/out/a&b.tif'");
-    r.systemError = QStringLiteral("6 - <b>Overflow</b>");
+    r.trappingString = u"Saving to multipage file '/out/a&b.tif'"_s;
+    r.systemError = u"6 - <b>Overflow</b>"_s;
     return r;
 }
 
 QString labelText(const QWidget &window, const char *name)
 {
     const auto *label = window.findChild<QLabel *>(QString::fromLatin1(name));
-    return label ? label->text() : QStringLiteral("<missing %1>").arg(QString::fromLatin1(name));
+    return label ? label->text() : u"<missing %1>"_s.arg(QString::fromLatin1(name));
 }
 
 // Fills in the real window and presses "&Send" as the user would.
@@ -108,9 +109,9 @@ void pressSend(ErrorReportWindow &window, const QString &email, const QString &d
 {
     window.open();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
-    QTest::keyClicks(window.findChild<QLineEdit *>(QStringLiteral("txtEmail")), email);
-    window.findChild<QPlainTextEdit *>(QStringLiteral("txtUserDescription"))->setPlainText(description);
-    QTest::mouseClick(window.findChild<QPushButton *>(QStringLiteral("cmdSend")), Qt::LeftButton);
+    QTest::keyClicks(window.findChild<QLineEdit *>(u"txtEmail"_s), email);
+    window.findChild<QPlainTextEdit *>(u"txtUserDescription"_s)->setPlainText(description);
+    QTest::mouseClick(window.findChild<QPushButton *>(u"cmdSend"_s), Qt::LeftButton);
 }
 
 } // namespace
@@ -132,12 +133,12 @@ class ErrorReportWindowTest : public QObject {
 
 void ErrorReportWindowTest::textsAndLabels()
 {
-    ErrorReportWindow window(sampleReport(), QUrl(QStringLiteral("http://127.0.0.1:9")));
-    QCOMPARE(window.objectName(), QStringLiteral("frmErrorReport"));
-    QCOMPARE(window.windowTitle(), QStringLiteral(" Send Error Report"));
-    QCOMPARE(window.font().family(), QStringLiteral("Tahoma"));
+    ErrorReportWindow window(sampleReport(), QUrl(u"http://127.0.0.1:9"_s));
+    QCOMPARE(window.objectName(), u"frmErrorReport"_s);
+    QCOMPARE(window.windowTitle(), u" Send Error Report"_s);
+    QCOMPARE(window.font().family(), u"Tahoma"_s);
     const QString exe = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
-    QCOMPARE(labelText(window, "lblHeading"), exe + QStringLiteral(" has encountered a problem"));
+    QCOMPARE(labelText(window, "lblHeading"), exe + u" has encountered a problem"_s);
 
     QStringList texts;
     const QList<QLabel *> labels = window.findChildren<QLabel *>();
@@ -150,26 +151,26 @@ void ErrorReportWindowTest::textsAndLabels()
                        "occurred, and send this report to us."),
         QStringLiteral("Sending this report to us will help resolve this bug/issue in upcoming release. It should "
                        "take a few seconds to submit this error report online."),
-        QStringLiteral("Application:"),
-        QStringLiteral("Trapping String:"),
-        QStringLiteral("Routine:"),
-        QStringLiteral("Line:"),
-        QStringLiteral("System error:"),
-        QStringLiteral("Your Email address [Optional, but if you want feedback, input one]"),
-        QStringLiteral("Describe the steps leading to this error: [Optional]"),
+        u"Application:"_s,
+        u"Trapping String:"_s,
+        u"Routine:"_s,
+        u"Line:"_s,
+        u"System error:"_s,
+        u"Your Email address [Optional, but if you want feedback, input one]"_s,
+        u"Describe the steps leading to this error: [Optional]"_s,
     };
     for (const QString &text : expected)
         QVERIFY2(texts.contains(text), qPrintable(text));
-    QCOMPARE(window.findChild<QPushButton *>(QStringLiteral("cmdSend"))->text(), QStringLiteral("&Send"));
-    QCOMPARE(window.findChild<QPushButton *>(QStringLiteral("cmdCancel"))->text(), QStringLiteral("&Cancel"));
+    QCOMPARE(window.findChild<QPushButton *>(u"cmdSend"_s)->text(), u"&Send"_s);
+    QCOMPARE(window.findChild<QPushButton *>(u"cmdCancel"_s)->text(), u"&Cancel"_s);
 
     const ErrorReport r = sampleReport();
     QCOMPARE(labelText(window, "lblApplication"), r.applicationName + u' ' + r.applicationVersion);
     QCOMPARE(labelText(window, "lblTrappingString"), r.trappingString);
     QCOMPARE(labelText(window, "lblRoutine"), r.routineName);
-    QCOMPARE(labelText(window, "lblLineNumber"), QStringLiteral("-32768"));
+    QCOMPARE(labelText(window, "lblLineNumber"), u"-32768"_s);
     QCOMPARE(labelText(window, "lblSystemError"), r.systemError);
-    QCOMPARE(window.findChild<QLabel *>(QStringLiteral("lblSystemError"))->textFormat(), Qt::PlainText);
+    QCOMPARE(window.findChild<QLabel *>(u"lblSystemError"_s)->textFormat(), Qt::PlainText);
 }
 
 void ErrorReportWindowTest::cancelSendsNothingAndEachErrorStartsAfresh()
@@ -181,21 +182,21 @@ void ErrorReportWindowTest::cancelSendsNothingAndEachErrorStartsAfresh()
     const auto answerWithCancel = [&] {
         QTimer::singleShot(0, [&] {
             QWidget *window = QApplication::activeModalWidget();
-            QVERIFY(window && window->objectName() == QStringLiteral("frmErrorReport"));
-            auto *email = window->findChild<QLineEdit *>(QStringLiteral("txtEmail"));
+            QVERIFY(window && window->objectName() == u"frmErrorReport"_s);
+            auto *email = window->findChild<QLineEdit *>(u"txtEmail"_s);
             emailsAtOpen << email->text();
             routinesShown << labelText(*window, "lblRoutine");
-            QTest::keyClicks(email, QStringLiteral("me@home.test"));
-            QTest::mouseClick(window->findChild<QPushButton *>(QStringLiteral("cmdCancel")), Qt::LeftButton);
+            QTest::keyClicks(email, u"me@home.test"_s);
+            QTest::mouseClick(window->findChild<QPushButton *>(u"cmdCancel"_s), Qt::LeftButton);
         });
     };
     answerWithCancel();
-    globalErrorHandler(QStringLiteral("File not found"), 53, 7, QStringLiteral("cmdSaveAll_Click"));
+    globalErrorHandler(u"File not found"_s, 53, 7, u"cmdSaveAll_Click"_s);
     answerWithCancel();
-    globalErrorHandler(QStringLiteral("Overflow"), 6, 9, QStringLiteral("LoadPic"));
+    globalErrorHandler(u"Overflow"_s, 6, 9, u"LoadPic"_s);
     setReportPresenter(nullptr);
 
-    QCOMPARE(routinesShown, (QStringList{QStringLiteral("cmdSaveAll_Click"), QStringLiteral("LoadPic")}));
+    QCOMPARE(routinesShown, (QStringList{u"cmdSaveAll_Click"_s, u"LoadPic"_s}));
     QCOMPARE(emailsAtOpen, (QStringList{QString(), QString()}));
     QTest::qWait(50);
     QVERIFY(watcher.seen.isEmpty());
@@ -208,8 +209,7 @@ void ErrorReportWindowTest::storedServerReceivesEveryKey_data()
     QTest::addColumn<QString>("sentEmail");
     QTest::addColumn<QString>("description");
     QTest::newRow("address and tricky description")
-        << QStringLiteral("  me@home.test  ") << QStringLiteral("me@home.test")
-        << QStringLiteral("Saved A & B, set x=1 + 2%\nthen pressed #3 \u00e9");
+        << u"  me@home.test  "_s << u"me@home.test"_s << u"Saved A & B, set x=1 + 2%\nthen pressed #3 \u00e9"_s;
     QTest::newRow("empty e-mail box") << QString() << placeholderEmailAddress() << QString();
 }
 
@@ -221,7 +221,7 @@ void ErrorReportWindowTest::storedServerReceivesEveryKey()
     QFETCH(QString, description);
 
     LoopbackServer server(200);
-    setRegistryValue(QStringLiteral("ErrorReport"), QStringLiteral("ReportServer"), server.url().toString());
+    setRegistryValue(u"ErrorReport"_s, u"ReportServer"_s, server.url().toString());
     MessageBoxWatcher watcher;
     ErrorReportWindow window(sampleReport(), reportServerUrl());
     pressSend(window, typedEmail, description);
@@ -231,19 +231,20 @@ void ErrorReportWindowTest::storedServerReceivesEveryKey()
     const QList<QByteArray> parts = server.requestLines.first().split(' ');
     QCOMPARE(parts.size(), 3); // a raw space or line break would have split the request line
     QCOMPARE(parts[0], QByteArray("GET"));
+    QVERIFY2(!parts[1].contains('+'), parts[1].constData()); // the server would read a raw "+" as a space
     const QUrl target = QUrl::fromEncoded(parts[1]);
-    QCOMPARE(target.path(), QStringLiteral("/email/reportError.asp"));
+    QCOMPARE(target.path(), u"/email/reportError.asp"_s);
     const ErrorReport r = sampleReport();
     using Item = QPair<QString, QString>;
     QCOMPARE(QUrlQuery(target).queryItems(QUrl::FullyDecoded),
-             (QList<Item>{{QStringLiteral("ApplicationName"), r.applicationName},
-                          {QStringLiteral("EmailFrom"), sentEmail},
-                          {QStringLiteral("ApplicationVersion"), r.applicationVersion},
-                          {QStringLiteral("RoutineName"), r.routineName},
-                          {QStringLiteral("ErrorLineNumber"), QStringLiteral("-32768")},
-                          {QStringLiteral("StringMessage"), r.trappingString},
-                          {QStringLiteral("Error"), r.systemError},
-                          {QStringLiteral("UserDescription"), description}}));
+             (QList<Item>{{u"ApplicationName"_s, r.applicationName},
+                          {u"EmailFrom"_s, sentEmail},
+                          {u"ApplicationVersion"_s, r.applicationVersion},
+                          {u"RoutineName"_s, r.routineName},
+                          {u"ErrorLineNumber"_s, u"-32768"_s},
+                          {u"StringMessage"_s, r.trappingString},
+                          {u"Error"_s, r.systemError},
+                          {u"UserDescription"_s, description}}));
     QCOMPARE(watcher.seen.first().icon, QMessageBox::Information);
     QCOMPARE(watcher.seen.first().title, r.applicationName);
     QCOMPARE(watcher.seen.first().text, reportThankYouMessage());
@@ -267,7 +268,7 @@ void ErrorReportWindowTest::failureShowsConnectionMessage()
     if (status < 0) {
         QTcpServer closed; // take a free port, then let it go so the connection is refused
         QVERIFY(closed.listen(QHostAddress::LocalHost));
-        url = QUrl(QStringLiteral("http://127.0.0.1:%1").arg(closed.serverPort()));
+        url = QUrl(u"http://127.0.0.1:%1"_s.arg(closed.serverPort()));
     } else {
         server = std::make_unique<LoopbackServer>(status);
         url = server->url();
@@ -276,18 +277,18 @@ void ErrorReportWindowTest::failureShowsConnectionMessage()
     MessageBoxWatcher watcher;
     ErrorReportWindow window(sampleReport(), url);
     window.setSendTimeout(400ms);
-    pressSend(window, QString(), QStringLiteral("x"));
+    pressSend(window, QString(), u"x"_s);
     if (status == 0) { // while the request runs the window says so and cannot be sent twice or closed
         QTRY_COMPARE(server->requestLines.size(), 1);
-        QVERIFY(window.findChild<QLabel *>(QStringLiteral("lblSending"))->isVisible());
-        QVERIFY(!window.findChild<QPushButton *>(QStringLiteral("cmdSend"))->isEnabled());
+        QVERIFY(window.findChild<QLabel *>(u"lblSending"_s)->isVisible());
+        QVERIFY(!window.findChild<QPushButton *>(u"cmdSend"_s)->isEnabled());
         QTest::keyClick(&window, Qt::Key_Escape);
         QVERIFY(window.isVisible());
     }
     QTRY_COMPARE_WITH_TIMEOUT(watcher.seen.size(), 1, 10000);
     QCOMPARE(watcher.seen.first().icon, QMessageBox::Critical);
     QCOMPARE(watcher.seen.first().title, sampleReport().applicationName);
-    QCOMPARE(watcher.seen.first().text, QStringLiteral("No active internet connection detected on your system!"));
+    QCOMPARE(watcher.seen.first().text, u"No active internet connection detected on your system!"_s);
     QVERIFY(!window.isVisible());
 }
 

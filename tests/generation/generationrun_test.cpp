@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 using namespace pagorra;
+using namespace Qt::StringLiterals;
 using Outcome = GenerationResult::Outcome;
 
 namespace {
@@ -60,7 +61,7 @@ class RunTest : public ::testing::Test {
     {
         QStringList paths;
         for (int i = 1; i <= count; ++i) {
-            const QString path = dir.filePath(QStringLiteral("p%1.jpg").arg(i, 3, 10, QLatin1Char('0')));
+            const QString path = dir.filePath(u"p%1.jpg"_s.arg(i, 3, 10, QLatin1Char('0')));
             if (broken.contains(i)) {
                 QFile f(path);
                 EXPECT_TRUE(f.open(QIODevice::WriteOnly));
@@ -172,7 +173,7 @@ TEST_F(RunTest, FailedCheckLeavesThePagesAlone)
     const GenerationResult r = run(photos(3), s);
     EXPECT_EQ(r.outcome, Outcome::CheckFailed);
     ASSERT_TRUE(r.message);
-    EXPECT_EQ(r.message->text, QStringLiteral("Thumbnail width should be at least 30 pixels!"));
+    EXPECT_EQ(r.message->text, u"Thumbnail width should be at least 30 pixels!"_s);
     EXPECT_EQ(pages.count(), 2);
     EXPECT_EQ(progress.begins, 0);
     EXPECT_EQ(run(photos(1)).message->icon, MessageIcon::Information); // at least two entries
@@ -185,13 +186,13 @@ TEST_F(RunTest, OverflowGoesToTheErrorHandler)
     s.PageHeight = 70000;
     QStringList huge;
     for (int i = 0; i < 32768; ++i)
-        huge << QStringLiteral("/nonexistent/%1.jpg").arg(i);
+        huge << u"/nonexistent/%1.jpg"_s.arg(i);
     for (const GenerationResult &r : {run(photos(2), s), run(huge)}) {
         EXPECT_EQ(r.outcome, Outcome::Failed);
         ASSERT_TRUE(r.error);
         EXPECT_EQ(r.error->number(), err::Overflow);
     }
-    EXPECT_EQ(reports, (std::vector<QString>(2, QStringLiteral("cmdPreview_Click"))));
+    EXPECT_EQ(reports, (std::vector<QString>(2, u"cmdPreview_Click"_s)));
     EXPECT_EQ(progress.begins, 0);
 }
 
@@ -201,7 +202,7 @@ TEST_F(RunTest, TitleIsDrawnAndPushesTheGridDown)
     s.AddTitle = 1;
     s.AppendPageNumber = 1;
     s.Title = QString();
-    s.TitleFontName = QStringLiteral("DejaVu Sans");
+    s.TitleFontName = u"DejaVu Sans"_s;
     s.TitleFontColor = 0x000000FF; // red
     s.PageHeight = 300;
     GenerationRun generation(s, photos(12), progress);

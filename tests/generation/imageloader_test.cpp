@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 using namespace pagorra;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -81,7 +82,7 @@ TEST_P(LoaderPixels, CanvasAndDrawnAreaOnRealPixels)
 {
     const auto &c = GetParam();
     QTemporaryDir dir;
-    const QString path = writeQuadrants(dir, QStringLiteral("q.png"), c.w, c.h);
+    const QString path = writeQuadrants(dir, u"q.png"_s, c.w, c.h);
     const std::int32_t back = 0x00808080; // grey
     auto pic = loadPicture({path, c.loadAs, c.box.width(), c.box.height(), back, true});
     ASSERT_TRUE(pic);
@@ -108,7 +109,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(LoaderJpeg, ShrinkOnLoadKeepsExactSize)
 {
     // A large real photo goes through the shrinking path and still fills its cell exactly.
-    const QString path = kData + QStringLiteral("/photos/mde_Canon_EOS_5D_Mark_III_5760x3840.jpg");
+    const QString path = kData + u"/photos/mde_Canon_EOS_5D_Mark_III_5760x3840.jpg"_s;
     auto pic = loadPicture({path, LoadAs::Fixed, 140, 88, 0x00FFFFFF, true});
     ASSERT_TRUE(pic);
     EXPECT_EQ(pic->actualWidth, 5760);
@@ -129,7 +130,7 @@ TEST(LoaderOrientation, TaggedPicturesComeOutUpright)
     const Series series[] = {
         {"Landscape_%1.jpg", {60, 60}}, {"Portrait_%1.jpg", {60, 60}}, {"pillow_g4_orientation_%1.tif", {300, 60}}};
     for (const Series &s : series) {
-        const QString pattern = kData + QStringLiteral("/orientation/") + QString::fromLatin1(s.pattern);
+        const QString pattern = kData + u"/orientation/"_s + QString::fromLatin1(s.pattern);
         auto load = [&](int o) {
             return loadPicture({pattern.arg(o), LoadAs::Fixed, s.box.width(), s.box.height(), 0x00FFFFFF, true});
         };
@@ -153,7 +154,7 @@ TEST(LoaderOrientation, TaggedPicturesComeOutUpright)
 TEST(LoaderFormats, EveryValidFileDecodes)
 {
     for (const char *folder : {"bmp", "gif", "jpeg", "png", "tiff", "misnamed"}) {
-        QDir dir(kData + QStringLiteral("/formats/") + QString::fromLatin1(folder));
+        QDir dir(kData + u"/formats/"_s + QString::fromLatin1(folder));
         const QStringList files = dir.entryList(QDir::Files);
         ASSERT_FALSE(files.isEmpty()) << folder;
         for (const QString &file : files) {
@@ -169,7 +170,7 @@ TEST(LoaderFormats, EveryValidFileDecodes)
 // A hang here is caught by the test's time limit in CTest.
 TEST(LoaderCorrupt, EveryBrokenFileEndsWithoutCrashing)
 {
-    QDir dir(kData + QStringLiteral("/corrupt"));
+    QDir dir(kData + u"/corrupt"_s);
     const QStringList files = dir.entryList(QDir::Files);
     ASSERT_GE(files.size(), 50);
     for (const QString &file : files) {
@@ -188,7 +189,7 @@ TEST(LoaderCorrupt, BombIsRefusedBeforeDecoding)
     EXPECT_TRUE(plausibleImageSize(4000, 4000, 2000)); // small enough to afford anyway
     EXPECT_FALSE(plausibleImageSize(40000, 40000, 100'000'000));
     // 613 bytes claiming 49157 x 27397 pixels: decoding would need about 4 GB.
-    const QString bomb = kData + QStringLiteral("/corrupt/mde_its_6903d4538fd33c8fd0ded32cb30d618e.jpg");
+    const QString bomb = kData + u"/corrupt/mde_its_6903d4538fd33c8fd0ded32cb30d618e.jpg"_s;
     ASSERT_EQ(QFileInfo(bomb).size(), 613);
     for (LoadAs mode : {LoadAs::OwnSize, LoadAs::Fixed})
         EXPECT_FALSE(loadPicture({bomb, mode, 140, 88, 0x00FFFFFF, true}));
@@ -197,10 +198,10 @@ TEST(LoaderCorrupt, BombIsRefusedBeforeDecoding)
 TEST(LoaderMissing, NoFileOrTextFileGivesNoPicture)
 {
     QTemporaryDir dir;
-    QFile text(dir.filePath(QStringLiteral("notes.jpg")));
+    QFile text(dir.filePath(u"notes.jpg"_s));
     ASSERT_TRUE(text.open(QIODevice::WriteOnly));
     text.write("just text");
     text.close();
-    for (const QString &path : {QStringLiteral("/nonexistent/x.jpg"), text.fileName()})
+    for (const QString &path : {u"/nonexistent/x.jpg"_s, text.fileName()})
         EXPECT_FALSE(loadPicture({path, LoadAs::Fixed, 140, 88, 0, true}));
 }

@@ -9,6 +9,7 @@
 #include <vector>
 
 using namespace pagorra;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -37,12 +38,12 @@ std::int32_t raisedNumber(const std::function<void()> &call)
     return 0;
 }
 
-const QString kTooWide = QStringLiteral("The specified thumbnail width is too large for the page area!");
-const QString kTooHigh = QStringLiteral("The specified thumbnail height is too large for the page area!");
-const QString kWidth30 = QStringLiteral("Thumbnail width should be at least 30 pixels!");
-const QString kPage300 = QStringLiteral("Page width should be at least 300 pixels!");
-const QString kPage200 = QStringLiteral("Page height should be at least 200 pixels!");
-const QString kHeight1 = QStringLiteral("Thumbnail height should be at least 1 pixel!");
+const QString kTooWide = u"The specified thumbnail width is too large for the page area!"_s;
+const QString kTooHigh = u"The specified thumbnail height is too large for the page area!"_s;
+const QString kWidth30 = u"Thumbnail width should be at least 30 pixels!"_s;
+const QString kPage300 = u"Page width should be at least 300 pixels!"_s;
+const QString kPage200 = u"Page height should be at least 200 pixels!"_s;
+const QString kHeight1 = u"Thumbnail height should be at least 1 pixel!"_s;
 constexpr auto Info = MessageIcon::Information, None = MessageIcon::None;
 
 } // namespace
@@ -51,7 +52,7 @@ TEST(LayoutChecks, BasketNeedsTwoEntries)
 {
     const auto m = checkBasketSize(1);
     ASSERT_TRUE(m);
-    EXPECT_EQ(*m, (UserMessage{QStringLiteral("At least two images are required in the basket to use this feature!"),
+    EXPECT_EQ(*m, (UserMessage{u"At least two images are required in the basket to use this feature!"_s,
                                MessageIcon::Information}));
     EXPECT_FALSE(checkBasketSize(2));
 }
