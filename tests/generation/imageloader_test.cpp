@@ -45,28 +45,22 @@ QRect paintedRect(const QImage &image, QRgb background)
 
 } // namespace
 
-struct RoundingCase {
-    QSize image, box;
-    QSize fitted; // loadAs 1
-    QRect drawn;  // ratio kept, on a box-sized canvas
-};
-
-class LoaderRounding : public ::testing::TestWithParam<RoundingCase> {};
-
-TEST_P(LoaderRounding, FitAndDrawRectangles)
+TEST(LoaderRounding, FitAndDrawRectangles)
 {
-    EXPECT_EQ(fitInside(GetParam().image, GetParam().box), GetParam().fitted);
-    EXPECT_EQ(drawRectRetainingRatio(GetParam().image, GetParam().box), GetParam().drawn);
+    const struct {
+        QSize image, box;
+        QSize fitted;                                                     // loadAs 1
+        QRect drawn;                                                      // ratio kept, on a box-sized canvas
+    } cases[] = {{{280, 176}, {140, 88}, {140, 88}, {0, 0, 140, 88}},     // same aspect fills the box
+                 {{3000, 4000}, {140, 88}, {66, 88}, {37, 0, 66, 88}},    // portrait into a landscape cell
+                 {{100, 100}, {197, 100}, {100, 100}, {48, 0, 100, 100}}, // offset 48.5 goes to the even 48
+                 {{100, 100}, {199, 100}, {100, 100}, {50, 0, 100, 100}}, // offset 49.5 goes to 50
+                 {{400, 200}, {200, 100}, {200, 100}, {0, 0, 200, 100}}}; // equal ratios take the full height
+    for (const auto &c : cases) {
+        EXPECT_EQ(fitInside(c.image, c.box), c.fitted) << c.image.width() << "x" << c.image.height();
+        EXPECT_EQ(drawRectRetainingRatio(c.image, c.box), c.drawn) << c.image.width() << "x" << c.image.height();
+    }
 }
-
-// clang-format off
-INSTANTIATE_TEST_SUITE_P(Cases, LoaderRounding, ::testing::Values(
-    RoundingCase{{280, 176}, {140, 88}, {140, 88}, {0, 0, 140, 88}},      // same aspect fills the box
-    RoundingCase{{3000, 4000}, {140, 88}, {66, 88}, {37, 0, 66, 88}},     // portrait into a landscape cell
-    RoundingCase{{100, 100}, {197, 100}, {100, 100}, {48, 0, 100, 100}},  // offset 48.5 goes to the even 48
-    RoundingCase{{100, 100}, {199, 100}, {100, 100}, {50, 0, 100, 100}},  // offset 49.5 goes to 50
-    RoundingCase{{400, 200}, {200, 100}, {200, 100}, {0, 0, 200, 100}})); // equal ratios take the full height
-// clang-format on
 
 struct PixelCase {
     int w, h;
@@ -184,24 +178,20 @@ TEST(LoaderCorrupt, EveryBrokenFileEndsWithoutCrashing)
     }
 }
 
-TEST(LoaderCorrupt, BombIsRefusedBeforeDecoding)
+// A missing file, a text file named .jpg and a decompression bomb (613 bytes claiming
+// 49157 x 27397 pixels, about 4 GB decoded) give no picture; the bomb is refused from its header.
+TEST(LoaderCorrupt, RefusedFilesGiveNoPicture)
 {
     EXPECT_TRUE(plausibleImageSize(4000, 4000, 2000)); // small enough to afford anyway
     EXPECT_FALSE(plausibleImageSize(40000, 40000, 100'000'000));
-    // 613 bytes claiming 49157 x 27397 pixels: decoding would need about 4 GB.
     const QString bomb = kData + u"/corrupt/mde_its_6903d4538fd33c8fd0ded32cb30d618e.jpg"_s;
     ASSERT_EQ(QFileInfo(bomb).size(), 613);
-    for (LoadAs mode : {LoadAs::OwnSize, LoadAs::Fixed})
-        EXPECT_FALSE(loadPicture({bomb, mode, 140, 88, 0x00FFFFFF, true}));
-}
-
-TEST(LoaderMissing, NoFileOrTextFileGivesNoPicture)
-{
     QTemporaryDir dir;
     QFile text(dir.filePath(u"notes.jpg"_s));
     ASSERT_TRUE(text.open(QIODevice::WriteOnly));
     text.write("just text");
     text.close();
-    for (const QString &path : {u"/nonexistent/x.jpg"_s, text.fileName()})
-        EXPECT_FALSE(loadPicture({path, LoadAs::Fixed, 140, 88, 0, true}));
+    for (const QString &path : {bomb, u"/nonexistent/x.jpg"_s, text.fileName()})
+        for (LoadAs mode : {LoadAs::OwnSize, LoadAs::Fixed})
+            EXPECT_FALSE(loadPicture({path, mode, 140, 88, 0x00FFFFFF, true})) << path.toStdString();
 }

@@ -163,24 +163,20 @@ TEST(LayoutOverflow, SixteenBitLimitsRaise)
     EXPECT_EQ(raisedNumber([] { computeGrid(Geometry{.cellH = 0}.input(), 0); }), err::DivisionByZero);
 }
 
-struct TitleCase {
-    const char *title;
-    bool append;
-    int page;
-    const char *line;
-};
-
-class TitleLines : public ::testing::TestWithParam<TitleCase> {};
-
-TEST_P(TitleLines, TrimmedTitleAndPageNumber)
+TEST(TitleLines, TrimmedTitleAndPageNumber)
 {
-    LayoutInput in = Geometry{}.input();
-    in.addTitle = true;
-    in.title = QString::fromUtf8(GetParam().title);
-    in.appendPageNumber = GetParam().append;
-    EXPECT_EQ(titleLine(in, GetParam().page), QString::fromUtf8(GetParam().line));
+    const struct {
+        const char *title;
+        bool append;
+        int page;
+        const char *line;
+    } cases[] = {
+        {"  Trip  ", true, 12, "Trip 12"}, {"", true, 2, " 2"}, {"  Trip  ", false, 2, "Trip"}, {"   ", false, 1, ""}};
+    for (const auto &c : cases) {
+        LayoutInput in = Geometry{}.input();
+        in.addTitle = true;
+        in.title = QString::fromUtf8(c.title);
+        in.appendPageNumber = c.append;
+        EXPECT_EQ(titleLine(in, c.page), QString::fromUtf8(c.line)) << c.title;
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(Cases, TitleLines,
-                         ::testing::Values(TitleCase{"  Trip  ", true, 12, "Trip 12"}, TitleCase{"", true, 2, " 2"},
-                                           TitleCase{"  Trip  ", false, 2, "Trip"}, TitleCase{"   ", false, 1, ""}));
