@@ -7,111 +7,92 @@
 #include <gtest/gtest.h>
 
 using namespace pagorra;
+using namespace Qt::StringLiterals;
 
 namespace {
 
+// A folder holding three pictures and a text file, all real.
 class BasketTest : public testing::Test {
   protected:
     void SetUp() override
     {
-        ASSERT_TRUE(tmp.isValid());
-        folder = tmp.filePath(QStringLiteral("pics"));
         ASSERT_TRUE(QDir().mkdir(folder));
-        for (const char16_t *name : {u"a.jpg", u"B.PNG", u"c.tif", u"notes.txt"})
-            touch(folder + u'/' + QString::fromUtf16(name));
+        for (const QString &name : {u"a.jpg"_s, u"B.PNG"_s, u"c.tif"_s, u"notes.txt"_s})
+            ASSERT_TRUE(QFile(in(name)).open(QIODevice::WriteOnly));
     }
 
-    static void touch(const QString &path)
-    {
-        QFile f(path);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    }
-
-    QString in(const char16_t *name) const { return folder + u'/' + QString::fromUtf16(name); }
-
-    static QStringList texts(const Basket &b)
+    QString in(const QString &name) const { return folder + u'/' + name; }
+    QStringList texts() const
     {
         QStringList out;
-        for (const BasketEntry &e : b.entries())
+        for (const BasketEntry &e : basket.entries())
             out.append(e.text);
         return out;
     }
 
     QTemporaryDir tmp;
-    QString folder;
+    QString folder = tmp.filePath(u"pics"_s);
     Basket basket;
-    QString lastUsed = QStringLiteral("/previous/");
+    QString lastUsed = u"/previous/"_s;
 };
 
 TEST_F(BasketTest, SingleFileSetsFolderOnlyWhenNew)
 {
-    basket.addFiles({in(u"a.jpg")}, lastUsed);
+    basket.addFiles({in(u"a.jpg"_s)}, lastUsed);
     EXPECT_EQ(lastUsed, folder + u'/');
 
-    lastUsed = QStringLiteral("/elsewhere");
-    const BasketAddResult again = basket.addFiles({in(u"A.JPG")}, lastUsed);
-    EXPECT_EQ(again.added, 0);
-    EXPECT_EQ(lastUsed, QStringLiteral("/elsewhere"));
-    EXPECT_EQ(basket.count(), 1);
-    EXPECT_TRUE(basket.contains(in(u"a.JPG")));
+    lastUsed = u"/elsewhere"_s;
+    EXPECT_EQ(basket.addFiles({in(u"A.JPG"_s)}, lastUsed).added, 0);
+    EXPECT_EQ(lastUsed, u"/elsewhere"_s);
+    EXPECT_TRUE(basket.contains(in(u"a.JPG"_s)));
 
     // A selection of several sets the folder even when nothing in it is new.
-    basket.addFiles({in(u"a.jpg"), in(u"A.jpg")}, lastUsed);
+    basket.addFiles({in(u"a.jpg"_s), in(u"A.jpg"_s)}, lastUsed);
     EXPECT_EQ(lastUsed, folder);
     EXPECT_EQ(basket.count(), 1);
+    EXPECT_EQ(selectionFolder(u"/a.jpg"_s), u"/"_s);
 }
 
 TEST_F(BasketTest, CancelledDialogsChangeNothing)
 {
     EXPECT_EQ(basket.addFiles({}, lastUsed).added, 0);
     EXPECT_EQ(basket.addFolder(QString(), lastUsed).added, 0);
-    EXPECT_EQ(basket.addFolder(in(u"gone"), lastUsed).added, 0);
-    EXPECT_EQ(lastUsed, QStringLiteral("/previous/"));
+    EXPECT_EQ(basket.addFolder(in(u"gone"_s), lastUsed).added, 0);
+    EXPECT_EQ(lastUsed, u"/previous/"_s);
     EXPECT_TRUE(basket.isEmpty());
 }
 
 TEST_F(BasketTest, FolderAddedTwiceHoldsEachFileOnce)
 {
-    basket.addFiles({in(u"b.png")}, lastUsed);
+    basket.addFiles({in(u"b.png"_s)}, lastUsed);
     EXPECT_EQ(basket.addFolder(folder, lastUsed).added, 2);
     EXPECT_EQ(basket.addFolder(folder + u'/', lastUsed).added, 0);
-    EXPECT_EQ(basket.paths(), (QStringList{in(u"b.png"), in(u"a.jpg"), in(u"c.tif")}));
+    EXPECT_EQ(basket.paths(), (QStringList{in(u"b.png"_s), in(u"a.jpg"_s), in(u"c.tif"_s)}));
     EXPECT_EQ(lastUsed, folder + u'/');
 }
 
 TEST_F(BasketTest, RemoveLeavesTheOthersInOrder)
 {
-    for (const char16_t *name : {u"1.jpg", u"2.jpg", u"3.jpg", u"4.jpg", u"5.jpg"})
+    for (const QString &name : {u"1.jpg"_s, u"2.jpg"_s, u"3.jpg"_s, u"4.jpg"_s, u"5.jpg"_s})
         basket.addFiles({in(name)}, lastUsed);
     basket.removeAt({3, 1, 3, 99, -1});
-    EXPECT_EQ(basket.paths(), (QStringList{in(u"1.jpg"), in(u"3.jpg"), in(u"5.jpg")}));
-    // A removed path can come back.
-    EXPECT_EQ(basket.addFiles({in(u"2.jpg")}, lastUsed).added, 1);
+    EXPECT_EQ(basket.paths(), (QStringList{in(u"1.jpg"_s), in(u"3.jpg"_s), in(u"5.jpg"_s)}));
+    EXPECT_EQ(basket.addFiles({in(u"2.jpg"_s)}, lastUsed).added, 1); // a removed path can come back
     basket.clear();
-    EXPECT_EQ(basket.countText(), QStringLiteral("0 Files"));
-    EXPECT_FALSE(basket.contains(in(u"1.jpg")));
+    EXPECT_EQ(basket.countText(), u"0 Files"_s);
+    EXPECT_FALSE(basket.contains(in(u"1.jpg"_s)));
 }
 
 TEST_F(BasketTest, HeaderClicksToggleAndLaterAddsStaySorted)
 {
-    basket.addFiles({in(u"c.tif"), in(u"a.jpg"), in(u"B.PNG")}, lastUsed);
+    basket.addFiles({in(u"c.tif"_s), in(u"a.jpg"_s), in(u"B.PNG"_s)}, lastUsed);
     EXPECT_FALSE(basket.isSorted());
-
     basket.sortByColumn(0);
-    EXPECT_EQ(basket.sortOrder(), BasketSortOrder::Ascending);
-    EXPECT_EQ(texts(basket), (QStringList{QStringLiteral("a.jpg"), QStringLiteral("B.PNG"), QStringLiteral("c.tif")}));
-
+    EXPECT_EQ(texts(), (QStringList{u"a.jpg"_s, u"B.PNG"_s, u"c.tif"_s}));
     basket.sortByColumn(0);
-    EXPECT_EQ(basket.sortOrder(), BasketSortOrder::Descending);
-    EXPECT_EQ(texts(basket), (QStringList{QStringLiteral("c.tif"), QStringLiteral("B.PNG"), QStringLiteral("a.jpg")}));
-
-    basket.addFiles({in(u"bb.jpg")}, lastUsed);
-    EXPECT_EQ(texts(basket), (QStringList{QStringLiteral("c.tif"), QStringLiteral("bb.jpg"), QStringLiteral("B.PNG"),
-                                          QStringLiteral("a.jpg")}));
-
-    // Another column always starts ascending.
-    basket.sortByColumn(1);
-    EXPECT_EQ(basket.sortKey(), 1);
+    basket.addFiles({in(u"bb.jpg"_s)}, lastUsed);
+    EXPECT_EQ(texts(), (QStringList{u"c.tif"_s, u"bb.jpg"_s, u"B.PNG"_s, u"a.jpg"_s}));
+    basket.sortByColumn(1); // another column always starts ascending
     EXPECT_EQ(basket.sortOrder(), BasketSortOrder::Ascending);
 }
 
@@ -119,31 +100,21 @@ TEST_F(BasketTest, AddsStopAtTheLimitAndCountWhatWasLeftOut)
 {
     QStringList many;
     for (int i = 0; i < Basket::MaxEntries - 1; ++i)
-        many.append(QStringLiteral("/bulk/%1.jpg").arg(i));
+        many.append(u"/bulk/%1.jpg"_s.arg(i));
     ASSERT_EQ(basket.addFiles(many, lastUsed).added, Basket::MaxEntries - 1);
 
     const BasketAddResult folderAdd = basket.addFolder(folder, lastUsed);
     EXPECT_EQ(folderAdd.added, 1);
     EXPECT_EQ(folderAdd.refused, 2);
-    EXPECT_EQ(basket.count(), Basket::MaxEntries);
     EXPECT_EQ(lastUsed, folder);
 
-    lastUsed = QStringLiteral("/kept/");
-    const BasketAddResult single = basket.addFiles({QStringLiteral("/other/x.jpg")}, lastUsed);
-    EXPECT_EQ(single.added, 0);
+    lastUsed = u"/kept/"_s;
+    const BasketAddResult single = basket.addFiles({u"/other/x.jpg"_s}, lastUsed);
     EXPECT_EQ(single.refused, 1);
-    EXPECT_EQ(lastUsed, QStringLiteral("/kept/"));
-
+    EXPECT_EQ(lastUsed, u"/kept/"_s);
     // Files already present are not counted as left out.
-    const BasketAddResult present = basket.addFiles({in(u"a.jpg"), QStringLiteral("/bulk/0.jpg")}, lastUsed);
-    EXPECT_FALSE(present.limitReached());
-    EXPECT_EQ(basket.countText(), QStringLiteral("32767 Files"));
-}
-
-TEST(SelectionFolder, KeepsTheRootSeparator)
-{
-    EXPECT_EQ(selectionFolder(QStringLiteral("/pics/a.jpg")), QStringLiteral("/pics"));
-    EXPECT_EQ(selectionFolder(QStringLiteral("/a.jpg")), QStringLiteral("/"));
+    EXPECT_FALSE(basket.addFiles({in(u"a.jpg"_s), u"/bulk/0.jpg"_s}, lastUsed).limitReached());
+    EXPECT_EQ(basket.countText(), u"32767 Files"_s);
 }
 
 } // namespace

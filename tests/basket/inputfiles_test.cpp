@@ -8,80 +8,55 @@
 #include <gtest/gtest.h>
 
 using namespace pagorra;
+using namespace Qt::StringLiterals;
 
 namespace {
 
-struct NameCase {
-    const char16_t *name;
-    bool inFolderListing;
-    bool inOpenDialog;
-};
-
-void PrintTo(const NameCase &c, std::ostream *os)
+TEST(PictureNames, MatchFolderPatternAndDialogFilter)
 {
-    *os << QString::fromUtf16(c.name).toStdString();
+    const struct {
+        QString name;
+        bool inFolderListing, inOpenDialog;
+    } cases[] = {{u"IMG_1.JPG"_s, true, true},   {u"scan.tiff"_s, true, true},    {u"photo.JPE"_s, true, true},
+                 {u"logo.Png"_s, true, true},    {u"anim.gif"_s, true, true},     {u"old.bmp"_s, true, true},
+                 {u"notes.txt"_s, false, false}, {u"old.bmp.txt"_s, true, false}, {u"photojpg"_s, false, false},
+                 {u"image.pn"_s, false, false}};
+    for (const auto &c : cases) {
+        EXPECT_EQ(matchesPatternList(c.name, folderPattern()), c.inFolderListing) << c.name.toStdString();
+        EXPECT_EQ(isSupportedInputFile(c.name), c.inOpenDialog) << c.name.toStdString();
+    }
 }
-
-class PictureNames : public testing::TestWithParam<NameCase> {};
-
-TEST_P(PictureNames, MatchFolderPatternAndDialogFilter)
-{
-    const QString name = QString::fromUtf16(GetParam().name);
-    EXPECT_EQ(matchesPatternList(name, folderPattern()), GetParam().inFolderListing);
-    EXPECT_EQ(isSupportedInputFile(name), GetParam().inOpenDialog);
-}
-
-INSTANTIATE_TEST_SUITE_P(Names, PictureNames,
-                         testing::Values(NameCase{u"IMG_1.JPG", true, true}, NameCase{u"scan.tiff", true, true},
-                                         NameCase{u"scan.TIF", true, true}, NameCase{u"photo.jpeg", true, true},
-                                         NameCase{u"photo.JPE", true, true}, NameCase{u"logo.Png", true, true},
-                                         NameCase{u"anim.gif", true, true}, NameCase{u"old.bmp", true, true},
-                                         NameCase{u"notes.txt", false, false}, NameCase{u"old.bmp.txt", true, false},
-                                         NameCase{u"photo.jpg.bak", true, false}, NameCase{u"jpg", false, false},
-                                         NameCase{u"photojpg", false, false}, NameCase{u"image.pn", false, false}));
 
 TEST(FolderListing, EachMatchingFileOnceSortedIgnoringCase)
 {
     QTemporaryDir tmp;
-    ASSERT_TRUE(tmp.isValid());
-    for (const char16_t *name : {u"scan.tiff", u"IMG_1.JPG", u"notes.txt", u"b.bmp.txt", u".hidden.jpg"}) {
-        QFile f(tmp.filePath(QString::fromUtf16(name)));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    }
-    ASSERT_TRUE(QDir(tmp.path()).mkdir(QStringLiteral("folder.jpg")));
-
-    EXPECT_EQ(listFolder(tmp.path(), folderPattern()),
-              (QStringList{QStringLiteral("b.bmp.txt"), QStringLiteral("IMG_1.JPG"), QStringLiteral("scan.tiff")}));
-    EXPECT_TRUE(listFolder(tmp.filePath(QStringLiteral("missing")), folderPattern()).isEmpty());
+    for (const QString &name : {u"scan.tiff"_s, u"IMG_1.JPG"_s, u"notes.txt"_s, u"b.bmp.txt"_s, u".hidden.jpg"_s})
+        ASSERT_TRUE(QFile(tmp.filePath(name)).open(QIODevice::WriteOnly));
+    ASSERT_TRUE(QDir(tmp.path()).mkdir(u"folder.jpg"_s));
+    EXPECT_EQ(listFolder(tmp.path(), folderPattern()), (QStringList{u"b.bmp.txt"_s, u"IMG_1.JPG"_s, u"scan.tiff"_s}));
+    EXPECT_TRUE(listFolder(tmp.filePath(u"missing"_s), folderPattern()).isEmpty());
 }
 
+// A native dialog takes the last parenthesised group as its patterns and may match them
+// case-sensitively; the patterns must still take upper-case names.
 TEST(OpenFileFilter, BecomesCaseInsensitiveDialogFilters)
 {
     const QStringList filters = fileDialogNameFilters(openFileFilter());
     ASSERT_EQ(filters.size(), 6);
-    EXPECT_EQ(filters.at(2), QStringLiteral("BMP - Windows Bitmap (*.bmp) (*.[bB][mM][pP])"));
-
-    // The dialog takes the last parenthesised group as the patterns and shows the rest.
-    const QRegularExpression dialogSyntax(
-        QStringLiteral(R"(^(.*)\(([a-zA-Z0-9_.,*? +;#\-\[\]@\{\}/!<>\$%&=^~:\|]*)\)$)"));
-    const QRegularExpressionMatch first = dialogSyntax.match(filters.at(0));
+    EXPECT_EQ(filters.at(2), u"BMP - Windows Bitmap (*.bmp) (*.[bB][mM][pP])"_s);
+    const QRegularExpressionMatch first =
+        QRegularExpression(uR"(^(.*)\(([a-zA-Z0-9_.,*? +;#\-\[\]@\{\}/!<>\$%&=^~:\|]*)\)$)"_s).match(filters.at(0));
     ASSERT_TRUE(first.hasMatch());
-    EXPECT_EQ(first.captured(1).trimmed(), QStringLiteral("All supported files (*.*)"));
+    EXPECT_EQ(first.captured(1).trimmed(), u"All supported files (*.*)"_s);
     const QStringList patterns = first.captured(2).split(u' ');
-    ASSERT_EQ(patterns.size(), 8);
-
-    // Matched case-sensitively, as a native dialog may, the patterns still take upper case.
-    auto offered = [&](const QString &name) {
-        for (const QString &p : patterns) {
-            if (QRegularExpression(QRegularExpression::wildcardToRegularExpression(p)).match(name).hasMatch())
-                return true;
-        }
-        return false;
+    const auto offered = [&](const QString &name) {
+        return std::any_of(patterns.begin(), patterns.end(), [&](const QString &p) {
+            return QRegularExpression(QRegularExpression::wildcardToRegularExpression(p)).match(name).hasMatch();
+        });
     };
-    EXPECT_TRUE(offered(QStringLiteral("IMG_0001.JPG")));
-    EXPECT_TRUE(offered(QStringLiteral("scan.Tiff")));
-    EXPECT_FALSE(offered(QStringLiteral("notes.txt")));
-    EXPECT_FALSE(offered(QStringLiteral("photo.jpg.bak")));
+    EXPECT_TRUE(offered(u"IMG_0001.JPG"_s));
+    EXPECT_TRUE(offered(u"scan.Tiff"_s));
+    EXPECT_FALSE(offered(u"photo.jpg.bak"_s));
 }
 
 } // namespace

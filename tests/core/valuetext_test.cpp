@@ -1,42 +1,25 @@
+#include "core/colors.h"
 #include "core/runtimeerror.h"
 #include "core/valuetext.h"
 
-#include <functional>
 #include <gtest/gtest.h>
 
 using namespace pagorra;
 
 namespace {
 
-enum class Kind { U8, I16, I32, F64, Bool };
+using Reader = double (*)(const QString &);
 
 struct ReadCase {
-    Kind kind;
+    Reader read;
     const char *text;
     double expected;    // when error == 0
     std::int32_t error; // 0, err::Overflow or err::TypeMismatch
 };
 
-double read(Kind kind, const QString &text)
-{
-    switch (kind) {
-    case Kind::U8:
-        return textToU8(text);
-    case Kind::I16:
-        return textToI16(text);
-    case Kind::I32:
-        return textToI32(text);
-    case Kind::F64:
-        return textToF64(text);
-    case Kind::Bool:
-        return textToBool(text) ? 1 : 0;
-    }
-    return 0;
-}
-
 void PrintTo(const ReadCase &c, std::ostream *os)
 {
-    *os << int(c.kind) << " \"" << c.text << '"';
+    *os << '"' << c.text << '"';
 }
 
 class TextToValue : public ::testing::TestWithParam<ReadCase> {};
@@ -46,94 +29,70 @@ TEST_P(TextToValue, ConvertsOrRaises)
     const ReadCase c = GetParam();
     const QString text = QString::fromUtf8(c.text);
     if (c.error == 0) {
-        EXPECT_EQ(read(c.kind, text), c.expected);
-    } else {
-        try {
-            read(c.kind, text);
-            FAIL() << "no error";
-        } catch (const RuntimeError &e) {
-            EXPECT_EQ(e.number(), c.error);
-            EXPECT_EQ(e.description(), c.error == err::Overflow ? u"Overflow" : u"Type mismatch");
-        }
+        EXPECT_EQ(c.read(text), c.expected);
+        return;
     }
+    try {
+        c.read(text);
+        FAIL() << "no error";
+    } catch (const RuntimeError &e) {
+        EXPECT_EQ(e.number(), c.error);
+        EXPECT_EQ(e.description(), c.error == err::Overflow ? u"Overflow" : u"Type mismatch");
+    }
+}
+
+class F64ToText : public ::testing::TestWithParam<std::pair<double, const char *>> {};
+
+TEST_P(F64ToText, GeneralFormatReadsBack)
+{
+    const auto [value, text] = GetParam();
+    EXPECT_EQ(f64ToText(value), QString::fromUtf8(text));
+    EXPECT_DOUBLE_EQ(textToF64(f64ToText(value)), value);
 }
 
 constexpr auto OV = err::Overflow;
 constexpr auto TM = err::TypeMismatch;
+constexpr Reader U8 = [](const QString &t) { return double(textToU8(t)); };
+constexpr Reader I16 = [](const QString &t) { return double(textToI16(t)); };
+constexpr Reader I32 = [](const QString &t) { return double(textToI32(t)); };
+constexpr Reader F64 = [](const QString &t) { return textToF64(t); };
+constexpr Reader B = [](const QString &t) { return textToBool(t) ? 1.0 : 0.0; };
 
-INSTANTIATE_TEST_SUITE_P(
-    Table, TextToValue,
-    ::testing::Values(
-        // unsigned 8-bit
-        ReadCase{Kind::U8, "0", 0, 0}, ReadCase{Kind::U8, " 12 ", 12, 0}, ReadCase{Kind::U8, "\t7\t", 7, 0},
-        ReadCase{Kind::U8, "255", 255, 0}, ReadCase{Kind::U8, "256", 0, OV}, ReadCase{Kind::U8, "300", 0, OV},
-        ReadCase{Kind::U8, "-1", 0, OV}, ReadCase{Kind::U8, "2.5", 2, 0}, ReadCase{Kind::U8, "3.5", 4, 0},
-        ReadCase{Kind::U8, "255.5", 0, OV}, ReadCase{Kind::U8, "255.4", 255, 0}, ReadCase{Kind::U8, "-0.5", 0, 0},
-        ReadCase{Kind::U8, "&HFF", 255, 0}, ReadCase{Kind::U8, "&hff", 255, 0}, ReadCase{Kind::U8, "&H100", 0, OV},
-        ReadCase{Kind::U8, "1e2", 100, 0}, ReadCase{Kind::U8, "+3", 3, 0}, ReadCase{Kind::U8, "", 0, TM},
-        ReadCase{Kind::U8, "   ", 0, TM}, ReadCase{Kind::U8, "abc", 0, TM}, ReadCase{Kind::U8, "12abc", 0, TM},
-        ReadCase{Kind::U8, "1 2", 0, TM}, ReadCase{Kind::U8, "&H", 0, TM}, ReadCase{Kind::U8, "&HZZ", 0, TM},
-        ReadCase{Kind::U8, ".", 0, TM}, ReadCase{Kind::U8, "1e", 0, TM},
-        // signed 16-bit
-        ReadCase{Kind::I16, "-32768", -32768, 0}, ReadCase{Kind::I16, "32767", 32767, 0},
-        ReadCase{Kind::I16, "32768", 0, OV}, ReadCase{Kind::I16, "&HFFFF", -1, 0},
-        ReadCase{Kind::I16, "&H8000", -32768, 0}, ReadCase{Kind::I16, "&H10000", 0, OV},
-        ReadCase{Kind::I16, "-2.5", -2, 0}, ReadCase{Kind::I16, "0.5", 0, 0}, ReadCase{Kind::I16, "1.5", 2, 0},
-        ReadCase{Kind::I16, "32767.5", 0, OV}, ReadCase{Kind::I16, " 88 ", 88, 0},
-        // signed 32-bit
-        ReadCase{Kind::I32, "&H80000012", -2147483630, 0}, ReadCase{Kind::I32, "-2147483630", -2147483630, 0},
-        ReadCase{Kind::I32, "2147483647", 2147483647, 0}, ReadCase{Kind::I32, "2147483648", 0, OV},
-        ReadCase{Kind::I32, "-2147483648", -2147483648.0, 0}, ReadCase{Kind::I32, "&HFFFFFFFF", -1, 0},
-        ReadCase{Kind::I32, "&HFFFF", -1, 0}, ReadCase{Kind::I32, "&H10000", 65536, 0},
-        ReadCase{Kind::I32, "&H1FFFFFFFF", 0, OV}, ReadCase{Kind::I32, " -1 ", -1, 0},
-        ReadCase{Kind::I32, "16777215", 16777215, 0}, ReadCase{Kind::I32, "1e400", 0, OV},
-        // 64-bit floating point
-        ReadCase{Kind::F64, "0", 0, 0}, ReadCase{Kind::F64, "100", 100, 0}, ReadCase{Kind::F64, "0.1", 0.1, 0},
-        ReadCase{Kind::F64, " -2.25 ", -2.25, 0}, ReadCase{Kind::F64, ".5", 0.5, 0}, ReadCase{Kind::F64, "5.", 5, 0},
-        ReadCase{Kind::F64, "1E+20", 1e20, 0}, ReadCase{Kind::F64, "2.5E-07", 2.5e-7, 0},
-        ReadCase{Kind::F64, "1e400", 0, OV}, ReadCase{Kind::F64, "1,5", 0, TM}, ReadCase{Kind::F64, "nan", 0, TM},
-        ReadCase{Kind::F64, "inf", 0, TM}, ReadCase{Kind::F64, "", 0, TM},
-        // bool
-        ReadCase{Kind::Bool, "True", 1, 0}, ReadCase{Kind::Bool, "TRUE", 1, 0}, ReadCase{Kind::Bool, "true", 1, 0},
-        ReadCase{Kind::Bool, " True ", 1, 0}, ReadCase{Kind::Bool, "False", 0, 0}, ReadCase{Kind::Bool, "fAlSe", 0, 0},
-        ReadCase{Kind::Bool, "1", 1, 0}, ReadCase{Kind::Bool, "0", 0, 0}, ReadCase{Kind::Bool, "-1", 1, 0},
-        ReadCase{Kind::Bool, "0.4", 1, 0}, ReadCase{Kind::Bool, "&H0", 0, 0}, ReadCase{Kind::Bool, "", 0, TM},
-        ReadCase{Kind::Bool, "yes", 0, TM}, ReadCase{Kind::Bool, "Truee", 0, TM}));
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Table, TextToValue, ::testing::Values(
+    ReadCase{U8, " 12 ", 12, 0},    ReadCase{U8, "\t7\t", 7, 0},    ReadCase{U8, "255", 255, 0},
+    ReadCase{U8, "256", 0, OV},     ReadCase{U8, "-1", 0, OV},      ReadCase{U8, "2.5", 2, 0},
+    ReadCase{U8, "3.5", 4, 0},      ReadCase{U8, "255.5", 0, OV},   ReadCase{U8, "-0.5", 0, 0},
+    ReadCase{U8, "&hff", 255, 0},   ReadCase{U8, "&H100", 0, OV},   ReadCase{U8, "1e2", 100, 0},
+    ReadCase{U8, "+3", 3, 0},       ReadCase{U8, "", 0, TM},        ReadCase{U8, "   ", 0, TM},
+    ReadCase{U8, "12abc", 0, TM},   ReadCase{U8, "1 2", 0, TM},     ReadCase{U8, "&H", 0, TM},
+    ReadCase{U8, "&HZZ", 0, TM},    ReadCase{U8, ".", 0, TM},       ReadCase{U8, "1e", 0, TM},
+    ReadCase{I16, "-32768", -32768, 0}, ReadCase{I16, "32768", 0, OV}, ReadCase{I16, "&HFFFF", -1, 0},
+    ReadCase{I16, "&H10000", 0, OV},    ReadCase{I16, "-2.5", -2, 0},  ReadCase{I16, "32767.5", 0, OV},
+    ReadCase{I32, "&H80000012", -2147483630, 0}, ReadCase{I32, "2147483647", 2147483647, 0},
+    ReadCase{I32, "2147483648", 0, OV},          ReadCase{I32, "-2147483648", -2147483648.0, 0},
+    ReadCase{I32, "&HFFFF", -1, 0},              ReadCase{I32, "&H10000", 65536, 0},
+    ReadCase{I32, "&H1FFFFFFFF", 0, OV},         ReadCase{I32, "1e400", 0, OV},
+    ReadCase{F64, " -2.25 ", -2.25, 0}, ReadCase{F64, ".5", 0.5, 0},  ReadCase{F64, "5.", 5, 0},
+    ReadCase{F64, "2.5E-07", 2.5e-7, 0}, ReadCase{F64, "1e400", 0, OV}, ReadCase{F64, "1,5", 0, TM},
+    ReadCase{F64, "nan", 0, TM},        ReadCase{F64, "inf", 0, TM},
+    ReadCase{B, "TRUE", 1, 0},  ReadCase{B, " True ", 1, 0}, ReadCase{B, "fAlSe", 0, 0}, ReadCase{B, "-1", 1, 0},
+    ReadCase{B, "0.4", 1, 0},   ReadCase{B, "&H0", 0, 0},    ReadCase{B, "", 0, TM},     ReadCase{B, "Truee", 0, TM}));
 
-struct WriteCase {
-    double value;
-    const char *text;
-};
+INSTANTIATE_TEST_SUITE_P(Table, F64ToText, ::testing::Values(
+    std::pair{100.0, "100"}, std::pair{-0.0, "0"}, std::pair{0.1, "0.1"}, std::pair{-2.25, "-2.25"},
+    std::pair{123456789012345.0, "123456789012345"}, std::pair{1e20, "1E+20"}, std::pair{2.5e-7, "2.5E-07"},
+    std::pair{2.0 / 3, "0.666666666666667"}));
+// clang-format on
 
-class F64ToText : public ::testing::TestWithParam<WriteCase> {};
-
-TEST_P(F64ToText, GeneralFormatReadsBack)
+TEST(ValueToText, IntegersBoolsAndColours)
 {
-    const WriteCase c = GetParam();
-    EXPECT_EQ(f64ToText(c.value), QString::fromUtf8(c.text));
-    EXPECT_EQ(textToF64(f64ToText(c.value)), c.value == 0 ? 0.0 : c.value);
-}
-
-INSTANTIATE_TEST_SUITE_P(Table, F64ToText,
-                         ::testing::Values(WriteCase{100, "100"}, WriteCase{0, "0"}, WriteCase{-0.0, "0"},
-                                           WriteCase{0.1, "0.1"}, WriteCase{-2.25, "-2.25"}, WriteCase{1.0 / 4, "0.25"},
-                                           WriteCase{123456789012345.0, "123456789012345"}, WriteCase{1e20, "1E+20"},
-                                           WriteCase{2.5e-7, "2.5E-07"}, WriteCase{12.5, "12.5"}));
-
-TEST(F64ToText, KeepsFifteenSignificantDigits)
-{
-    EXPECT_EQ(f64ToText(1.0 / 3), u"0.333333333333333");
-    EXPECT_EQ(f64ToText(2.0 / 3), u"0.666666666666667");
-}
-
-TEST(ValueToText, IntegersAndBools)
-{
-    EXPECT_EQ(integerToText(-2147483630), u"-2147483630");
-    EXPECT_EQ(integerToText(800), u"800");
-    EXPECT_EQ(integerToText(-1), u"-1");
+    EXPECT_EQ(integerToText(std::int32_t(0x80000012u)), u"-2147483630");
     EXPECT_EQ(boolToText(true), u"True");
     EXPECT_EQ(boolToText(false), u"False");
-    EXPECT_EQ(textToI32(integerToText(std::int32_t(0x80000012u))), std::int32_t(0x80000012u));
+    // Stored colours are 0x00BBGGRR.
+    EXPECT_EQ(resolveColor(0x0000FF), QColor(255, 0, 0));
+    EXPECT_EQ(colorToStored(QColor(0, 0, 255)), 0xFF0000);
 }
 
 } // namespace

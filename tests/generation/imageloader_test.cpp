@@ -5,8 +5,8 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-
 using namespace pagorra;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -45,53 +45,21 @@ QRect paintedRect(const QImage &image, QRgb background)
 
 } // namespace
 
-struct RoundingCase {
-    QSize image, box;
-    QSize fitted; // loadAs 1
-    QRect drawn;  // ratio kept, on a box-sized canvas
-};
-
-class LoaderRounding : public ::testing::TestWithParam<RoundingCase> {};
-
-TEST_P(LoaderRounding, FitAndDrawRectangles)
+TEST(LoaderRounding, FitAndDrawRectangles)
 {
-    const auto &c = GetParam();
-    EXPECT_EQ(fitInside(c.image, c.box), c.fitted);
-    EXPECT_EQ(drawRectRetainingRatio(c.image, c.box), c.drawn);
-}
-
-INSTANTIATE_TEST_SUITE_P(Cases, LoaderRounding,
-                         ::testing::Values(
-                             // wider box than image: full height, centred across, 11.5 rounds to 12
-                             RoundingCase{{400, 300}, {140, 88}, {117, 88}, {12, 0, 117, 88}},
-                             // small image enlarged to touch two edges; never enlarged by loadAs 1
-                             RoundingCase{{100, 50}, {200, 200}, {100, 50}, {0, 50, 200, 100}},
-                             // same aspect as the box fills it
-                             RoundingCase{{280, 176}, {140, 88}, {140, 88}, {0, 0, 140, 88}},
-                             // portrait into landscape cell
-                             RoundingCase{{3000, 4000}, {140, 88}, {66, 88}, {37, 0, 66, 88}},
-                             // offset of 48.5 goes to the even 48
-                             RoundingCase{{100, 100}, {197, 100}, {100, 100}, {48, 0, 100, 100}},
-                             // offset of 49.5 goes to 50
-                             RoundingCase{{100, 100}, {199, 100}, {100, 100}, {50, 0, 100, 100}},
-                             // equal ratios in the fit take the full box height
-                             RoundingCase{{400, 200}, {200, 100}, {200, 100}, {0, 0, 200, 100}}));
-
-TEST(LoaderRounding, HalvesGoToEven)
-{
-    EXPECT_EQ(roundHalfEven(11.5), 12);
-    EXPECT_EQ(roundHalfEven(12.5), 12);
-    EXPECT_EQ(roundHalfEven(48.5), 48);
-    EXPECT_EQ(roundHalfEven(49.5), 50);
-}
-
-TEST(LoaderBombs, RefusedFromTheHeaderClaim)
-{
-    EXPECT_FALSE(plausibleImageSize(49157, 27397, 613));
-    EXPECT_FALSE(plausibleImageSize(0, 10, 1000));
-    EXPECT_TRUE(plausibleImageSize(5760, 3840, 4'000'000));
-    EXPECT_TRUE(plausibleImageSize(4000, 4000, 2000)); // small enough to afford anyway
-    EXPECT_FALSE(plausibleImageSize(40000, 40000, 100'000'000));
+    const struct {
+        QSize image, box;
+        QSize fitted;                                                     // loadAs 1
+        QRect drawn;                                                      // ratio kept, on a box-sized canvas
+    } cases[] = {{{280, 176}, {140, 88}, {140, 88}, {0, 0, 140, 88}},     // same aspect fills the box
+                 {{3000, 4000}, {140, 88}, {66, 88}, {37, 0, 66, 88}},    // portrait into a landscape cell
+                 {{100, 100}, {197, 100}, {100, 100}, {48, 0, 100, 100}}, // offset 48.5 goes to the even 48
+                 {{100, 100}, {199, 100}, {100, 100}, {50, 0, 100, 100}}, // offset 49.5 goes to 50
+                 {{400, 200}, {200, 100}, {200, 100}, {0, 0, 200, 100}}}; // equal ratios take the full height
+    for (const auto &c : cases) {
+        EXPECT_EQ(fitInside(c.image, c.box), c.fitted) << c.image.width() << "x" << c.image.height();
+        EXPECT_EQ(drawRectRetainingRatio(c.image, c.box), c.drawn) << c.image.width() << "x" << c.image.height();
+    }
 }
 
 struct PixelCase {
@@ -108,7 +76,7 @@ TEST_P(LoaderPixels, CanvasAndDrawnAreaOnRealPixels)
 {
     const auto &c = GetParam();
     QTemporaryDir dir;
-    const QString path = writeQuadrants(dir, QStringLiteral("q.png"), c.w, c.h);
+    const QString path = writeQuadrants(dir, u"q.png"_s, c.w, c.h);
     const std::int32_t back = 0x00808080; // grey
     auto pic = loadPicture({path, c.loadAs, c.box.width(), c.box.height(), back, true});
     ASSERT_TRUE(pic);
@@ -135,7 +103,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(LoaderJpeg, ShrinkOnLoadKeepsExactSize)
 {
     // A large real photo goes through the shrinking path and still fills its cell exactly.
-    const QString path = kData + QStringLiteral("/photos/mde_Canon_EOS_5D_Mark_III_5760x3840.jpg");
+    const QString path = kData + u"/photos/mde_Canon_EOS_5D_Mark_III_5760x3840.jpg"_s;
     auto pic = loadPicture({path, LoadAs::Fixed, 140, 88, 0x00FFFFFF, true});
     ASSERT_TRUE(pic);
     EXPECT_EQ(pic->actualWidth, 5760);
@@ -156,7 +124,7 @@ TEST(LoaderOrientation, TaggedPicturesComeOutUpright)
     const Series series[] = {
         {"Landscape_%1.jpg", {60, 60}}, {"Portrait_%1.jpg", {60, 60}}, {"pillow_g4_orientation_%1.tif", {300, 60}}};
     for (const Series &s : series) {
-        const QString pattern = kData + QStringLiteral("/orientation/") + QString::fromLatin1(s.pattern);
+        const QString pattern = kData + u"/orientation/"_s + QString::fromLatin1(s.pattern);
         auto load = [&](int o) {
             return loadPicture({pattern.arg(o), LoadAs::Fixed, s.box.width(), s.box.height(), 0x00FFFFFF, true});
         };
@@ -180,7 +148,7 @@ TEST(LoaderOrientation, TaggedPicturesComeOutUpright)
 TEST(LoaderFormats, EveryValidFileDecodes)
 {
     for (const char *folder : {"bmp", "gif", "jpeg", "png", "tiff", "misnamed"}) {
-        QDir dir(kData + QStringLiteral("/formats/") + QString::fromLatin1(folder));
+        QDir dir(kData + u"/formats/"_s + QString::fromLatin1(folder));
         const QStringList files = dir.entryList(QDir::Files);
         ASSERT_FALSE(files.isEmpty()) << folder;
         for (const QString &file : files) {
@@ -196,40 +164,34 @@ TEST(LoaderFormats, EveryValidFileDecodes)
 // A hang here is caught by the test's time limit in CTest.
 TEST(LoaderCorrupt, EveryBrokenFileEndsWithoutCrashing)
 {
-    QDir dir(kData + QStringLiteral("/corrupt"));
+    QDir dir(kData + u"/corrupt"_s);
     const QStringList files = dir.entryList(QDir::Files);
     ASSERT_GE(files.size(), 50);
     for (const QString &file : files) {
         SCOPED_TRACE(file.toStdString());
         auto pic = loadPicture({dir.filePath(file), LoadAs::Fixed, 140, 88, 0x00FFFFFF, true});
-        // Either outcome is fine; a picture, when there is one, has the cell size.
-        if (pic) {
-            EXPECT_EQ(pic->bitmap.size(), QSize(140, 88));
-        }
+        // Either outcome is fine; a picture, when there is one, has the canvas size.
+        EXPECT_EQ(pic ? pic->bitmap.size() : QSize(140, 88), QSize(140, 88));
         // Unscaled, the whole image goes through the decoder.
-        auto own = loadPicture({dir.filePath(file), LoadAs::OwnSize, 0, 0, 0x00FFFFFF, true});
-        if (own) {
-            EXPECT_EQ(own->bitmap.size(), QSize(own->actualWidth, own->actualHeight));
-        }
+        const auto own = loadPicture({dir.filePath(file), LoadAs::OwnSize, 0, 0, 0x00FFFFFF, true});
+        EXPECT_TRUE(!own || own->bitmap.size() == QSize(own->actualWidth, own->actualHeight));
     }
 }
 
-TEST(LoaderCorrupt, BombIsRefusedBeforeDecoding)
+// A missing file, a text file named .jpg and a decompression bomb (613 bytes claiming
+// 49157 x 27397 pixels, about 4 GB decoded) give no picture; the bomb is refused from its header.
+TEST(LoaderCorrupt, RefusedFilesGiveNoPicture)
 {
-    // 613 bytes claiming 49157 x 27397 pixels: decoding would need about 4 GB.
-    const QString bomb = kData + QStringLiteral("/corrupt/mde_its_6903d4538fd33c8fd0ded32cb30d618e.jpg");
+    EXPECT_TRUE(plausibleImageSize(4000, 4000, 2000)); // small enough to afford anyway
+    EXPECT_FALSE(plausibleImageSize(40000, 40000, 100'000'000));
+    const QString bomb = kData + u"/corrupt/mde_its_6903d4538fd33c8fd0ded32cb30d618e.jpg"_s;
     ASSERT_EQ(QFileInfo(bomb).size(), 613);
-    for (LoadAs mode : {LoadAs::OwnSize, LoadAs::Fixed})
-        EXPECT_FALSE(loadPicture({bomb, mode, 140, 88, 0x00FFFFFF, true}));
-}
-
-TEST(LoaderMissing, NoFileNoPicture)
-{
-    EXPECT_FALSE(loadPicture({QStringLiteral("/nonexistent/x.jpg"), LoadAs::Fixed, 140, 88, 0, true}));
     QTemporaryDir dir;
-    QFile text(dir.filePath(QStringLiteral("notes.jpg")));
+    QFile text(dir.filePath(u"notes.jpg"_s));
     ASSERT_TRUE(text.open(QIODevice::WriteOnly));
     text.write("just text");
     text.close();
-    EXPECT_FALSE(loadPicture({text.fileName(), LoadAs::Fixed, 140, 88, 0, true}));
+    for (const QString &path : {bomb, u"/nonexistent/x.jpg"_s, text.fileName()})
+        for (LoadAs mode : {LoadAs::OwnSize, LoadAs::Fixed})
+            EXPECT_FALSE(loadPicture({path, mode, 140, 88, 0x00FFFFFF, true})) << path.toStdString();
 }
