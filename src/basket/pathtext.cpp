@@ -1,6 +1,7 @@
 #include "basket/pathtext.h"
 
 #include "core/runtimeerror.h"
+#include "core/spacetrim.h"
 
 #include <QFileInfo>
 
@@ -8,18 +9,6 @@ namespace pagorra {
 
 namespace {
 constexpr QChar Separator = u'/';
-
-// Only spaces count: a tab or newline is part of a path on this platform.
-QString trimSpaces(const QString &text)
-{
-    qsizetype first = 0;
-    qsizetype last = text.size();
-    while (first < last && text.at(first) == u' ')
-        ++first;
-    while (last > first && text.at(last - 1) == u' ')
-        --last;
-    return text.mid(first, last - first);
-}
 } // namespace
 
 QString removeTrailingSeparator(const QString &path)

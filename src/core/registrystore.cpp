@@ -1,6 +1,7 @@
 #include "core/registrystore.h"
 
 #include "core/runtimeerror.h"
+#include "core/spacetrim.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -42,18 +43,6 @@ QString setValueText()
 [[noreturn]] void raiseStore(int code, const QString &description)
 {
     PAGORRA_RAISE(kStoreErrorBase + code, description);
-}
-
-// Names are checked with spaces removed at both ends, as the names of keys always were.
-QString trimSpaces(const QString &text)
-{
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && text.at(begin) == u' ')
-        ++begin;
-    while (end > begin && text.at(end - 1) == u' ')
-        --end;
-    return text.mid(begin, end - begin);
 }
 
 void checkAppAndSection(const QString &appName, const QString &section)
