@@ -51,8 +51,8 @@ class TiffDocument : public PageDocument {
 
     int m_fd = -1;
     TIFF *m_tiff = nullptr;
-    int m_ioErrno = 0;        // the first failed read or write
-    QString m_libraryError;   // the first error libtiff reported
+    int m_ioErrno = 0;      // the first failed read or write
+    QString m_libraryError; // the first error libtiff reported
     QSize m_pageSize;
 };
 
