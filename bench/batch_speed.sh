@@ -2,6 +2,8 @@
 # Speed and memory of pagorra-batch against two reference tools on the same photos:
 #   - vipsthumbnail, two processes of half the files each (thumbnails only, no pages);
 #   - djpeg -scale 1/8, two-wide (the cost of decoding alone, a floor).
+# Then pagorra-batch once more per multipage format, four photos a page (75 pages), for the
+# peak memory of a document that grows with the basket.
 # The 300 photos of about 12 megapixels are made once from the test photos and cached
 # outside the repository (PAGORRA_BENCH_CACHE, default ~/.cache/pagorra-bench).
 # Usage: bench/batch_speed.sh [--prepare] [path/to/pagorra-batch]   (--prepare: make the set only)
@@ -63,6 +65,9 @@ measure pagorra-batch "$batch" -o "$work/pages/Sheet.png" "$set_dir"
 measure vipsthumbnail-x2 sh -c "ls '$set_dir'/*.jpg | xargs -n $((count / 2)) -P2 vipsthumbnail -s 140x88 -o '$work/thumbs/%s.jpg'"
 measure djpeg-scale8-x2 sh -c "ls '$set_dir'/*.jpg | xargs -n $((count / 2)) -P2 sh -c 'for f; do djpeg -scale 1/8 \"\$f\" >/dev/null; done' _"
 pages=$(ls "$work/pages" | wc -l)
+for ext in tif pdf; do
+  measure "multipage-$ext" "$batch" --multipage --page 800x600 --cell 380x280 -o "$work/book.$ext" "$set_dir"
+done
 
 echo "photos: $count of ~12 MP ($(du -sh "$set_dir" | cut -f1)), cores: $(nproc), load before: $load_before, after: $(cut -d' ' -f1-3 /proc/loadavg)"
 echo "pagorra-batch wrote $pages pages"
@@ -74,5 +79,6 @@ awk '
     printf "ratio pagorra-batch / vipsthumbnail-x2: %.2f wall, %.2f cpu (target <= 1.0)\n", wall[1] / wall[2], cpu[1] / cpu[2]
     printf "ratio pagorra-batch / djpeg-scale8-x2:   %.2f wall, %.2f cpu (target <= 1.2)\n", wall[1] / wall[3], cpu[1] / cpu[3]
     printf "pagorra-batch peak memory: %.1f MB (target < 250)\n", rss[1] / 1024
+    for (i = 4; i <= NR; i++) printf "%s (75 pages) peak memory: %.1f MB (target < 250)\n", name[i], rss[i] / 1024
   }' "$work/results"
 echo "(peak memory of the two-wide tools is that of the largest single process)"

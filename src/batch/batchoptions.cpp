@@ -67,9 +67,8 @@ QString batchUsage()
                           "                        .bmp .gif .jpg .tif .psd .pcx .pdf .png\n"
                           "\n"
                           "Several pages are written as numbered files: Sheet.png gives Sheet1.png, Sheet2.png, ...\n"
-                          "each as soon as it is complete. A --multipage document is written at the end and\n"
-                          "holds every page in memory until then: about 1.4 MB a page at 800x600, twice\n"
-                          "that while a .tif is written (75 pages: some 170 MB for .pdf, 270 MB for .tif).\n"
+                          "each as soon as it is complete. A --multipage document takes each page as it is\n"
+                          "complete too, and appears under its name only when the last page is in.\n"
                           "INPUT is a picture file, a folder, or @LIST (a file with one path per line).\n"
                           "Settings not given as options come from the desktop program's stored settings,\n"
                           "which are only read.\n");

@@ -33,13 +33,25 @@ void PageFileWriter::writeOne(const QImage &page, const QString &path)
     ++m_pagesWritten;
 }
 
+void PageFileWriter::addToDocument(const QImage &page)
+{
+    if (!m_documentError.isEmpty())
+        return;
+    QString error;
+    if (!m_document)
+        m_document = m_writer->begin(m_output, error);
+    if (!m_document || !m_document->addPage(page, error)) {
+        m_documentError = error;
+        m_document.reset();
+    }
+}
+
 void PageFileWriter::write(const QImage &page, int pageNumber)
 {
     if (!m_writer)
         raiseNoFormat();
     if (m_multipage) {
-        // Pages carry no transparency; three bytes a pixel instead of four while they wait.
-        m_document.append(page.convertToFormat(QImage::Format_RGB888));
+        addToDocument(page);
         return;
     }
     if (pageNumber == 1) {
@@ -57,15 +69,16 @@ void PageFileWriter::write(const QImage &page, int pageNumber)
 void PageFileWriter::finish()
 {
     if (m_multipage) {
-        if (m_document.isEmpty())
+        if (!m_documentError.isEmpty())
+            PAGORRA_RAISE(err::PathFileAccess, m_documentError);
+        if (!m_document)
             return;
-        const QList<QImage> document = std::move(m_document);
-        m_document.clear();
+        const std::unique_ptr<PageDocument> document = std::move(m_document);
         QString error;
-        if (!m_writer->writePages(document, m_output, error))
+        if (!document->commit(error))
             PAGORRA_RAISE(err::PathFileAccess, error);
         m_written << m_output;
-        m_pagesWritten = int(document.size());
+        m_pagesWritten = document->pageCount();
         return;
     }
     if (m_pendingFirst.isNull())

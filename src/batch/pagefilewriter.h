@@ -3,7 +3,6 @@
 #include "output/pagewriter.h"
 
 #include <QImage>
-#include <QList>
 #include <QString>
 #include <QStringList>
 #include <memory>
@@ -17,10 +16,13 @@ namespace pagorra {
 // Sheet2.png ...), except that a lone page keeps the chosen name; whether page 1 is alone is
 // known only when page 2 arrives, so page 1 waits in memory until then.
 //
-// Multipage (.pdf, .tif): the document writer takes all its pages at once, so the pages are
-// kept until finish() writes the one document.
+// Multipage (.pdf, .tif): the document is started at page 1 and each page goes into it as it
+// comes, so only the page being added is held; finish() puts the document in place. When the
+// document fails, later pages are dropped and finish() raises the failure, so that callers
+// report it as the document's failure, as before, rather than as one of the run making pages.
 //
-// A failed write raises RuntimeError; pages already written stay, a document is not started.
+// A failed write raises RuntimeError; pages already written stay, a document is not
+// started. Destroying the writer before finish() drops an unfinished document.
 class PageFileWriter {
   public:
     PageFileWriter(QString output, bool multipage, const WriteOptions &options = {});
@@ -29,7 +31,7 @@ class PageFileWriter {
     PageFileWriter &operator=(const PageFileWriter &) = delete;
 
     void write(const QImage &page, int pageNumber);
-    // Writes what is still waiting: a lone first page, or the multipage document.
+    // Writes what is still waiting: a lone first page, or puts the multipage document in place.
     void finish();
 
     bool isMultipage() const { return m_multipage; }
@@ -39,13 +41,15 @@ class PageFileWriter {
 
   private:
     void writeOne(const QImage &page, const QString &path);
+    void addToDocument(const QImage &page);
     [[noreturn]] void raiseNoFormat() const;
 
     QString m_output;
     bool m_multipage;
     std::unique_ptr<PageWriter> m_writer; // none when the extension names no usable format
     QImage m_pendingFirst;
-    QList<QImage> m_document;
+    std::unique_ptr<PageDocument> m_document;
+    QString m_documentError; // the first failure of the document, raised by finish()
     QStringList m_written;
     int m_pagesWritten = 0;
 };

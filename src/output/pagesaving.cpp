@@ -42,28 +42,33 @@ RunOutcome saveNumberedPages(const QList<QImage> &pages, const QString &name, Ru
 RunOutcome saveMultipageDocument(const QList<QImage> &pages, const QString &fileName, MultipageKind kind,
                                  RunProgress &progress, const WriteOptions &options)
 {
-    // The document is local to the run, so no page of an earlier run can slip into it.
-    QList<QImage> document;
-    RunOutcome outcome = RunOutcome::Finished;
-    {
-        ProgressScope run(progress, int(pages.size()));
-        if (!pages.isEmpty())
-            document.append(pages.first());
-        for (qsizetype k = 1; k < pages.size(); ++k) {
-            progress.yield();
-            if (progress.cancelRequested()) {
-                outcome = RunOutcome::Cancelled;
-                break;
-            }
-            document.append(pages[k]);
-            progress.setValue(int(k));
-        }
-        const auto writer =
-            createPageWriter(kind == MultipageKind::Pdf ? ImageFormat::Pdf : ImageFormat::Tiff, options);
-        QString error;
-        if (!writer->writePages(document, fileName, error))
+    const auto writer = createPageWriter(kind == MultipageKind::Pdf ? ImageFormat::Pdf : ImageFormat::Tiff, options);
+    ProgressScope run(progress, int(pages.size()));
+    QString error;
+    // A document of its own for every run, so no page of an earlier run can slip into it;
+    // each page goes into the file as it is added, so only one is converted at a time.
+    const std::unique_ptr<PageDocument> document = writer->begin(fileName, error);
+    if (!document)
+        PAGORRA_RAISE(err::PathFileAccess, error);
+    const auto add = [&](const QImage &page) {
+        if (!document->addPage(page, error))
             PAGORRA_RAISE(err::PathFileAccess, error);
+    };
+
+    RunOutcome outcome = RunOutcome::Finished;
+    if (!pages.isEmpty())
+        add(pages.first());
+    for (qsizetype k = 1; k < pages.size(); ++k) {
+        progress.yield();
+        if (progress.cancelRequested()) {
+            outcome = RunOutcome::Cancelled;
+            break;
+        }
+        add(pages[k]);
+        progress.setValue(int(k));
     }
+    if (!document->commit(error))
+        PAGORRA_RAISE(err::PathFileAccess, error);
     return outcome;
 }
 

@@ -2,15 +2,108 @@
 
 #include "core/runtimeerror.h"
 #include "output/pdfpagewriter.h"
+#include "output/tiffpagewriter.h"
 #include "output/vipspagewriter.h"
 
 namespace pagorra {
 
+PageDocument::PageDocument(const QString &path, bool multiplePages) : m_path(path), m_multiplePages(multiplePages)
+{
+    m_file.emplace(path);
+}
+
+// The format's own resources are gone by now (derived destructors ran first); what is left
+// is the temporary file, which m_file removes unless committed.
+PageDocument::~PageDocument() = default;
+
+bool PageDocument::open(QString &error)
+{
+    if (!m_file->open(error)) {
+        m_file.reset();
+        return false;
+    }
+    if (!openFile(error)) {
+        abandon();
+        return false;
+    }
+    return true;
+}
+
+bool PageDocument::refuse(const QString &reason, QString &error)
+{
+    error = QStringLiteral("Could not write '%1': %2").arg(m_path, reason);
+    abandon();
+    return false;
+}
+
+bool PageDocument::addPage(const QImage &page, QString &error)
+{
+    if (!m_file || m_committed)
+        return refuse(QStringLiteral("the document is closed"), error);
+    if (page.isNull())
+        return refuse(QStringLiteral("a page holds no image"), error);
+    if (m_pageCount > 0 && !m_multiplePages)
+        return refuse(QStringLiteral("this format holds exactly one page"), error);
+    if (!writePage(page, error)) {
+        abandon();
+        return false;
+    }
+    ++m_pageCount;
+    return true;
+}
+
+bool PageDocument::commit(QString &error)
+{
+    if (!m_file || m_committed)
+        return refuse(QStringLiteral("the document is closed"), error);
+    if (m_pageCount == 0)
+        return refuse(QStringLiteral("there is no page to write"), error);
+    if (!finishFile(error) || !m_file->commit(error)) {
+        abandon();
+        return false;
+    }
+    m_committed = true;
+    return true;
+}
+
+void PageDocument::abandon()
+{
+    if (!m_file || m_committed)
+        return;
+    closeFile();
+    m_file.reset();
+}
+
+std::unique_ptr<PageDocument> PageWriter::begin(const QString &path, QString &error) const
+{
+    std::unique_ptr<PageDocument> document = newDocument(path);
+    if (!document->open(error))
+        return nullptr;
+    return document;
+}
+
+bool PageWriter::writePages(const QList<QImage> &pages, const QString &path, QString &error) const
+{
+    const std::unique_ptr<PageDocument> document = begin(path, error);
+    if (!document)
+        return false;
+    for (const QImage &page : pages) {
+        if (!document->addPage(page, error))
+            return false;
+    }
+    return document->commit(error);
+}
+
 std::unique_ptr<PageWriter> createPageWriter(ImageFormat format, const WriteOptions &options)
 {
-    if (format == ImageFormat::Pdf)
+    switch (format) {
+    case ImageFormat::Pdf:
         return std::make_unique<PdfPageWriter>(options);
-    return std::make_unique<VipsPageWriter>(format, options);
+    case ImageFormat::Tiff:
+        return std::make_unique<TiffPageWriter>();
+    default:
+        return std::make_unique<VipsPageWriter>(format, options);
+    }
 }
 
 void writePageFile(const QImage &page, const QString &path, const WriteOptions &options)

@@ -3,8 +3,6 @@
 
 #include "output/vipspagewriter.h"
 
-#include "output/atomicfile.h"
-
 #include <QFile>
 #include <cstring>
 #include <mutex>
@@ -55,79 +53,70 @@ const char *magickFormat(ImageFormat format)
     }
 }
 
-} // namespace
-
-VipsPageWriter::VipsPageWriter(ImageFormat format, const WriteOptions &options) : m_format(format), m_options(options)
-{
-}
-
-bool VipsPageWriter::writePages(const QList<QImage> &pages, const QString &path, QString &error) const
-{
-    if (pages.isEmpty() || (pages.size() > 1 && !supportsMultiplePages())) {
-        error = QStringLiteral("Could not write '%1': this format holds exactly one page").arg(path);
-        return false;
+// The one page is encoded into the temporary file as soon as it comes.
+class VipsDocument : public PageDocument {
+  public:
+    VipsDocument(const QString &path, ImageFormat format, const WriteOptions &options)
+        : PageDocument(path, false), m_format(format), m_options(options)
+    {
     }
-    for (const QImage &page : pages) {
-        if (page.isNull() || page.size() != pages.first().size()) {
-            error = QStringLiteral("Could not write '%1': %2")
-                        .arg(path, page.isNull() ? QStringLiteral("a page holds no image")
-                                                 : QStringLiteral("the pages differ in size"));
-            return false;
-        }
-    }
-    if (!startVips(error))
-        return false;
 
-    AtomicFile file(path);
-    if (!file.open(error))
-        return false;
-    const QByteArray temp = QFile::encodeName(file.tempPath());
+  protected:
+    bool openFile(QString &error) override { return startVips(error); }
+    bool writePage(const QImage &page, QString &error) override;
+    bool finishFile(QString &) override { return true; }
+    void closeFile() override {}
+
+  private:
+    ImageFormat m_format;
+    WriteOptions m_options;
+};
+
+bool VipsDocument::writePage(const QImage &page, QString &error)
+{
+    const QByteArray temp = QFile::encodeName(tempPath());
     try {
-        std::vector<vips::VImage> images;
-        images.reserve(std::size_t(pages.size()));
-        for (const QImage &page : pages)
-            images.push_back(toVips(page));
-        vips::VImage image = images.size() == 1
-                                 ? images.front()
-                                 : vips::VImage::arrayjoin(images, vips::VImage::option()->set("across", 1));
-
+        vips::VImage image = toVips(page);
         switch (m_format) {
         case ImageFormat::Gif:
             // Effort 4 of 10 quantises a photo page about twice as fast as the default, at nearly
             // the same size; below 4 the quantiser coarsens colours, and a flat background
             // would no longer keep its exact colour.
             image.gifsave(temp.constData(), vips::VImage::option()->set("effort", 4));
-            break;
+            return true;
         case ImageFormat::Jpeg:
             image.jpegsave(temp.constData(), vips::VImage::option()->set("Q", m_options.jpegQuality));
-            break;
+            return true;
         case ImageFormat::Png:
             image.pngsave(temp.constData());
-            break;
-        case ImageFormat::Tiff: {
-            auto *options = vips::VImage::option()
-                                ->set("compression", VIPS_FOREIGN_TIFF_COMPRESSION_LZW)
-                                ->set("predictor", VIPS_FOREIGN_TIFF_PREDICTOR_HORIZONTAL);
-            if (images.size() > 1)
-                options->set("page_height", pages.first().height());
-            image.tiffsave(temp.constData(), options);
-            break;
-        }
+            return true;
         case ImageFormat::Bmp:
         case ImageFormat::Psd:
         case ImageFormat::Pcx:
             image.magicksave(temp.constData(), vips::VImage::option()->set("format", magickFormat(m_format)));
-            break;
+            return true;
+        case ImageFormat::Tiff:
         case ImageFormat::Pdf:
-            error = QStringLiteral("Could not write '%1': PDF is not a raster format").arg(path);
-            return false;
+            break;
         }
     } catch (const vips::VError &e) {
-        error = QStringLiteral("Could not write '%1': %2").arg(path, QString::fromUtf8(e.what()).trimmed());
+        error = QStringLiteral("Could not write '%1': %2").arg(path(), QString::fromUtf8(e.what()).trimmed());
         vips_error_clear();
         return false;
     }
-    return file.commit(error);
+    error = QStringLiteral("Could not write '%1': this format has a writer of its own").arg(path());
+    return false;
+}
+
+} // namespace
+
+VipsPageWriter::VipsPageWriter(ImageFormat format, const WriteOptions &options) : m_format(format), m_options(options)
+{
+}
+
+std::unique_ptr<PageDocument> VipsPageWriter::newDocument(const QString &path) const
+{
+    return std::make_unique<VipsDocument>(path, m_format, m_options);
 }
 
 } // namespace pagorra
