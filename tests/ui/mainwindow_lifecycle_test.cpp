@@ -167,25 +167,28 @@ class MainWindowLifecycleTest : public QObject {
     void windowState_data()
     {
         QTest::addColumn<int>("storedState");
-        QTest::addColumn<Qt::WindowState>("shown");
+        QTest::addColumn<QList<int>>("shown");
         QTest::addColumn<QString>("savedState");
-        QTest::newRow("maximised, minimised") << 2 << Qt::WindowMinimized << "2";
-        QTest::newRow("normal, minimised") << 0 << Qt::WindowMinimized << "0";
-        QTest::newRow("normal, maximised") << 0 << Qt::WindowMaximized << "2";
-        QTest::newRow("maximised, restored") << 2 << Qt::WindowNoState << "0";
+        QTest::newRow("maximised, minimised") << 2 << QList<int>{Qt::WindowMinimized} << "2";
+        // a minimised window keeps the state it was started in, not the one it had last
+        QTest::newRow("maximised, restored, minimised") << 2 << QList<int>{Qt::WindowNoState, Qt::WindowMinimized} << "2";
+        QTest::newRow("normal, minimised") << 0 << QList<int>{Qt::WindowMinimized} << "0";
+        QTest::newRow("normal, maximised") << 0 << QList<int>{Qt::WindowMaximized} << "2";
+        QTest::newRow("maximised, restored") << 2 << QList<int>{Qt::WindowNoState} << "0";
     }
 
     void windowState()
     {
         QFETCH(int, storedState);
-        QFETCH(Qt::WindowState, shown);
+        QFETCH(QList<int>, shown);
         QFETCH(QString, savedState);
         put("iState", storedState == 2 ? "2" : "0");
         MainWindow window;
         window.formLoad();
         window.show();
         QCOMPARE(bool(window.windowState() & Qt::WindowMaximized), storedState == 2);
-        window.setWindowState(shown);
+        for (int state : shown)
+            window.setWindowState(Qt::WindowState(state));
         QCoreApplication::processEvents();
         window.close();
         QCOMPARE(stored("iState"), savedState);
