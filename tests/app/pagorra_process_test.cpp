@@ -14,6 +14,7 @@
 #include <memory>
 
 using namespace pagorra;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -29,8 +30,7 @@ class ProgramRun : public ::testing::Test {
     {
         ASSERT_TRUE(QDir().mkdir(runtimeDir(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
         RegistryStore store(settingsPath());
-        store.setValues(settingsSection(), {{QStringLiteral("Title"), QStringLiteral("Before")},
-                                            {QStringLiteral("PageWidth"), QStringLiteral("1234")}});
+        store.setValues(settingsSection(), {{u"Title"_s, u"Before"_s}, {u"PageWidth"_s, u"1234"_s}});
         m_settingsBefore = readBytes(settingsPath());
         ASSERT_FALSE(m_settingsBefore.isEmpty());
     }
@@ -45,17 +45,17 @@ class ProgramRun : public ::testing::Test {
         }
     }
 
-    QString runtimeDir() const { return m_dir.filePath(QStringLiteral("run")); }
-    QString lockPath() const { return runtimeDir() + QStringLiteral("/pagorra.lock"); }
-    QString settingsPath() const { return m_dir.filePath(QStringLiteral("config/pagorra/settings.json")); }
+    QString runtimeDir() const { return m_dir.filePath(u"run"_s); }
+    QString lockPath() const { return runtimeDir() + u"/pagorra.lock"_s; }
+    QString settingsPath() const { return m_dir.filePath(u"config/pagorra/settings.json"_s); }
 
     QProcess &start()
     {
         auto process = std::make_unique<QProcess>();
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_dir.filePath(QStringLiteral("config")));
-        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeDir());
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        env.insert(u"XDG_CONFIG_HOME"_s, m_dir.filePath(u"config"_s));
+        env.insert(u"XDG_RUNTIME_DIR"_s, runtimeDir());
+        env.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
         process->setProcessEnvironment(env);
         process->start(QStringLiteral(PAGORRA_BINARY), {});
         EXPECT_TRUE(process->waitForStarted(10000));

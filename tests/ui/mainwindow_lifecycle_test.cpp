@@ -16,6 +16,7 @@
 #include <QWindow>
 
 using namespace pagorra;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -75,7 +76,7 @@ class MainWindowLifecycleTest : public QObject {
     }
     static QString stored(const char *name)
     {
-        return RegistryStore().getValue(settingsSection(), QString::fromLatin1(name), QStringLiteral("<missing>"));
+        return RegistryStore().getValue(settingsSection(), QString::fromLatin1(name), u"<missing>"_s);
     }
     template <typename T = QPushButton> static T *child(QWidget &window, const char *name)
     {
@@ -146,7 +147,7 @@ class MainWindowLifecycleTest : public QObject {
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QVERIFY(child<QAbstractButton>(window, "optZoom1")->isChecked());
         QTest::mouseClick(child<QAbstractButton>(window, "optZoom0"), Qt::LeftButton);
-        window.setCurrentFolder(QStringLiteral("/srv/photos"));
+        window.setCurrentFolder(u"/srv/photos"_s);
         registrySettings().PrintCopies = 4; // as a print dialog would leave it
         const QPointer<QWidget> other = otherWindow();
 
@@ -157,11 +158,11 @@ class MainWindowLifecycleTest : public QObject {
 
         QVERIFY(!window.isVisible());
         QTRY_VERIFY(other.isNull());
-        QCOMPARE(stored("PageZoom"), QStringLiteral("0"));
-        QCOMPARE(stored("strFolderPath"), QStringLiteral("/srv/photos"));
-        QCOMPARE(stored("PrintCopies"), QStringLiteral("4"));
-        QCOMPARE(stored("Title"), QStringLiteral("Mine"));
-        QCOMPARE(stored("Unknown"), QStringLiteral("kept"));
+        QCOMPARE(stored("PageZoom"), u"0"_s);
+        QCOMPARE(stored("strFolderPath"), u"/srv/photos"_s);
+        QCOMPARE(stored("PrintCopies"), u"4"_s);
+        QCOMPARE(stored("Title"), u"Mine"_s);
+        QCOMPARE(stored("Unknown"), u"kept"_s);
     }
 
     void windowState_data()
@@ -171,7 +172,8 @@ class MainWindowLifecycleTest : public QObject {
         QTest::addColumn<QString>("savedState");
         QTest::newRow("maximised, minimised") << 2 << QList<int>{Qt::WindowMinimized} << "2";
         // a minimised window keeps the state it was started in, not the one it had last
-        QTest::newRow("maximised, restored, minimised") << 2 << QList<int>{Qt::WindowNoState, Qt::WindowMinimized} << "2";
+        QTest::newRow("maximised, restored, minimised")
+            << 2 << QList<int>{Qt::WindowNoState, Qt::WindowMinimized} << "2";
         QTest::newRow("normal, minimised") << 0 << QList<int>{Qt::WindowMinimized} << "0";
         QTest::newRow("normal, maximised") << 0 << QList<int>{Qt::WindowMaximized} << "2";
         QTest::newRow("maximised, restored") << 2 << QList<int>{Qt::WindowNoState} << "0";
@@ -202,12 +204,12 @@ class MainWindowLifecycleTest : public QObject {
         MainWindow window;
         window.formLoad();
         QCOMPARE(m_reports.size(), std::size_t(1));
-        QCOMPARE(m_reports[0].routineName, QStringLiteral("subLoadRegistrySettings"));
-        QCOMPARE(m_reports[0].systemError, QStringLiteral("13 - Type mismatch"));
+        QCOMPARE(m_reports[0].routineName, u"subLoadRegistrySettings"_s);
+        QCOMPARE(m_reports[0].systemError, u"13 - Type mismatch"_s);
         QVERIFY(child<QAbstractButton>(window, "optZoom1")->isChecked());
         window.close();
-        QCOMPARE(stored("PageWidth"), QStringLiteral("800"));
-        QCOMPARE(stored("PageHeight"), QStringLiteral("700"));
+        QCOMPARE(stored("PageWidth"), u"800"_s);
+        QCOMPARE(stored("PageHeight"), u"700"_s);
     }
 
     void outOfMemoryAtStartUpSavesOnceAndEnds_data()
@@ -225,35 +227,34 @@ class MainWindowLifecycleTest : public QObject {
         FailingStartWindow window([badAlloc] {
             if (badAlloc)
                 throw std::bad_alloc();
-            PAGORRA_RAISE(err::OutOfMemory, QStringLiteral("Out of memory"));
+            PAGORRA_RAISE(err::OutOfMemory, u"Out of memory"_s);
         });
         SeenBox seen;
         answerNextMessageBox(&seen);
         window.formLoad();
 
         QCOMPARE(seen.icon, QMessageBox::Critical);
-        QCOMPARE(seen.text,
-                 QStringLiteral("The system is low on memory!\nPlease free up some memory and try running again."));
+        QCOMPARE(seen.text, u"The system is low on memory!\nPlease free up some memory and try running again."_s);
         QVERIFY(window.hasEnded());
         QVERIFY(!window.isVisible());
         QTRY_VERIFY(other.isNull());
-        QCOMPARE(stored("Title"), QStringLiteral("Mine"));
+        QCOMPARE(stored("Title"), u"Mine"_s);
         QVERIFY(m_reports.empty());
 
         // The nested pass and any later close neither save nor release a second time.
         put("Title", "written by someone else");
         window.close();
         window.endProgram();
-        QCOMPARE(stored("Title"), QStringLiteral("written by someone else"));
+        QCOMPARE(stored("Title"), u"written by someone else"_s);
     }
 
     void otherStartUpErrorIsReportedAndWindowStaysAsPrepared()
     {
-        FailingStartWindow window([] { PAGORRA_RAISE(err::FileNotFound, QStringLiteral("File not found")); });
+        FailingStartWindow window([] { PAGORRA_RAISE(err::FileNotFound, u"File not found"_s); });
         window.formLoad();
         QCOMPARE(m_reports.size(), std::size_t(1));
-        QCOMPARE(m_reports[0].routineName, QStringLiteral("Form_Load"));
-        QCOMPARE(m_reports[0].systemError, QStringLiteral("53 - File not found"));
+        QCOMPARE(m_reports[0].routineName, u"Form_Load"_s);
+        QCOMPARE(m_reports[0].systemError, u"53 - File not found"_s);
         QVERIFY(!window.hasEnded());
         // The steps after the failing one did not run.
         QVERIFY(!child<PictureButton>(window, "cmdAddFiles")->hasPicture());
@@ -266,16 +267,16 @@ class MainWindowLifecycleTest : public QObject {
     void helpOpensTheShippedDocument()
     {
         UrlRecorder recorder;
-        QDesktopServices::setUrlHandler(QStringLiteral("file"), &recorder, "open");
+        QDesktopServices::setUrlHandler(u"file"_s, &recorder, "open");
         MainWindow window;
         window.formLoad();
         QTest::mouseClick(child(window, "cmdHelp"), Qt::LeftButton);
         // A folder without the document: nothing is opened.
         QTemporaryDir empty;
         openHelpDocument(empty.path());
-        QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+        QDesktopServices::unsetUrlHandler(u"file"_s);
         QCOMPARE(recorder.urls,
-                 QList<QUrl>{QUrl::fromLocalFile(QCoreApplication::applicationDirPath() + QStringLiteral("/help.html"))});
+                 QList<QUrl>{QUrl::fromLocalFile(QCoreApplication::applicationDirPath() + u"/help.html"_s)});
         window.close();
     }
 };

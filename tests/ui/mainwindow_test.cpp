@@ -28,6 +28,7 @@
 #include <memory>
 
 using namespace pagorra;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -135,7 +136,7 @@ class MainWindowTest : public QObject {
     }
     QString stored(const char *name) const
     {
-        return RegistryStore().getValue(settingsSection(), QString::fromLatin1(name), QStringLiteral("<missing>"));
+        return RegistryStore().getValue(settingsSection(), QString::fromLatin1(name), u"<missing>"_s);
     }
     QStringList makeFiles(const QString &folder, std::initializer_list<const char *> names) const
     {
@@ -196,7 +197,7 @@ class MainWindowTest : public QObject {
     {
         // Small copies keep the runs quick; the photos themselves are real camera files.
         const QDir source(QStringLiteral(PAGORRA_TESTDATA "/photos"));
-        const QStringList names = source.entryList({QStringLiteral("*.jpg")}, QDir::Files, QDir::Name);
+        const QStringList names = source.entryList({u"*.jpg"_s}, QDir::Files, QDir::Name);
         QVERIFY(!names.isEmpty());
         QStringList small;
         for (const QString &name : names) {
@@ -208,7 +209,7 @@ class MainWindowTest : public QObject {
             small << path;
         }
         for (int i = 0; i < 45; ++i) {
-            const QString path = m_photoDir.filePath(QStringLiteral("photo%1.jpg").arg(i + 1, 2, 10, QLatin1Char('0')));
+            const QString path = m_photoDir.filePath(u"photo%1.jpg"_s.arg(i + 1, 2, 10, QLatin1Char('0')));
             QVERIFY(QFile::copy(small.at(i % small.size()), path));
             m_photos << path;
         }
@@ -283,26 +284,26 @@ class MainWindowTest : public QObject {
     {
         const QString start = m_window->currentFolder();
         QCOMPARE(start, picturesFolder());
-        const QString trip = m_files->filePath(QStringLiteral("trip"));
+        const QString trip = m_files->filePath(u"trip"_s);
         addToBasket(makeFiles(trip, {"e1.jpg", "d2.jpg", "c3.png"}));
-        QCOMPARE(listTexts(), (QStringList{QStringLiteral("e1.jpg"), QStringLiteral("d2.jpg"), QStringLiteral("c3.png")}));
-        QCOMPARE(countText(), QStringLiteral("3 Files"));
+        QCOMPARE(listTexts(), (QStringList{u"e1.jpg"_s, u"d2.jpg"_s, u"c3.png"_s}));
+        QCOMPARE(countText(), u"3 Files"_s);
         QCOMPARE(m_window->currentFolder(), trip);
 
-        const QString more = m_files->filePath(QStringLiteral("more"));
+        const QString more = m_files->filePath(u"more"_s);
         makeFiles(more, {"x.jpg", "y.gif", "notes.txt"});
         m_basketDialogs.folderAnswers = {more};
         click("cmdAddFolder");
-        QCOMPARE(countText(), QStringLiteral("5 Files"));
+        QCOMPARE(countText(), u"5 Files"_s);
         QCOMPARE(m_basketDialogs.initialFolders, (QStringList{start, trip}));
 
         lv()->topLevelItem(1)->setSelected(true);
         lv()->topLevelItem(3)->setSelected(true);
         click("cmdRemove");
-        QCOMPARE(listTexts(), (QStringList{QStringLiteral("e1.jpg"), QStringLiteral("c3.png"), QStringLiteral("y.gif")}));
-        QCOMPARE(countText(), QStringLiteral("3 Files"));
+        QCOMPARE(listTexts(), (QStringList{u"e1.jpg"_s, u"c3.png"_s, u"y.gif"_s}));
+        QCOMPARE(countText(), u"3 Files"_s);
         click("cmdNew");
-        QCOMPARE(countText(), QStringLiteral("0 Files"));
+        QCOMPARE(countText(), u"0 Files"_s);
         QCOMPARE(lv()->topLevelItemCount(), 0);
 
         click("cmdExit");
@@ -319,9 +320,9 @@ class MainWindowTest : public QObject {
             QTest::keyClick(lv(), Qt::Key_Delete);
         });
         click("cmdPreview");
-        QCOMPARE(countText(), QStringLiteral("45 Files"));
+        QCOMPARE(countText(), u"45 Files"_s);
 
-        QCOMPARE(counter(), QStringLiteral("Page 1 of 2"));
+        QCOMPARE(counter(), u"Page 1 of 2"_s);
         PageSet &pages = m_window->pages();
         QCOMPARE(pages.count(), 2);
         QCOMPARE(thumbnailsOn(pages.page(0).image()), 30);
@@ -341,16 +342,16 @@ class MainWindowTest : public QObject {
             if (!counters.contains(s.counter))
                 counters << s.counter;
         }
-        QCOMPARE(counters, (QStringList{QStringLiteral("Page 1 of 1"), QStringLiteral("Page 2 of 2")}));
+        QCOMPARE(counters, (QStringList{u"Page 1 of 1"_s, u"Page 2 of 2"_s}));
 
         // Next on the last page and Previous on the first show the same page again.
         click("cmdNext");
         click("cmdNext");
-        QCOMPARE(counter(), QStringLiteral("Page 2 of 2"));
+        QCOMPARE(counter(), u"Page 2 of 2"_s);
         QVERIFY(m_window->viewer()->pageView()->image() == pages.page(1).image());
         click("cmdPrevious");
         click("cmdPrevious");
-        QCOMPARE(counter(), QStringLiteral("Page 1 of 2"));
+        QCOMPARE(counter(), u"Page 1 of 2"_s);
         QVERIFY(m_window->viewer()->pageView()->image() == pages.page(0).image());
 
         // At actual size the page overhangs the default window: a drag pans it and stops at 0.
@@ -368,7 +369,7 @@ class MainWindowTest : public QObject {
         sendMouse(page, QEvent::MouseButtonRelease, grabbed);
 
         click("cmdExit");
-        QCOMPARE(stored("PageZoom"), QStringLiteral("1"));
+        QCOMPARE(stored("PageZoom"), u"1"_s);
     }
 
     void cancelKeepsThePagesMadeSoFar()
@@ -377,7 +378,7 @@ class MainWindowTest : public QObject {
         sampleRun(33, [this] { click("cmdCancel"); });
         click("cmdPreview");
         QCOMPARE(m_samples.size(), 33);
-        QCOMPARE(counter(), QStringLiteral("Page 1 of 2"));
+        QCOMPARE(counter(), u"Page 1 of 2"_s);
         QCOMPARE(thumbnailsOn(m_window->pages().page(1).image()), 3);
         compareWithEngine(m_photos.mid(0, 33));
         QVERIFY(button("cmdSaveAll")->isEnabled());
@@ -391,7 +392,7 @@ class MainWindowTest : public QObject {
         click("cmdNew");
         addToBasket(m_photos.mid(40, 3));
         click("cmdPreview");
-        QCOMPARE(counter(), QStringLiteral("Page 1 of 1"));
+        QCOMPARE(counter(), u"Page 1 of 1"_s);
         compareWithEngine(m_photos.mid(40, 3));
     }
 
@@ -400,9 +401,8 @@ class MainWindowTest : public QObject {
         addToBasket(m_photos.mid(0, 1));
         click("cmdPreview");
         QCOMPARE(m_messages.size(), 1);
-        QCOMPARE(m_messages[0].text,
-                 QStringLiteral("At least two images are required in the basket to use this feature!"));
-        QCOMPARE(counter(), QStringLiteral("Page 1"));
+        QCOMPARE(m_messages[0].text, u"At least two images are required in the basket to use this feature!"_s);
+        QCOMPARE(counter(), u"Page 1"_s);
         QVERIFY(!button("cmdSave")->isEnabled());
         QVERIFY(button("cmdPreview")->isEnabled());
     }
@@ -410,22 +410,22 @@ class MainWindowTest : public QObject {
     void closingDuringARunCancelsItAndSaves()
     {
         addToBasket(m_photos);
-        m_window->setCurrentFolder(QStringLiteral("/chosen"));
+        m_window->setCurrentFolder(u"/chosen"_s);
         sampleRun(5, [this] { m_window->close(); });
         click("cmdPreview");
         QCOMPARE(m_samples.size(), 5);
         QVERIFY(!m_window->isVisible());
         QVERIFY(m_window->hasEnded());
-        QCOMPARE(stored("strFolderPath"), QStringLiteral("/chosen"));
+        QCOMPARE(stored("strFolderPath"), u"/chosen"_s);
     }
 
     void saveAllRunsWithTheWindowBusy()
     {
         addToBasket(m_photos);
         click("cmdPreview");
-        const QString out = m_files->filePath(QStringLiteral("out"));
+        const QString out = m_files->filePath(u"out"_s);
         QDir().mkpath(out);
-        m_saveAs.answer = {true, out + QStringLiteral("/sheet"), 8};
+        m_saveAs.answer = {true, out + u"/sheet"_s, 8};
         sampleRun();
         click("cmdSaveAll");
         QCOMPARE(QDir(out).entryList(QDir::Files).size(), 2);
