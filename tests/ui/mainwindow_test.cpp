@@ -6,63 +6,49 @@
 #include "core/settingspersistence.h"
 #include "errors/errorhandler.h"
 #include "generation/generationrun.h"
-#include "generation/pagelayout.h"
 #include "output/saveasdialog.h"
 #include "ui/basketdialogs.h"
 #include "ui/mainlayout.h"
-#include "ui/mainpanes.h"
 #include "ui/mainwindow.h"
-#include "ui/picturebutton.h"
-#include "viewer/pagefit.h"
 #include "viewer/pageview.h"
 #include "viewer/pageviewer.h"
 
 #include <QAbstractButton>
 #include <QDir>
-#include <QHeaderView>
 #include <QImageReader>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
 
-#include <deque>
 #include <memory>
 
 using namespace pagorra;
+using namespace Qt::StringLiterals;
 
 namespace {
 
 class ScriptedBasketDialogs : public BasketDialogs {
   public:
-    std::deque<QStringList> fileAnswers;
-    std::deque<QString> folderAnswers;
+    QList<QStringList> fileAnswers;
+    QStringList folderAnswers;
     QStringList initialFolders; // where each dialog opened, in order
 
     QStringList openFiles(QWidget *, const QString &initialFolder, const QStringList &) override
     {
         initialFolders.append(initialFolder);
-        return take(fileAnswers);
+        return fileAnswers.isEmpty() ? QStringList() : fileAnswers.takeFirst();
     }
     QString browseFolder(QWidget *, const QString &initialFolder, const QString &) override
     {
         initialFolders.append(initialFolder);
-        return take(folderAnswers);
+        return folderAnswers.isEmpty() ? QString() : folderAnswers.takeFirst();
     }
     void message(QWidget *, const QString &) override {}
-
-  private:
-    template <typename T> static T take(std::deque<T> &answers)
-    {
-        if (answers.empty())
-            return T();
-        T answer = answers.front();
-        answers.pop_front();
-        return answer;
-    }
 };
 
 class ScriptedSaveAs : public SaveAsDialog {
@@ -74,7 +60,6 @@ class ScriptedSaveAs : public SaveAsDialog {
 
 // What the window showed while a run was in progress, sampled at every progress step.
 struct RunSample {
-    int value = 0;
     QString counter;
     bool progressShown = false;
     bool cancelShown = false;
@@ -127,6 +112,8 @@ class MainWindowTest : public QObject {
     int m_settingsOpened = 0;
     std::vector<ErrorReport> m_reports;
     std::unique_ptr<MainWindow> m_window;
+    QList<RunSample> m_samples;
+    QMetaObject::Connection m_sampling;
 
     template <typename T = QWidget> T *child(const char *name) const
     {
@@ -147,33 +134,20 @@ class MainWindowTest : public QObject {
             texts << lv()->topLevelItem(i)->text(0);
         return texts;
     }
-    QString stored(const QString &name) const
+    QString stored(const char *name) const
     {
-        return RegistryStore().getValue(settingsSection(), name, QStringLiteral("<missing>"));
+        return RegistryStore().getValue(settingsSection(), QString::fromLatin1(name), u"<missing>"_s);
     }
-    QString makeFile(const QString &folder, const QString &name) const
+    QStringList makeFiles(const QString &folder, std::initializer_list<const char *> names) const
     {
         QDir().mkpath(folder);
-        const QString path = folder + u'/' + name;
-        QFile file(path);
-        file.open(QIODevice::WriteOnly);
-        return path;
-    }
-
-    void openWindow()
-    {
-        WindowDialogs dialogs;
-        dialogs.basket = &m_basketDialogs;
-        dialogs.saveAs = &m_saveAs;
-        dialogs.settings = [this](RegistrySettings &, QWidget *) {
-            ++m_settingsOpened;
-            return false;
-        };
-        dialogs.message = [this](QWidget *, const UserMessage &message) { m_messages.append(message); };
-        m_window = std::make_unique<MainWindow>(dialogs);
-        m_window->formLoad();
-        m_window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+        QStringList paths;
+        for (const char *name : names) {
+            QFile file(folder + u'/' + QString::fromLatin1(name));
+            file.open(QIODevice::WriteOnly);
+            paths << file.fileName();
+        }
+        return paths;
     }
 
     void addToBasket(const QStringList &paths)
@@ -182,47 +156,40 @@ class MainWindowTest : public QObject {
         click("cmdAddFiles");
     }
 
-    // Samples the window at every progress step of the next run; `atValue` runs once when
-    // the step with that value is reached.
-    QList<RunSample> *sampleRun(int atValue = 0, std::function<void()> action = {})
+    // Samples the window at every progress step of the next run into m_samples; `action` runs
+    // once when the step with value `atValue` is reached.
+    void sampleRun(int atValue = 0, std::function<void()> action = {})
     {
-        auto *samples = new QList<RunSample>;
         QProgressBar *bar = child<QProgressBar>("pb");
-        auto connection = std::make_shared<QMetaObject::Connection>();
-        *connection = connect(bar, &QProgressBar::valueChanged, m_window.get(), [=, this](int value) {
+        m_sampling = connect(bar, &QProgressBar::valueChanged, m_window.get(), [=, this](int value) {
             if (value == 0)
                 return;
-            RunSample sample{value, counter(), bar->isVisible(), button("cmdCancel")->isVisible(), {}};
+            RunSample sample{counter(), bar->isVisible(), button("cmdCancel")->isVisible(), {}};
             for (const char *name : kRunLockedCommands)
                 if (button(name)->isEnabled())
                     sample.enabledCommands << QString::fromLatin1(name);
-            samples->append(sample);
+            m_samples.append(sample);
             if (value == atValue && action)
                 action();
         });
-        m_cleanups.push_back([samples, connection] {
-            QObject::disconnect(*connection);
-            delete samples;
-        });
-        return samples;
     }
-    std::vector<std::function<void()>> m_cleanups;
-
-    // The pages the engine makes of the same files, for comparison.
-    static std::unique_ptr<PageSet> engineRun(const QStringList &paths)
+    void verifyLockedThroughout() const
     {
-        auto pages = std::make_unique<PageSet>();
-        NullProgress progress;
-        GenerationRun(defaultSettings(), paths, progress).run(*pages);
-        return pages;
+        QVERIFY(!m_samples.isEmpty());
+        for (const RunSample &s : m_samples)
+            QVERIFY2(s.enabledCommands.isEmpty(), qPrintable(s.enabledCommands.join(u' ')));
     }
+
+    // The window's pages must be those the engine makes of the same files.
     void compareWithEngine(const QStringList &paths)
     {
-        const auto expected = engineRun(paths);
+        PageSet expected;
+        NullProgress progress;
+        GenerationRun(defaultSettings(), paths, progress).run(expected);
         PageSet &pages = m_window->pages();
-        QCOMPARE(pages.count(), expected->count());
+        QCOMPARE(pages.count(), expected.count());
         for (int k = 0; k < pages.count(); ++k)
-            QVERIFY2(pages.page(k).image() == expected->page(k).image(), qPrintable(QString::number(k)));
+            QVERIFY2(pages.page(k).image() == expected.page(k).image(), qPrintable(QString::number(k)));
     }
 
   private slots:
@@ -230,22 +197,19 @@ class MainWindowTest : public QObject {
     {
         // Small copies keep the runs quick; the photos themselves are real camera files.
         const QDir source(QStringLiteral(PAGORRA_TESTDATA "/photos"));
-        const QStringList names = source.entryList({QStringLiteral("*.jpg")}, QDir::Files, QDir::Name);
+        const QStringList names = source.entryList({u"*.jpg"_s}, QDir::Files, QDir::Name);
         QVERIFY(!names.isEmpty());
         QStringList small;
         for (const QString &name : names) {
             QImageReader reader(source.filePath(name));
             reader.setAutoTransform(true);
-            const QSize size = reader.size();
-            reader.setScaledSize(size.scaled(240, 240, Qt::KeepAspectRatio));
-            const QImage image = reader.read();
-            QVERIFY2(!image.isNull(), qPrintable(name));
+            reader.setScaledSize(reader.size().scaled(240, 240, Qt::KeepAspectRatio));
             const QString path = m_photoDir.filePath(name);
-            QVERIFY(image.save(path, "JPEG", 85));
+            QVERIFY2(reader.read().save(path, "JPEG", 85), qPrintable(name));
             small << path;
         }
         for (int i = 0; i < 45; ++i) {
-            const QString path = m_photoDir.filePath(QStringLiteral("photo%1.jpg").arg(i + 1, 2, 10, QLatin1Char('0')));
+            const QString path = m_photoDir.filePath(u"photo%1.jpg"_s.arg(i + 1, 2, 10, QLatin1Char('0')));
             QVERIFY(QFile::copy(small.at(i % small.size()), path));
             m_photos << path;
         }
@@ -261,148 +225,104 @@ class MainWindowTest : public QObject {
         m_messages.clear();
         m_settingsOpened = 0;
         m_reports.clear();
+        m_samples.clear();
         setReportPresenter([this](const ErrorReport &r) { m_reports.push_back(r); });
-        openWindow();
+
+        WindowDialogs dialogs;
+        dialogs.basket = &m_basketDialogs;
+        dialogs.saveAs = &m_saveAs;
+        dialogs.settings = [this](RegistrySettings &, QWidget *) {
+            ++m_settingsOpened;
+            return false;
+        };
+        dialogs.message = [this](QWidget *, const UserMessage &message) { m_messages.append(message); };
+        m_window = std::make_unique<MainWindow>(dialogs);
+        m_window->formLoad();
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
     }
 
     void cleanup()
     {
+        QObject::disconnect(m_sampling);
         m_window.reset();
-        for (auto &c : m_cleanups)
-            c();
-        m_cleanups.clear();
         setReportPresenter({});
         QVERIFY(m_reports.empty());
     }
 
-    void resizeHoldsTheMinimumAndCentresTheNavigation()
+    void resizeHoldsTheMinimumAndMinimisingKeepsTheLayout()
     {
         const TwipsScale scale = TwipsScale::of(m_window.get());
         m_window->resize(scale.toPixels(QSize(10000, 6000)));
         QTRY_COMPARE(m_window->size(), scale.toPixels(QSize(12200, 8500)));
 
-        for (const QSize size : {QSize(900, 620), QSize(1300, 900)}) {
-            m_window->resize(size);
-            QTRY_COMPARE(m_window->size(), size);
-            QWidget *right = child("picRight");
-            QCOMPARE(right->geometry().right(), m_window->centralWidget()->width() - 1);
-            QCOMPARE(right->geometry().bottom(), m_window->centralWidget()->height() - 1);
-            QWidget *bar = child("picBar");
-            QWidget *navigation = child("picNavigationBar");
-            QCOMPARE(navigation->x(), roundHalfEven((bar->width() - navigation->width()) / 2.0));
-            QCOMPARE(child("picContainer")->width(), bar->width());
-        }
-    }
+        m_window->resize(1300, 900);
+        QTRY_COMPARE(m_window->size(), QSize(1300, 900));
+        QWidget *right = child("picRight");
+        QCOMPARE(right->geometry().right(), m_window->centralWidget()->width() - 1);
+        QCOMPARE(right->geometry().bottom(), m_window->centralWidget()->height() - 1);
+        QWidget *bar = child("picBar");
+        QWidget *navigation = child("picNavigationBar");
+        QCOMPARE(navigation->x(), roundHalfEven((bar->width() - navigation->width()) / 2.0));
 
-    void minimiseAndRestoreLeaveTheLayout()
-    {
-        m_window->resize(1100, 750);
-        QTRY_COMPARE(m_window->size(), QSize(1100, 750));
         QHash<const QWidget *, QRect> before;
         const QList<QWidget *> widgets = m_window->findChildren<QWidget *>();
         for (const QWidget *w : widgets)
             before.insert(w, w->geometry());
-
         m_window->setWindowState(Qt::WindowMinimized);
         QVERIFY(m_window->isMinimized());
         m_window->resize(700, 400); // what a window system may report for an icon
         m_window->setWindowState(Qt::WindowNoState);
-        m_window->resize(1100, 750);
-        QTRY_COMPARE(m_window->size(), QSize(1100, 750));
+        m_window->resize(1300, 900);
+        QTRY_COMPARE(m_window->size(), QSize(1300, 900));
         for (const QWidget *w : widgets)
             QCOMPARE(w->geometry(), before.value(w));
     }
 
-    void addCommandsAndTheLastUsedFolder()
+    // The basket rules have their own tests; here the commands reach them and the label follows.
+    void basketCommandsUpdateTheListCountAndFolder()
     {
         const QString start = m_window->currentFolder();
         QCOMPARE(start, picturesFolder());
-        QCOMPARE(countText(), QString());
-        const QString trip = m_files->filePath(QStringLiteral("trip"));
-        const QStringList three{makeFile(trip, QStringLiteral("c.jpg")), makeFile(trip, QStringLiteral("a.jpg")),
-                                makeFile(trip, QStringLiteral("b.png"))};
-        addToBasket(three);
-        QCOMPARE(listTexts(), (QStringList{QStringLiteral("c.jpg"), QStringLiteral("a.jpg"), QStringLiteral("b.png")}));
-        QCOMPARE(countText(), QStringLiteral("3 Files"));
+        const QString trip = m_files->filePath(u"trip"_s);
+        addToBasket(makeFiles(trip, {"e1.jpg", "d2.jpg", "c3.png"}));
+        QCOMPARE(listTexts(), (QStringList{u"e1.jpg"_s, u"d2.jpg"_s, u"c3.png"_s}));
+        QCOMPARE(countText(), u"3 Files"_s);
         QCOMPARE(m_window->currentFolder(), trip);
 
-        // A path that differs only in case is already there; the folder stays.
-        m_window->setCurrentFolder(QStringLiteral("/elsewhere"));
-        addToBasket({trip + QStringLiteral("/A.JPG")});
-        QCOMPARE(countText(), QStringLiteral("3 Files"));
-        QCOMPARE(m_window->currentFolder(), QStringLiteral("/elsewhere"));
-
-        // The same folder twice: each file once.
-        const QString more = m_files->filePath(QStringLiteral("more"));
-        makeFile(more, QStringLiteral("x.jpg"));
-        makeFile(more, QStringLiteral("y.gif"));
-        makeFile(more, QStringLiteral("notes.txt"));
-        m_basketDialogs.folderAnswers = {more, more};
+        const QString more = m_files->filePath(u"more"_s);
+        makeFiles(more, {"x.jpg", "y.gif", "notes.txt"});
+        m_basketDialogs.folderAnswers = {more};
         click("cmdAddFolder");
-        QCOMPARE(countText(), QStringLiteral("5 Files"));
-        click("cmdAddFolder");
-        QCOMPARE(countText(), QStringLiteral("5 Files"));
-        QCOMPARE(m_window->currentFolder(), more);
+        QCOMPARE(countText(), u"5 Files"_s);
+        QCOMPARE(m_basketDialogs.initialFolders, (QStringList{start, trip}));
 
-        // A cancelled dialog changes nothing.
-        click("cmdAddFiles");
-        QCOMPARE(countText(), QStringLiteral("5 Files"));
-
-        QCOMPARE(m_basketDialogs.initialFolders,
-                 (QStringList{start, QStringLiteral("/elsewhere"), QStringLiteral("/elsewhere"), more, more}));
-
-        click("cmdExit");
-        QVERIFY(!m_window->isVisible());
-        QCOMPARE(stored(QStringLiteral("strFolderPath")), more);
-    }
-
-    void removeKeysAndHeader()
-    {
-        const QString d = m_files->filePath(QStringLiteral("five"));
-        QStringList five;
-        for (const char *name : {"e1.jpg", "d2.jpg", "c3.jpg", "b4.jpg", "a5.jpg"})
-            five << makeFile(d, QString::fromLatin1(name));
-        addToBasket(five);
         lv()->topLevelItem(1)->setSelected(true);
         lv()->topLevelItem(3)->setSelected(true);
         click("cmdRemove");
-        QCOMPARE(listTexts(),
-                 (QStringList{QStringLiteral("e1.jpg"), QStringLiteral("c3.jpg"), QStringLiteral("a5.jpg")}));
-        QCOMPARE(countText(), QStringLiteral("3 Files"));
-
-        QHeaderView *header = lv()->header();
-        const QPoint centre(header->sectionViewportPosition(0) + header->sectionSize(0) / 2, header->height() / 2);
-        QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, centre);
-        const QStringList firstOrder = listTexts();
-        QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, centre);
-        QStringList reversed = firstOrder;
-        std::reverse(reversed.begin(), reversed.end());
-        QCOMPARE(listTexts(), reversed);
-        QVERIFY(
-            firstOrder == (QStringList{QStringLiteral("a5.jpg"), QStringLiteral("c3.jpg"), QStringLiteral("e1.jpg")}) ||
-            reversed == (QStringList{QStringLiteral("a5.jpg"), QStringLiteral("c3.jpg"), QStringLiteral("e1.jpg")}));
-
+        QCOMPARE(listTexts(), (QStringList{u"e1.jpg"_s, u"c3.png"_s, u"y.gif"_s}));
+        QCOMPARE(countText(), u"3 Files"_s);
         click("cmdNew");
-        QCOMPARE(countText(), QStringLiteral("0 Files"));
-        lv()->setFocus();
-        QTest::keyClick(lv(), Qt::Key_Delete);
-        QTest::keyClick(lv(), Qt::Key_A, Qt::ControlModifier);
-        QCOMPARE(countText(), QStringLiteral("0 Files"));
+        QCOMPARE(countText(), u"0 Files"_s);
         QCOMPARE(lv()->topLevelItemCount(), 0);
+
+        click("cmdExit");
+        QVERIFY(!m_window->isVisible());
+        QCOMPARE(stored("strFolderPath"), more);
     }
 
     void fortyFivePhotosNavigationAndDrag()
     {
         addToBasket(m_photos);
         // The Delete key in the list would change the basket under the run.
-        QList<RunSample> *samples = sampleRun(10, [this] {
+        sampleRun(10, [this] {
             lv()->topLevelItem(0)->setSelected(true);
             QTest::keyClick(lv(), Qt::Key_Delete);
         });
         click("cmdPreview");
-        QCOMPARE(countText(), QStringLiteral("45 Files"));
+        QCOMPARE(countText(), u"45 Files"_s);
 
-        QCOMPARE(counter(), QStringLiteral("Page 1 of 2"));
+        QCOMPARE(counter(), u"Page 1 of 2"_s);
         PageSet &pages = m_window->pages();
         QCOMPARE(pages.count(), 2);
         QCOMPARE(thumbnailsOn(pages.page(0).image()), 30);
@@ -414,31 +334,29 @@ class MainWindowTest : public QObject {
             QVERIFY2(button(name)->isEnabled(), name);
 
         // While it ran: progress and Cancel shown, the newest page counted, commands locked.
-        QCOMPARE(samples->size(), 45);
+        QCOMPARE(m_samples.size(), 45);
+        verifyLockedThroughout();
         QStringList counters;
-        for (const RunSample &s : std::as_const(*samples)) {
+        for (const RunSample &s : std::as_const(m_samples)) {
             QVERIFY(s.progressShown && s.cancelShown);
-            QVERIFY2(s.enabledCommands.isEmpty(), qPrintable(s.enabledCommands.join(u' ')));
             if (!counters.contains(s.counter))
                 counters << s.counter;
         }
-        QCOMPARE(counters, (QStringList{QStringLiteral("Page 1 of 1"), QStringLiteral("Page 2 of 2")}));
+        QCOMPARE(counters, (QStringList{u"Page 1 of 1"_s, u"Page 2 of 2"_s}));
 
         // Next on the last page and Previous on the first show the same page again.
         click("cmdNext");
-        QCOMPARE(counter(), QStringLiteral("Page 2 of 2"));
         click("cmdNext");
-        QCOMPARE(counter(), QStringLiteral("Page 2 of 2"));
+        QCOMPARE(counter(), u"Page 2 of 2"_s);
         QVERIFY(m_window->viewer()->pageView()->image() == pages.page(1).image());
         click("cmdPrevious");
         click("cmdPrevious");
-        QCOMPARE(counter(), QStringLiteral("Page 1 of 2"));
+        QCOMPARE(counter(), u"Page 1 of 2"_s);
         QVERIFY(m_window->viewer()->pageView()->image() == pages.page(0).image());
 
         // At actual size the page overhangs the default window: a drag pans it and stops at 0.
         QTest::mouseClick(child<QAbstractButton>("optZoom1"), Qt::LeftButton);
         auto *bar = child<QScrollBar>("hsOriginal");
-        QVERIFY(bar->isEnabled());
         QVERIFY(bar->maximum() >= 50);
         bar->setValue(50);
         QWidget *page = m_window->viewer()->pageView();
@@ -451,16 +369,16 @@ class MainWindowTest : public QObject {
         sendMouse(page, QEvent::MouseButtonRelease, grabbed);
 
         click("cmdExit");
-        QCOMPARE(stored(QStringLiteral("PageZoom")), QStringLiteral("1"));
+        QCOMPARE(stored("PageZoom"), u"1"_s);
     }
 
     void cancelKeepsThePagesMadeSoFar()
     {
         addToBasket(m_photos);
-        QList<RunSample> *samples = sampleRun(33, [this] { click("cmdCancel"); });
+        sampleRun(33, [this] { click("cmdCancel"); });
         click("cmdPreview");
-        QCOMPARE(samples->size(), 33);
-        QCOMPARE(counter(), QStringLiteral("Page 1 of 2"));
+        QCOMPARE(m_samples.size(), 33);
+        QCOMPARE(counter(), u"Page 1 of 2"_s);
         QCOMPARE(thumbnailsOn(m_window->pages().page(1).image()), 3);
         compareWithEngine(m_photos.mid(0, 33));
         QVERIFY(button("cmdSaveAll")->isEnabled());
@@ -470,12 +388,11 @@ class MainWindowTest : public QObject {
     {
         addToBasket(m_photos);
         click("cmdPreview");
-        QCOMPARE(m_window->pages().count(), 2);
         click("cmdLast");
         click("cmdNew");
         addToBasket(m_photos.mid(40, 3));
         click("cmdPreview");
-        QCOMPARE(counter(), QStringLiteral("Page 1 of 1"));
+        QCOMPARE(counter(), u"Page 1 of 1"_s);
         compareWithEngine(m_photos.mid(40, 3));
     }
 
@@ -484,41 +401,35 @@ class MainWindowTest : public QObject {
         addToBasket(m_photos.mid(0, 1));
         click("cmdPreview");
         QCOMPARE(m_messages.size(), 1);
-        QCOMPARE(m_messages[0].text,
-                 QStringLiteral("At least two images are required in the basket to use this feature!"));
-        QCOMPARE(m_messages[0].icon, MessageIcon::Information);
-        QCOMPARE(counter(), QStringLiteral("Page 1"));
+        QCOMPARE(m_messages[0].text, u"At least two images are required in the basket to use this feature!"_s);
+        QCOMPARE(counter(), u"Page 1"_s);
         QVERIFY(!button("cmdSave")->isEnabled());
         QVERIFY(button("cmdPreview")->isEnabled());
-        QVERIFY(!child("pb")->isVisible());
     }
 
     void closingDuringARunCancelsItAndSaves()
     {
         addToBasket(m_photos);
-        m_window->setCurrentFolder(QStringLiteral("/chosen"));
-        QList<RunSample> *samples = sampleRun(5, [this] { m_window->close(); });
+        m_window->setCurrentFolder(u"/chosen"_s);
+        sampleRun(5, [this] { m_window->close(); });
         click("cmdPreview");
-        QCOMPARE(samples->size(), 5);
+        QCOMPARE(m_samples.size(), 5);
         QVERIFY(!m_window->isVisible());
         QVERIFY(m_window->hasEnded());
-        QCOMPARE(stored(QStringLiteral("strFolderPath")), QStringLiteral("/chosen"));
+        QCOMPARE(stored("strFolderPath"), u"/chosen"_s);
     }
 
     void saveAllRunsWithTheWindowBusy()
     {
         addToBasket(m_photos);
         click("cmdPreview");
-        const QString out = m_files->filePath(QStringLiteral("out"));
+        const QString out = m_files->filePath(u"out"_s);
         QDir().mkpath(out);
-        m_saveAs.answer = {true, out + QStringLiteral("/sheet"), 8};
-        QList<RunSample> *samples = sampleRun();
+        m_saveAs.answer = {true, out + u"/sheet"_s, 8};
+        sampleRun();
         click("cmdSaveAll");
         QCOMPARE(QDir(out).entryList(QDir::Files).size(), 2);
-        QVERIFY(!samples->isEmpty());
-        for (const RunSample &s : std::as_const(*samples))
-            QVERIFY2(s.enabledCommands.isEmpty(), qPrintable(s.enabledCommands.join(u' ')));
-        QVERIFY(button("cmdSaveAll")->isEnabled());
+        verifyLockedThroughout();
         QVERIFY(button("cmdAddFiles")->isEnabled());
 
         click("cmdTasks");
