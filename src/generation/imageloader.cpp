@@ -40,6 +40,16 @@ struct Deadline {
 // Rows computed between two looks at the clock; a strip of a thumbnail costs well under a
 // millisecond.
 constexpr int kStripRows = 16;
+// A decoded picture up to this size is held whole in memory before it is scaled (see
+// decodedInMemory); larger ones stream through the pipeline.
+constexpr std::int64_t kMaxBytesInMemory = std::int64_t(16) << 20;
+
+void onEval(VipsImage *image, VipsProgress *, void *data)
+{
+    const auto *deadline = static_cast<const Deadline *>(data);
+    if (std::chrono::steady_clock::now() > deadline->until)
+        vips_image_set_kill(image, TRUE);
+}
 
 int orientationOf(const vips::VImage &image)
 {
@@ -91,6 +101,21 @@ vips::VImage scaledTo(vips::VImage image, QSize size)
         image = image.embed(0, 0, size.width(), size.height(), vips::VImage::option()->set("extend", VIPS_EXTEND_COPY));
     }
     return image;
+}
+
+// The decoded picture held whole in memory when it is small (a photo shrunk on load): the
+// scaling then reads memory instead of pulling lines one by one through the decoder, which
+// costs vips many small buffers under a process-wide lock that decoding threads contend for.
+vips::VImage decodedInMemory(const vips::VImage &image, const Deadline &deadline)
+{
+    if (std::int64_t(image.width()) * image.height() * image.bands() * vips_format_sizeof(image.format()) >
+        kMaxBytesInMemory)
+        return image;
+    vips::VImage memory = vips::VImage::new_memory();
+    vips_image_set_progress(memory.get_image(), TRUE);
+    g_signal_connect(memory.get_image(), "eval", G_CALLBACK(onEval), const_cast<Deadline *>(&deadline));
+    image.write(memory);
+    return memory;
 }
 
 // Computes the pipeline strip by strip on the calling thread, straight into the canvas:
@@ -187,7 +212,7 @@ std::optional<LoadedPicture> decodeWithVips(const LoadRequest &req, const QColor
     if (orientationOf(image) != 1)
         image = image.autorot();
     image = toRgb8(image, background);
-    image = scaledTo(image, canvas->drawn.size());
+    image = scaledTo(decodedInMemory(image, deadline), canvas->drawn.size());
     blit(canvas->picture.bitmap, image, canvas->drawn.topLeft(), deadline);
     return std::move(canvas->picture);
 }
