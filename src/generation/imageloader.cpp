@@ -37,6 +37,13 @@ struct Deadline {
     std::chrono::steady_clock::time_point until;
 };
 
+// Rows computed between two looks at the clock; a strip of a thumbnail costs well under a
+// millisecond.
+constexpr int kStripRows = 16;
+// A decoded picture up to this size is held whole in memory before it is scaled (see
+// decodedInMemory); larger ones stream through the pipeline.
+constexpr std::int64_t kMaxBytesInMemory = std::int64_t(16) << 20;
+
 void onEval(VipsImage *image, VipsProgress *, void *data)
 {
     const auto *deadline = static_cast<const Deadline *>(data);
@@ -96,21 +103,38 @@ vips::VImage scaledTo(vips::VImage image, QSize size)
     return image;
 }
 
+// The decoded picture held whole in memory when it is small (a photo shrunk on load): the
+// scaling then reads memory instead of pulling lines one by one through the decoder, which
+// costs vips many small buffers under a process-wide lock that decoding threads contend for.
+vips::VImage decodedInMemory(const vips::VImage &image, const Deadline &deadline)
+{
+    if (std::int64_t(image.width()) * image.height() * image.bands() * vips_format_sizeof(image.format()) >
+        kMaxBytesInMemory)
+        return image;
+    vips::VImage memory = vips::VImage::new_memory();
+    vips_image_set_progress(memory.get_image(), TRUE);
+    g_signal_connect(memory.get_image(), "eval", G_CALLBACK(onEval), const_cast<Deadline *>(&deadline));
+    image.write(memory);
+    return memory;
+}
+
+// Computes the pipeline strip by strip on the calling thread, straight into the canvas:
+// handing one small picture to a vips worker pool costs more than the computing saves.
 void blit(QImage &canvas, const vips::VImage &rgb, QPoint at, const Deadline &deadline)
 {
-    vips::VImage pixels = rgb;
-    vips_image_set_progress(pixels.get_image(), TRUE);
-    g_signal_connect(pixels.get_image(), "eval", G_CALLBACK(onEval), const_cast<Deadline *>(&deadline));
-    size_t bytes = 0;
-    void *raw = pixels.write_to_memory(&bytes);
-    std::unique_ptr<void, decltype(&g_free)> memory(raw, &g_free);
-    const auto *src = static_cast<const unsigned char *>(raw);
-    const int w = pixels.width();
-    for (int row = 0; row < pixels.height(); ++row) {
-        auto *dst = reinterpret_cast<QRgb *>(canvas.scanLine(at.y() + row)) + at.x();
-        const unsigned char *s = src + size_t(row) * size_t(w) * 3;
-        for (int col = 0; col < w; ++col, s += 3)
-            dst[col] = qRgb(s[0], s[1], s[2]);
+    const vips::VRegion region = rgb.region();
+    const int w = rgb.width();
+    for (int top = 0; top < rgb.height(); top += kStripRows) {
+        if (std::chrono::steady_clock::now() > deadline.until)
+            throw vips::VError("decoding took too long");
+        const int rows = std::min(kStripRows, rgb.height() - top);
+        region.prepare(0, top, w, rows);
+        for (int row = top; row < top + rows; ++row) {
+            auto *dst = reinterpret_cast<QRgb *>(canvas.scanLine(at.y() + row)) + at.x();
+            const unsigned char *src = region.addr(0, row);
+            for (int col = 0; col < w; ++col, src += 3)
+                dst[col] = qRgb(src[0], src[1], src[2]);
+        }
     }
 }
 
@@ -155,11 +179,22 @@ std::optional<LoadedPicture> decodeWithVips(const LoadRequest &req, const QColor
     const QByteArray path = QFile::encodeName(req.path);
 
     const Deadline deadline{std::chrono::steady_clock::now() + kDecodeTimeLimit};
-    auto options = [] { return vips::VImage::option()->set("access", VIPS_ACCESS_SEQUENTIAL); };
 
-    // Opening picks the loader by the file's content and reads the header only; a file no
-    // loader claims raises VError, and the other decoder gets its turn.
-    vips::VImage header = vips::VImage::new_from_file(path.constData(), options());
+    // The loader is picked once by the file's content (sniffing asks every loader in turn);
+    // a file no loader claims raises VError, and the other decoder gets its turn.
+    const char *loader = vips_foreign_find_load(path.constData());
+    if (!loader)
+        throw vips::VError();
+    auto open = [&](vips::VOption *options) {
+        vips::VImage out;
+        vips::VImage::call(loader, options->set("filename", path.constData())
+                                       ->set("access", VIPS_ACCESS_SEQUENTIAL)
+                                       ->set("out", &out));
+        return out;
+    };
+
+    // Reads the header only.
+    vips::VImage header = open(vips::VImage::option());
     if (!plausibleImageSize(header.width(), header.height(), QFileInfo(req.path).size()))
         return std::nullopt;
     const bool turned = orientationOf(header) >= 5;
@@ -172,10 +207,12 @@ std::optional<LoadedPicture> decodeWithVips(const LoadRequest &req, const QColor
     if (header.get_typeof("vips-loader") != 0 && std::strcmp(header.get_string("vips-loader"), "jpegload") == 0) {
         const int shrink = jpegShrinkFor(upright, canvas->drawn.size());
         if (shrink > 1)
-            image = vips::VImage::new_from_file(path.constData(), options()->set("shrink", shrink));
+            image = open(vips::VImage::option()->set("shrink", shrink));
     }
-    image = toRgb8(image.autorot(), background);
-    image = scaledTo(image, canvas->drawn.size());
+    if (orientationOf(image) != 1)
+        image = image.autorot();
+    image = toRgb8(image, background);
+    image = scaledTo(decodedInMemory(image, deadline), canvas->drawn.size());
     blit(canvas->picture.bitmap, image, canvas->drawn.topLeft(), deadline);
     return std::move(canvas->picture);
 }
