@@ -1,6 +1,7 @@
 #include "generation/imageloader.h"
 
 #include "core/colors.h"
+#include "core/tiffguard.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -174,17 +175,32 @@ std::optional<Canvas> prepareCanvas(const LoadRequest &req, QSize upright, const
     return c;
 }
 
+// JPEG, PNG and GIF decoders of vips use neither libtiff nor ImageMagick.
+bool usesNoForeignCodec(const char *loader)
+{
+    for (const char *name : {"VipsForeignLoadJpeg", "VipsForeignLoadPng", "VipsForeignLoadNsgif"}) {
+        if (std::strncmp(loader, name, std::strlen(name)) == 0)
+            return true;
+    }
+    return false;
+}
+
 std::optional<LoadedPicture> decodeWithVips(const LoadRequest &req, const QColor &background)
 {
     const QByteArray path = QFile::encodeName(req.path);
 
     const Deadline deadline{std::chrono::steady_clock::now() + kDecodeTimeLimit};
 
-    // The loader is picked once by the file's content (sniffing asks every loader in turn);
-    // a file no loader claims raises VError, and the other decoder gets its turn.
+    // The loader is picked once by the file's content (sniffing asks every loader in turn,
+    // ImageMagick's too); a file no loader claims raises VError, and the other decoder gets
+    // its turn. Only the loaders that never reach libtiff or ImageMagick run unlocked.
+    std::unique_lock<std::mutex> foreign = lockForeignCodecs();
+    silenceTiffHandlers();
     const char *loader = vips_foreign_find_load(path.constData());
     if (!loader)
         throw vips::VError();
+    if (usesNoForeignCodec(loader))
+        foreign.unlock();
     auto open = [&](vips::VOption *options) {
         vips::VImage out;
         vips::VImage::call(loader, options->set("filename", path.constData())
@@ -221,6 +237,8 @@ std::optional<LoadedPicture> decodeWithVips(const LoadRequest &req, const QColor
 // BMP variants); the scaling still goes through vips so every picture looks the same.
 std::optional<LoadedPicture> decodeWithQt(const LoadRequest &req, const QColor &background)
 {
+    const std::unique_lock<std::mutex> foreign = lockForeignCodecs();
+    silenceTiffHandlers();
     QImageReader reader(req.path);
     reader.setDecideFormatFromContent(true);
     reader.setAutoTransform(true);

@@ -3,6 +3,8 @@
 
 #include "output/vipspagewriter.h"
 
+#include "core/tiffguard.h"
+
 #include <QFile>
 #include <cstring>
 #include <mutex>
@@ -92,9 +94,11 @@ bool VipsDocument::writePage(const QImage &page, QString &error)
             return true;
         case ImageFormat::Bmp:
         case ImageFormat::Psd:
-        case ImageFormat::Pcx:
+        case ImageFormat::Pcx: {
+            const std::unique_lock<std::mutex> foreign = lockForeignCodecs();
             image.magicksave(temp.constData(), vips::VImage::option()->set("format", magickFormat(m_format)));
             return true;
+        }
         case ImageFormat::Tiff:
         case ImageFormat::Pdf:
             break;

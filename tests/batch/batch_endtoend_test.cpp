@@ -116,6 +116,24 @@ QStringList smallPages()
 
 } // namespace
 
+// Whatever decoders a damaged file passes through first, the process lives on: each file of
+// the corrupt set, alone in a fresh process ahead of a good photo, is skipped and the photo's
+// page is written.
+TEST(BatchEndToEnd, EveryCorruptFileIsSkippedWithoutCrashing)
+{
+    QTemporaryDir dir;
+    const QString photo = firstPhotos(1).value(0);
+    const QDir corrupt(kData + u"/corrupt"_s);
+    for (const QString &name : corrupt.entryList(QDir::Files, QDir::Name)) {
+        QProcess p;
+        p.start(QStringLiteral(PAGORRA_BATCH_EXE), {u"--page"_s, u"400x300"_s, u"--cell"_s, u"140x88"_s, u"-o"_s,
+                                                    dir.filePath(u"Sheet.png"_s), corrupt.filePath(name), photo});
+        ASSERT_TRUE(p.waitForFinished(120000)) << qPrintable(name);
+        EXPECT_EQ(p.exitStatus(), QProcess::NormalExit) << qPrintable(name);
+        EXPECT_EQ(p.exitCode(), 0) << qPrintable(name) << ": " << p.readAllStandardError().constData();
+    }
+}
+
 TEST(BatchEndToEnd, RealPhotosGiveNumberedPagesWithThumbnailsInTheirCells)
 {
     QTemporaryDir dir;
