@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QImageReader>
 #include <QPainter>
+#include <QtEndian>
 // glib names a struct member `signals`, which Qt defines as a keyword.
 #pragma push_macro("signals")
 #undef signals
@@ -175,6 +176,28 @@ std::optional<Canvas> prepareCanvas(const LoadRequest &req, QSize upright, const
     return c;
 }
 
+// An uncompressed BMP whose pixel rows run past the end of the file: Qt's reader would return
+// it with the missing rows uninitialised, a different picture on every run.
+bool isTruncatedBmp(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return true;
+    const QByteArray head = file.read(34);
+    if (head.size() < 34)
+        return true;
+    auto u32 = [&](int at) { return qFromLittleEndian<quint32>(head.constData() + at); };
+    auto i32 = [&](int at) { return qFromLittleEndian<qint32>(head.constData() + at); };
+    const quint32 compression = u32(30);
+    if (compression != 0 && compression != 3) // run-length data has no fixed size
+        return false;
+    const std::int64_t width = std::abs(std::int64_t(i32(18)));
+    const std::int64_t height = std::abs(std::int64_t(i32(22)));
+    const std::int64_t bitsPerPixel = qFromLittleEndian<quint16>(head.constData() + 28);
+    const std::int64_t rowBytes = (width * bitsPerPixel + 31) / 32 * 4;
+    return file.size() < std::int64_t(u32(10)) + rowBytes * height;
+}
+
 // JPEG, PNG and GIF decoders of vips use neither libtiff nor ImageMagick.
 bool usesNoForeignCodec(const char *loader)
 {
@@ -243,6 +266,8 @@ std::optional<LoadedPicture> decodeWithQt(const LoadRequest &req, const QColor &
     reader.setDecideFormatFromContent(true);
     reader.setAutoTransform(true);
     const QSize stored = reader.size();
+    if (reader.format() == "bmp" && isTruncatedBmp(req.path))
+        return std::nullopt;
     if (!stored.isValid() || !plausibleImageSize(stored.width(), stored.height(), QFileInfo(req.path).size()))
         return std::nullopt;
     const QImage decoded = reader.read();

@@ -178,8 +178,9 @@ TEST(LoaderCorrupt, EveryBrokenFileEndsWithoutCrashing)
     }
 }
 
-// A missing file, a text file named .jpg and a decompression bomb (613 bytes claiming
-// 49157 x 27397 pixels, about 4 GB decoded) give no picture; the bomb is refused from its header.
+// A missing file, a text file named .jpg, a decompression bomb (613 bytes claiming
+// 49157 x 27397 pixels, about 4 GB decoded) and BMPs cut short (their missing rows would be
+// whatever memory held) give no picture; the bomb is refused from its header.
 TEST(LoaderCorrupt, RefusedFilesGiveNoPicture)
 {
     EXPECT_TRUE(plausibleImageSize(4000, 4000, 2000)); // small enough to afford anyway
@@ -191,7 +192,9 @@ TEST(LoaderCorrupt, RefusedFilesGiveNoPicture)
     ASSERT_TRUE(text.open(QIODevice::WriteOnly));
     text.write("just text");
     text.close();
-    for (const QString &path : {bomb, u"/nonexistent/x.jpg"_s, text.fileName()})
+    for (const QString &path : {bomb, u"/nonexistent/x.jpg"_s, text.fileName(),
+                                kData + u"/corrupt/bmpsuite_b_shortfile.bmp"_s,
+                                kData + u"/corrupt/made_trunc50pct_hopper.bmp"_s})
         for (LoadAs mode : {LoadAs::OwnSize, LoadAs::Fixed})
             EXPECT_FALSE(loadPicture({path, mode, 140, 88, 0x00FFFFFF, true})) << path.toStdString();
 }
