@@ -111,11 +111,11 @@ QWidget *PageViewer::buildNavigation()
         {"cmdNext", QStringLiteral("Next >"), &PageViewer::showNext},
         {"cmdLast", QStringLiteral("Last >>"), &PageViewer::showLast},
     };
-    for (const auto &spec : buttons) {
-        auto *button = new QPushButton(spec.caption, navigation);
-        button->setObjectName(QString::fromLatin1(spec.name));
+    for (const auto &entry : buttons) {
+        auto *button = new QPushButton(entry.caption, navigation);
+        button->setObjectName(QString::fromLatin1(entry.name));
         button->setFocusPolicy(Qt::TabFocus);
-        connect(button, &QPushButton::clicked, this, spec.slot);
+        connect(button, &QPushButton::clicked, this, entry.slot);
         buttonRow->addWidget(button, 1);
     }
 
