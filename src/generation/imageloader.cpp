@@ -18,6 +18,7 @@
 #include <cmath>
 #include <cstring>
 #include <mutex>
+#include <vector>
 
 namespace pagorra {
 
@@ -42,16 +43,11 @@ struct Deadline {
 // Rows computed between two looks at the clock; a strip of a thumbnail costs well under a
 // millisecond.
 constexpr int kStripRows = 16;
+// Rows decoded between two looks at the clock when a picture is decoded into memory.
+constexpr int kDecodeStripRows = 256;
 // A decoded picture up to this size is held whole in memory before it is scaled (see
 // decodedInMemory); larger ones stream through the pipeline.
 constexpr std::int64_t kMaxBytesInMemory = std::int64_t(16) << 20;
-
-void onEval(VipsImage *image, VipsProgress *, void *data)
-{
-    const auto *deadline = static_cast<const Deadline *>(data);
-    if (std::chrono::steady_clock::now() > deadline->until)
-        vips_image_set_kill(image, TRUE);
-}
 
 int orientationOf(const vips::VImage &image)
 {
@@ -105,39 +101,54 @@ vips::VImage scaledTo(vips::VImage image, QSize size)
     return image;
 }
 
-// The decoded picture held whole in memory when it is small (a photo shrunk on load): the
-// scaling then reads memory instead of pulling lines one by one through the decoder, which
-// costs vips many small buffers under a process-wide lock that decoding threads contend for.
-vips::VImage decodedInMemory(const vips::VImage &image, const Deadline &deadline)
+// Computes `image` strip by strip on the calling thread, handing each row to `row(y, pixels)`:
+// a vips sink would hand the strips to a worker thread and wait on it for each one, and
+// the decoding threads of a run already keep every core busy.
+template <typename RowFn>
+void computeRows(const vips::VImage &image, int stripRows, const Deadline &deadline, RowFn row)
 {
-    if (std::int64_t(image.width()) * image.height() * image.bands() * vips_format_sizeof(image.format()) >
-        kMaxBytesInMemory)
+    const vips::VRegion region = image.region();
+    for (int top = 0; top < image.height(); top += stripRows) {
+        if (std::chrono::steady_clock::now() > deadline.until)
+            throw vips::VError("decoding took too long");
+        const int rows = std::min(stripRows, image.height() - top);
+        region.prepare(0, top, image.width(), rows);
+        for (int y = top; y < top + rows; ++y)
+            row(y, region.addr(0, y));
+    }
+}
+
+// The decoded picture held whole in `store` (which must outlive the image returned) when it
+// is small (a photo shrunk on load): the scaling then reads memory instead of pulling lines
+// one by one through the decoder, which costs vips many small buffers under a process-wide
+// lock that decoding threads contend for.
+vips::VImage decodedInMemory(const vips::VImage &image, std::vector<unsigned char> &store, const Deadline &deadline)
+{
+    const std::size_t rowBytes = VIPS_IMAGE_SIZEOF_LINE(image.get_image());
+    if (std::int64_t(rowBytes) * image.height() > kMaxBytesInMemory)
         return image;
-    vips::VImage memory = vips::VImage::new_memory();
-    vips_image_set_progress(memory.get_image(), TRUE);
-    g_signal_connect(memory.get_image(), "eval", G_CALLBACK(onEval), const_cast<Deadline *>(&deadline));
-    image.write(memory);
+    store.resize(rowBytes * std::size_t(image.height()));
+    computeRows(image, kDecodeStripRows, deadline, [&](int y, const unsigned char *pixels) {
+        std::memcpy(store.data() + rowBytes * std::size_t(y), pixels, rowBytes);
+    });
+    vips::VImage memory = vips::VImage::new_from_memory(store.data(), store.size(), image.width(), image.height(),
+                                                        image.bands(), image.format());
+    memory = memory.copy(vips::VImage::option()->set("interpretation", image.interpretation()));
+    // Marked as read top to bottom, as the decoder's output was: the shrinking steps then pull
+    // their input in a few large blocks rather than many small ones.
+    memory.set(VIPS_META_SEQUENTIAL, 1);
     return memory;
 }
 
-// Computes the pipeline strip by strip on the calling thread, straight into the canvas:
-// handing one small picture to a vips worker pool costs more than the computing saves.
+// Draws the picture straight into the canvas.
 void blit(QImage &canvas, const vips::VImage &rgb, QPoint at, const Deadline &deadline)
 {
-    const vips::VRegion region = rgb.region();
     const int w = rgb.width();
-    for (int top = 0; top < rgb.height(); top += kStripRows) {
-        if (std::chrono::steady_clock::now() > deadline.until)
-            throw vips::VError("decoding took too long");
-        const int rows = std::min(kStripRows, rgb.height() - top);
-        region.prepare(0, top, w, rows);
-        for (int row = top; row < top + rows; ++row) {
-            auto *dst = reinterpret_cast<QRgb *>(canvas.scanLine(at.y() + row)) + at.x();
-            const unsigned char *src = region.addr(0, row);
-            for (int col = 0; col < w; ++col, src += 3)
-                dst[col] = qRgb(src[0], src[1], src[2]);
-        }
-    }
+    computeRows(rgb, kStripRows, deadline, [&](int y, const unsigned char *src) {
+        auto *dst = reinterpret_cast<QRgb *>(canvas.scanLine(at.y() + y)) + at.x();
+        for (int col = 0; col < w; ++col, src += 3)
+            dst[col] = qRgb(src[0], src[1], src[2]);
+    });
 }
 
 // The canvas for a picture whose upright size is known, filled with the background, and
@@ -198,14 +209,18 @@ bool isTruncatedBmp(const QString &path)
     return file.size() < std::int64_t(u32(10)) + rowBytes * height;
 }
 
-// JPEG, PNG and GIF decoders of vips use neither libtiff nor ImageMagick.
-bool usesNoForeignCodec(const char *loader)
+// The vips loader for the common formats, known by their first bytes: these loaders use
+// neither libtiff nor ImageMagick, and asking every loader in turn whether it claims the
+// file costs more than some of them take to decode a shrunk photo.
+const char *loaderByMagic(const QByteArray &head)
 {
-    for (const char *name : {"VipsForeignLoadJpeg", "VipsForeignLoadPng", "VipsForeignLoadNsgif"}) {
-        if (std::strncmp(loader, name, std::strlen(name)) == 0)
-            return true;
-    }
-    return false;
+    if (head.startsWith("\xFF\xD8\xFF"))
+        return "jpegload";
+    if (head.startsWith("\x89PNG\r\n\x1A\n"))
+        return "pngload";
+    if (head.startsWith("GIF87a") || head.startsWith("GIF89a"))
+        return "gifload";
+    return nullptr;
 }
 
 std::optional<LoadedPicture> decodeWithVips(const LoadRequest &req, const QColor &background)
@@ -214,16 +229,24 @@ std::optional<LoadedPicture> decodeWithVips(const LoadRequest &req, const QColor
 
     const Deadline deadline{std::chrono::steady_clock::now() + kDecodeTimeLimit};
 
-    // The loader is picked once by the file's content (sniffing asks every loader in turn,
-    // ImageMagick's too); a file no loader claims raises VError, and the other decoder gets
-    // its turn. Only the loaders that never reach libtiff or ImageMagick run unlocked.
-    std::unique_lock<std::mutex> foreign = lockForeignCodecs();
-    silenceTiffHandlers();
-    const char *loader = vips_foreign_find_load(path.constData());
-    if (!loader)
-        throw vips::VError();
-    if (usesNoForeignCodec(loader))
-        foreign.unlock();
+    QFile file(req.path);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    const std::int64_t fileBytes = file.size();
+    const char *loader = loaderByMagic(file.read(8));
+    file.close();
+
+    // Other files go by what the loaders claim (sniffing asks every loader in turn,
+    // ImageMagick's too), and only under the lock, as any of them may reach libtiff or
+    // ImageMagick. A file no loader claims raises VError, and the other decoder gets its turn.
+    std::unique_lock<std::mutex> foreign;
+    if (!loader) {
+        foreign = lockForeignCodecs();
+        silenceTiffHandlers();
+        loader = vips_foreign_find_load(path.constData());
+        if (!loader)
+            throw vips::VError();
+    }
     auto open = [&](vips::VOption *options) {
         vips::VImage out;
         vips::VImage::call(loader, options->set("filename", path.constData())
@@ -234,7 +257,7 @@ std::optional<LoadedPicture> decodeWithVips(const LoadRequest &req, const QColor
 
     // Reads the header only.
     vips::VImage header = open(vips::VImage::option());
-    if (!plausibleImageSize(header.width(), header.height(), QFileInfo(req.path).size()))
+    if (!plausibleImageSize(header.width(), header.height(), fileBytes))
         return std::nullopt;
     const bool turned = orientationOf(header) >= 5;
     const QSize upright = turned ? QSize(header.height(), header.width()) : QSize(header.width(), header.height());
@@ -251,7 +274,8 @@ std::optional<LoadedPicture> decodeWithVips(const LoadRequest &req, const QColor
     if (orientationOf(image) != 1)
         image = image.autorot();
     image = toRgb8(image, background);
-    image = scaledTo(decodedInMemory(image, deadline), canvas->drawn.size());
+    std::vector<unsigned char> decoded;
+    image = scaledTo(decodedInMemory(image, decoded, deadline), canvas->drawn.size());
     blit(canvas->picture.bitmap, image, canvas->drawn.topLeft(), deadline);
     return std::move(canvas->picture);
 }
