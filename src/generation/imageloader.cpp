@@ -118,10 +118,11 @@ void computeRows(const vips::VImage &image, int stripRows, const Deadline &deadl
     }
 }
 
-// The decoded picture held whole in `store` (which must outlive the image returned) when it
-// is small (a photo shrunk on load): the scaling then reads memory instead of pulling lines
-// one by one through the decoder, which costs vips many small buffers under a process-wide
-// lock that decoding threads contend for.
+// The decoded 8-bit RGB picture held whole in `store` (which must outlive the image
+// returned) when it is small (a photo shrunk on load): the scaling then reads memory instead
+// of pulling lines one by one through the decoder, which costs vips many small buffers under
+// a process-wide lock that decoding threads contend for. Only the pixels are kept: the
+// scaling of three 8-bit bands needs no colour interpretation.
 vips::VImage decodedInMemory(const vips::VImage &image, std::vector<unsigned char> &store, const Deadline &deadline)
 {
     const std::size_t rowBytes = VIPS_IMAGE_SIZEOF_LINE(image.get_image());
@@ -133,7 +134,6 @@ vips::VImage decodedInMemory(const vips::VImage &image, std::vector<unsigned cha
     });
     vips::VImage memory = vips::VImage::new_from_memory(store.data(), store.size(), image.width(), image.height(),
                                                         image.bands(), image.format());
-    memory = memory.copy(vips::VImage::option()->set("interpretation", image.interpretation()));
     // Marked as read top to bottom, as the decoder's output was: the shrinking steps then pull
     // their input in a few large blocks rather than many small ones.
     memory.set(VIPS_META_SEQUENTIAL, 1);
