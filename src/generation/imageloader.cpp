@@ -3,6 +3,7 @@
 #include "core/colors.h"
 #include "core/tiffguard.h"
 
+#include <QByteArrayView>
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
@@ -223,7 +224,87 @@ const char *loaderByMagic(const QByteArray &head)
     return nullptr;
 }
 
-std::optional<LoadedPicture> decodeWithVips(const LoadRequest &req, const QColor &background)
+// A JPEG's size and orientation as its markers give them.
+struct JpegMarkers {
+    QSize stored;
+    int orientation = 1;
+};
+
+// The orientation tag of the first directory of an EXIF block ("Exif\0\0" then TIFF data);
+// 1 when it has none.
+int exifOrientation(const QByteArray &exif)
+{
+    if (exif.size() < 14 || !exif.startsWith(QByteArrayView("Exif\0\0", 6)))
+        return 1;
+    const uchar *tiff = reinterpret_cast<const uchar *>(exif.constData()) + 6;
+    const qsizetype size = exif.size() - 6;
+    const bool little = tiff[0] == 'I' && tiff[1] == 'I';
+    if (!little && !(tiff[0] == 'M' && tiff[1] == 'M'))
+        return 1;
+    auto u16 = [&](qsizetype at) { return little ? qFromLittleEndian<quint16>(tiff + at) : qFromBigEndian<quint16>(tiff + at); };
+    auto u32 = [&](qsizetype at) { return little ? qFromLittleEndian<quint32>(tiff + at) : qFromBigEndian<quint32>(tiff + at); };
+    const qint64 directory = u32(4);
+    if (directory + 2 > size)
+        return 1;
+    const int entries = u16(directory);
+    for (int i = 0; i < entries; ++i) {
+        const qint64 entry = directory + 2 + qint64(i) * 12;
+        if (entry + 12 > size)
+            return 1;
+        if (u16(entry) == 0x0112 && u16(entry + 2) == 3)
+            return u16(entry + 8);
+    }
+    return 1;
+}
+
+// Whether `length` pixels are what shrinking `stored` by `shrink` on load gives (libjpeg
+// rounds up, vips may round down).
+bool shrunkFrom(int length, int stored, int shrink)
+{
+    return length == stored / shrink || length == (stored + shrink - 1) / shrink;
+}
+
+// Reads a JPEG's markers up to its scan, decoding nothing: vips would open the file once for
+// its size and orientation and once more to decode it shrunk. Nothing when the markers are
+// not the plain kind (the caller then asks vips).
+std::optional<JpegMarkers> readJpegMarkers(QFile &file)
+{
+    JpegMarkers markers;
+    bool sized = false;
+    if (!file.seek(2))
+        return std::nullopt;
+    for (int count = 0; count < 256; ++count) {
+        uchar head[4];
+        if (file.read(reinterpret_cast<char *>(head), 4) != 4 || head[0] != 0xFF)
+            return std::nullopt;
+        const int marker = head[1];
+        const int length = (head[2] << 8) | head[3];
+        if (marker == 0xDA) // start of scan: every header marker has been seen
+            return sized ? std::optional(markers) : std::nullopt;
+        if (length < 2)
+            return std::nullopt;
+        const bool frame = marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
+        if (frame || marker == 0xE1) {
+            const QByteArray body = file.read(length - 2);
+            if (body.size() != length - 2)
+                return std::nullopt;
+            if (frame) {
+                if (sized || body.size() < 5)
+                    return std::nullopt;
+                const uchar *b = reinterpret_cast<const uchar *>(body.constData());
+                markers.stored = QSize(qFromBigEndian<quint16>(b + 3), qFromBigEndian<quint16>(b + 1));
+                sized = true;
+            } else if (body.startsWith(QByteArrayView("Exif\0\0", 6))) {
+                markers.orientation = exifOrientation(body); // the last block counts, as in vips
+            }
+        } else if (!file.seek(file.pos() + length - 2)) {
+            return std::nullopt;
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<LoadedPicture> decodeWithVips(const LoadRequest &req, const QColor &background, bool readMarkers = true)
 {
     const QByteArray path = QFile::encodeName(req.path);
 
@@ -234,6 +315,8 @@ std::optional<LoadedPicture> decodeWithVips(const LoadRequest &req, const QColor
         return std::nullopt;
     const std::int64_t fileBytes = file.size();
     const char *loader = loaderByMagic(file.read(8));
+    const bool jpeg = loader && std::strcmp(loader, "jpegload") == 0;
+    const std::optional<JpegMarkers> markers = jpeg && readMarkers ? readJpegMarkers(file) : std::nullopt;
     file.close();
 
     // Other files go by what the loaders claim (sniffing asks every loader in turn,
@@ -255,22 +338,39 @@ std::optional<LoadedPicture> decodeWithVips(const LoadRequest &req, const QColor
         return out;
     };
 
-    // Reads the header only.
-    vips::VImage header = open(vips::VImage::option());
-    if (!plausibleImageSize(header.width(), header.height(), fileBytes))
-        return std::nullopt;
-    const bool turned = orientationOf(header) >= 5;
-    const QSize upright = turned ? QSize(header.height(), header.width()) : QSize(header.width(), header.height());
+    // Reads the header only, unless a JPEG's markers gave what it holds.
+    vips::VImage header;
+    QSize stored;
+    int orientation = 1;
+    if (markers) {
+        stored = markers->stored;
+        orientation = markers->orientation;
+    } else {
+        header = open(vips::VImage::option());
+        stored = QSize(header.width(), header.height());
+        orientation = orientationOf(header);
+    }
+    // A file is refused by what vips reads from it, never by markers read here alone.
+    if (!plausibleImageSize(stored.width(), stored.height(), fileBytes))
+        return markers ? decodeWithVips(req, background, false) : std::nullopt;
+    const QSize upright = orientation >= 5 ? stored.transposed() : stored;
     auto canvas = prepareCanvas(req, upright, background);
     if (!canvas || canvas->drawn.isEmpty())
         return canvas ? std::optional(canvas->picture) : std::nullopt;
 
+    const bool jpegLoad = markers || (header.get_typeof("vips-loader") != 0 &&
+                                      std::strcmp(header.get_string("vips-loader"), "jpegload") == 0);
+    const int shrink = jpegLoad ? jpegShrinkFor(upright, canvas->drawn.size()) : 1;
     vips::VImage image = header;
-    if (header.get_typeof("vips-loader") != 0 && std::strcmp(header.get_string("vips-loader"), "jpegload") == 0) {
-        const int shrink = jpegShrinkFor(upright, canvas->drawn.size());
-        if (shrink > 1)
-            image = open(vips::VImage::option()->set("shrink", shrink));
-    }
+    if (shrink > 1)
+        image = open(vips::VImage::option()->set("shrink", shrink));
+    else if (markers)
+        image = open(vips::VImage::option());
+    // Markers that vips reads otherwise (an odd file) send the file the long way, by vips's
+    // own header.
+    if (markers && (orientationOf(image) != orientation || !shrunkFrom(image.width(), stored.width(), shrink) ||
+                    !shrunkFrom(image.height(), stored.height(), shrink)))
+        return decodeWithVips(req, background, false);
     if (orientationOf(image) != 1)
         image = image.autorot();
     image = toRgb8(image, background);
