@@ -13,6 +13,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <thread>
 
 using namespace pagorra;
 
@@ -44,6 +45,9 @@ int main(int argc, char *argv[])
     // Fonts and colours need a GUI application object, but never a display.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The image library loads its format modules as it starts, which takes as long as a few
+    // photos: it starts on a core of its own while Qt starts on this one.
+    std::jthread imageLibrary(ensureImageLibraryStarted);
     QGuiApplication app(argc, argv);
     // Damaged inputs are listed at the end; the decoders' own complaints would bury that list.
     QLoggingCategory::setFilterRules(QStringLiteral("qt.gui.imageio*=false"));
@@ -75,7 +79,7 @@ int main(int argc, char *argv[])
     RegistrySettings settings = batchBaseSettings();
     applyBatchOptions(parse.options, settings);
 
-    ensureImageLibraryStarted();
+    imageLibrary.join();
     // The run decodes several files at once on its own threads; more threads per file
     // would only compete with them.
     setThreadsPerLoad(1);

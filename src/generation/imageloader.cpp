@@ -3,6 +3,7 @@
 #include "core/colors.h"
 #include "core/tiffguard.h"
 
+#include <QByteArrayView>
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
@@ -18,6 +19,7 @@
 #include <cmath>
 #include <cstring>
 #include <mutex>
+#include <vector>
 
 namespace pagorra {
 
@@ -42,16 +44,11 @@ struct Deadline {
 // Rows computed between two looks at the clock; a strip of a thumbnail costs well under a
 // millisecond.
 constexpr int kStripRows = 16;
+// Rows decoded between two looks at the clock when a picture is decoded into memory.
+constexpr int kDecodeStripRows = 256;
 // A decoded picture up to this size is held whole in memory before it is scaled (see
 // decodedInMemory); larger ones stream through the pipeline.
 constexpr std::int64_t kMaxBytesInMemory = std::int64_t(16) << 20;
-
-void onEval(VipsImage *image, VipsProgress *, void *data)
-{
-    const auto *deadline = static_cast<const Deadline *>(data);
-    if (std::chrono::steady_clock::now() > deadline->until)
-        vips_image_set_kill(image, TRUE);
-}
 
 int orientationOf(const vips::VImage &image)
 {
@@ -105,39 +102,54 @@ vips::VImage scaledTo(vips::VImage image, QSize size)
     return image;
 }
 
-// The decoded picture held whole in memory when it is small (a photo shrunk on load): the
-// scaling then reads memory instead of pulling lines one by one through the decoder, which
-// costs vips many small buffers under a process-wide lock that decoding threads contend for.
-vips::VImage decodedInMemory(const vips::VImage &image, const Deadline &deadline)
+// Computes `image` strip by strip on the calling thread, handing each row to `row(y, pixels)`:
+// a vips sink would hand the strips to a worker thread and wait on it for each one, and
+// the decoding threads of a run already keep every core busy.
+template <typename RowFn>
+void computeRows(const vips::VImage &image, int stripRows, const Deadline &deadline, RowFn row)
 {
-    if (std::int64_t(image.width()) * image.height() * image.bands() * vips_format_sizeof(image.format()) >
-        kMaxBytesInMemory)
+    const vips::VRegion region = image.region();
+    for (int top = 0; top < image.height(); top += stripRows) {
+        if (std::chrono::steady_clock::now() > deadline.until)
+            throw vips::VError("decoding took too long");
+        const int rows = std::min(stripRows, image.height() - top);
+        region.prepare(0, top, image.width(), rows);
+        for (int y = top; y < top + rows; ++y)
+            row(y, region.addr(0, y));
+    }
+}
+
+// The decoded 8-bit RGB picture held whole in `store` (which must outlive the image
+// returned) when it is small (a photo shrunk on load): the scaling then reads memory instead
+// of pulling lines one by one through the decoder, which costs vips many small buffers under
+// a process-wide lock that decoding threads contend for. Only the pixels are kept: the
+// scaling of three 8-bit bands needs no colour interpretation.
+vips::VImage decodedInMemory(const vips::VImage &image, std::vector<unsigned char> &store, const Deadline &deadline)
+{
+    const std::size_t rowBytes = VIPS_IMAGE_SIZEOF_LINE(image.get_image());
+    if (std::int64_t(rowBytes) * image.height() > kMaxBytesInMemory)
         return image;
-    vips::VImage memory = vips::VImage::new_memory();
-    vips_image_set_progress(memory.get_image(), TRUE);
-    g_signal_connect(memory.get_image(), "eval", G_CALLBACK(onEval), const_cast<Deadline *>(&deadline));
-    image.write(memory);
+    store.resize(rowBytes * std::size_t(image.height()));
+    computeRows(image, kDecodeStripRows, deadline, [&](int y, const unsigned char *pixels) {
+        std::memcpy(store.data() + rowBytes * std::size_t(y), pixels, rowBytes);
+    });
+    vips::VImage memory = vips::VImage::new_from_memory(store.data(), store.size(), image.width(), image.height(),
+                                                        image.bands(), image.format());
+    // Marked as read top to bottom, as the decoder's output was: the shrinking steps then pull
+    // their input in a few large blocks rather than many small ones.
+    memory.set(VIPS_META_SEQUENTIAL, 1);
     return memory;
 }
 
-// Computes the pipeline strip by strip on the calling thread, straight into the canvas:
-// handing one small picture to a vips worker pool costs more than the computing saves.
+// Draws the picture straight into the canvas.
 void blit(QImage &canvas, const vips::VImage &rgb, QPoint at, const Deadline &deadline)
 {
-    const vips::VRegion region = rgb.region();
     const int w = rgb.width();
-    for (int top = 0; top < rgb.height(); top += kStripRows) {
-        if (std::chrono::steady_clock::now() > deadline.until)
-            throw vips::VError("decoding took too long");
-        const int rows = std::min(kStripRows, rgb.height() - top);
-        region.prepare(0, top, w, rows);
-        for (int row = top; row < top + rows; ++row) {
-            auto *dst = reinterpret_cast<QRgb *>(canvas.scanLine(at.y() + row)) + at.x();
-            const unsigned char *src = region.addr(0, row);
-            for (int col = 0; col < w; ++col, src += 3)
-                dst[col] = qRgb(src[0], src[1], src[2]);
-        }
-    }
+    computeRows(rgb, kStripRows, deadline, [&](int y, const unsigned char *src) {
+        auto *dst = reinterpret_cast<QRgb *>(canvas.scanLine(at.y() + y)) + at.x();
+        for (int col = 0; col < w; ++col, src += 3)
+            dst[col] = qRgb(src[0], src[1], src[2]);
+    });
 }
 
 // The canvas for a picture whose upright size is known, filled with the background, and
@@ -198,32 +210,126 @@ bool isTruncatedBmp(const QString &path)
     return file.size() < std::int64_t(u32(10)) + rowBytes * height;
 }
 
-// JPEG, PNG and GIF decoders of vips use neither libtiff nor ImageMagick.
-bool usesNoForeignCodec(const char *loader)
+// The vips loader for the common formats, known by their first bytes: these loaders use
+// neither libtiff nor ImageMagick, and asking every loader in turn whether it claims the
+// file costs more than some of them take to decode a shrunk photo.
+const char *loaderByMagic(const QByteArray &head)
 {
-    for (const char *name : {"VipsForeignLoadJpeg", "VipsForeignLoadPng", "VipsForeignLoadNsgif"}) {
-        if (std::strncmp(loader, name, std::strlen(name)) == 0)
-            return true;
-    }
-    return false;
+    if (head.startsWith("\xFF\xD8\xFF"))
+        return "jpegload";
+    if (head.startsWith("\x89PNG\r\n\x1A\n"))
+        return "pngload";
+    if (head.startsWith("GIF87a") || head.startsWith("GIF89a"))
+        return "gifload";
+    return nullptr;
 }
 
-std::optional<LoadedPicture> decodeWithVips(const LoadRequest &req, const QColor &background)
+// A JPEG's size and orientation as its markers give them.
+struct JpegMarkers {
+    QSize stored;
+    int orientation = 1;
+};
+
+// The orientation tag of the first directory of an EXIF block ("Exif\0\0" then TIFF data);
+// 1 when it has none.
+int exifOrientation(const QByteArray &exif)
+{
+    if (exif.size() < 14 || !exif.startsWith(QByteArrayView("Exif\0\0", 6)))
+        return 1;
+    const uchar *tiff = reinterpret_cast<const uchar *>(exif.constData()) + 6;
+    const qsizetype size = exif.size() - 6;
+    const bool little = tiff[0] == 'I' && tiff[1] == 'I';
+    if (!little && !(tiff[0] == 'M' && tiff[1] == 'M'))
+        return 1;
+    auto u16 = [&](qsizetype at) { return little ? qFromLittleEndian<quint16>(tiff + at) : qFromBigEndian<quint16>(tiff + at); };
+    auto u32 = [&](qsizetype at) { return little ? qFromLittleEndian<quint32>(tiff + at) : qFromBigEndian<quint32>(tiff + at); };
+    const qint64 directory = u32(4);
+    if (directory + 2 > size)
+        return 1;
+    const int entries = u16(directory);
+    for (int i = 0; i < entries; ++i) {
+        const qint64 entry = directory + 2 + qint64(i) * 12;
+        if (entry + 12 > size)
+            return 1;
+        if (u16(entry) == 0x0112 && u16(entry + 2) == 3)
+            return u16(entry + 8);
+    }
+    return 1;
+}
+
+// Whether `length` pixels are what shrinking `stored` by `shrink` on load gives (libjpeg
+// rounds up, vips may round down).
+bool shrunkFrom(int length, int stored, int shrink)
+{
+    return length == stored / shrink || length == (stored + shrink - 1) / shrink;
+}
+
+// Reads a JPEG's markers up to its scan, decoding nothing: vips would open the file once for
+// its size and orientation and once more to decode it shrunk. Nothing when the markers are
+// not the plain kind (the caller then asks vips).
+std::optional<JpegMarkers> readJpegMarkers(QFile &file)
+{
+    JpegMarkers markers;
+    bool sized = false;
+    if (!file.seek(2))
+        return std::nullopt;
+    for (int count = 0; count < 256; ++count) {
+        uchar head[4];
+        if (file.read(reinterpret_cast<char *>(head), 4) != 4 || head[0] != 0xFF)
+            return std::nullopt;
+        const int marker = head[1];
+        const int length = (head[2] << 8) | head[3];
+        if (marker == 0xDA) // start of scan: every header marker has been seen
+            return sized ? std::optional(markers) : std::nullopt;
+        if (length < 2)
+            return std::nullopt;
+        const bool frame = marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
+        if (frame || marker == 0xE1) {
+            const QByteArray body = file.read(length - 2);
+            if (body.size() != length - 2)
+                return std::nullopt;
+            if (frame) {
+                if (sized || body.size() < 5)
+                    return std::nullopt;
+                const uchar *b = reinterpret_cast<const uchar *>(body.constData());
+                markers.stored = QSize(qFromBigEndian<quint16>(b + 3), qFromBigEndian<quint16>(b + 1));
+                sized = true;
+            } else if (body.startsWith(QByteArrayView("Exif\0\0", 6))) {
+                markers.orientation = exifOrientation(body); // the last block counts, as in vips
+            }
+        } else if (!file.seek(file.pos() + length - 2)) {
+            return std::nullopt;
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<LoadedPicture> decodeWithVips(const LoadRequest &req, const QColor &background, bool readMarkers = true)
 {
     const QByteArray path = QFile::encodeName(req.path);
 
     const Deadline deadline{std::chrono::steady_clock::now() + kDecodeTimeLimit};
 
-    // The loader is picked once by the file's content (sniffing asks every loader in turn,
-    // ImageMagick's too); a file no loader claims raises VError, and the other decoder gets
-    // its turn. Only the loaders that never reach libtiff or ImageMagick run unlocked.
-    std::unique_lock<std::mutex> foreign = lockForeignCodecs();
-    silenceTiffHandlers();
-    const char *loader = vips_foreign_find_load(path.constData());
-    if (!loader)
-        throw vips::VError();
-    if (usesNoForeignCodec(loader))
-        foreign.unlock();
+    QFile file(req.path);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    const std::int64_t fileBytes = file.size();
+    const char *loader = loaderByMagic(file.read(8));
+    const bool jpeg = loader && std::strcmp(loader, "jpegload") == 0;
+    const std::optional<JpegMarkers> markers = jpeg && readMarkers ? readJpegMarkers(file) : std::nullopt;
+    file.close();
+
+    // Other files go by what the loaders claim (sniffing asks every loader in turn,
+    // ImageMagick's too), and only under the lock, as any of them may reach libtiff or
+    // ImageMagick. A file no loader claims raises VError, and the other decoder gets its turn.
+    std::unique_lock<std::mutex> foreign;
+    if (!loader) {
+        foreign = lockForeignCodecs();
+        silenceTiffHandlers();
+        loader = vips_foreign_find_load(path.constData());
+        if (!loader)
+            throw vips::VError();
+    }
     auto open = [&](vips::VOption *options) {
         vips::VImage out;
         vips::VImage::call(loader, options->set("filename", path.constData())
@@ -232,26 +338,44 @@ std::optional<LoadedPicture> decodeWithVips(const LoadRequest &req, const QColor
         return out;
     };
 
-    // Reads the header only.
-    vips::VImage header = open(vips::VImage::option());
-    if (!plausibleImageSize(header.width(), header.height(), QFileInfo(req.path).size()))
-        return std::nullopt;
-    const bool turned = orientationOf(header) >= 5;
-    const QSize upright = turned ? QSize(header.height(), header.width()) : QSize(header.width(), header.height());
+    // Reads the header only, unless a JPEG's markers gave what it holds.
+    vips::VImage header;
+    QSize stored;
+    int orientation = 1;
+    if (markers) {
+        stored = markers->stored;
+        orientation = markers->orientation;
+    } else {
+        header = open(vips::VImage::option());
+        stored = QSize(header.width(), header.height());
+        orientation = orientationOf(header);
+    }
+    // A file is refused by what vips reads from it, never by markers read here alone.
+    if (!plausibleImageSize(stored.width(), stored.height(), fileBytes))
+        return markers ? decodeWithVips(req, background, false) : std::nullopt;
+    const QSize upright = orientation >= 5 ? stored.transposed() : stored;
     auto canvas = prepareCanvas(req, upright, background);
     if (!canvas || canvas->drawn.isEmpty())
         return canvas ? std::optional(canvas->picture) : std::nullopt;
 
+    const bool jpegLoad = markers || (header.get_typeof("vips-loader") != 0 &&
+                                      std::strcmp(header.get_string("vips-loader"), "jpegload") == 0);
+    const int shrink = jpegLoad ? jpegShrinkFor(upright, canvas->drawn.size()) : 1;
     vips::VImage image = header;
-    if (header.get_typeof("vips-loader") != 0 && std::strcmp(header.get_string("vips-loader"), "jpegload") == 0) {
-        const int shrink = jpegShrinkFor(upright, canvas->drawn.size());
-        if (shrink > 1)
-            image = open(vips::VImage::option()->set("shrink", shrink));
-    }
+    if (shrink > 1)
+        image = open(vips::VImage::option()->set("shrink", shrink));
+    else if (markers)
+        image = open(vips::VImage::option());
+    // Markers that vips reads otherwise (an odd file) send the file the long way, by vips's
+    // own header.
+    if (markers && (orientationOf(image) != orientation || !shrunkFrom(image.width(), stored.width(), shrink) ||
+                    !shrunkFrom(image.height(), stored.height(), shrink)))
+        return decodeWithVips(req, background, false);
     if (orientationOf(image) != 1)
         image = image.autorot();
     image = toRgb8(image, background);
-    image = scaledTo(decodedInMemory(image, deadline), canvas->drawn.size());
+    std::vector<unsigned char> decoded;
+    image = scaledTo(decodedInMemory(image, decoded, deadline), canvas->drawn.size());
     blit(canvas->picture.bitmap, image, canvas->drawn.topLeft(), deadline);
     return std::move(canvas->picture);
 }

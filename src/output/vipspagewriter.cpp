@@ -90,7 +90,9 @@ bool VipsDocument::writePage(const QImage &page, QString &error)
             image.jpegsave(temp.constData(), vips::VImage::option()->set("Q", m_options.jpegQuality));
             return true;
         case ImageFormat::Png:
-            image.pngsave(temp.constData());
+            // Level 1 of 9 deflates a page of photos in half the time of the default 6, for
+            // files about 1 % larger: a page is written once, and a batch run waits for it.
+            image.pngsave(temp.constData(), vips::VImage::option()->set("compression", 1));
             return true;
         case ImageFormat::Bmp:
         case ImageFormat::Psd:
