@@ -12,31 +12,11 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-#include <csignal>
-#include <sys/resource.h>
 
 using namespace pagorra;
 using namespace pagorra::testing;
 
 namespace {
-
-// Lowers the file size limit for this process while it lives; writes past it fail with EFBIG,
-// as they would on a full disk, for root as well.
-class FileSizeLimit {
-  public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        std::signal(SIGXFSZ, SIG_IGN);
-        getrlimit(RLIMIT_FSIZE, &m_saved);
-        rlimit lowered = m_saved;
-        lowered.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &lowered);
-    }
-    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &m_saved); }
-
-  private:
-    rlimit m_saved{};
-};
 
 void writeFile(const QString &path, const QByteArray &contents)
 {

@@ -14,7 +14,9 @@
 #include <QTemporaryDir>
 
 #include <cstdlib>
+#include <csignal>
 #include <cstring>
+#include <sys/resource.h>
 
 namespace pagorra::testing {
 
@@ -171,6 +173,23 @@ class RecordingProgress : public RunProgress {
     int m_cancelAfterValue;
     int m_yields = 0;
     bool m_cancel = false;
+};
+
+// Lowers the file size limit for the whole process while it lives, for root as well: writes past it fail with EFBIG, as on a full disk.
+class FileSizeLimit {
+  public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        std::signal(SIGXFSZ, SIG_IGN);
+        getrlimit(RLIMIT_FSIZE, &m_saved);
+        rlimit lowered = m_saved;
+        lowered.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &lowered);
+    }
+    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &m_saved); }
+
+  private:
+    rlimit m_saved{};
 };
 
 inline QStringList filesIn(const QString &folder)

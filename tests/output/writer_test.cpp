@@ -8,11 +8,9 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <functional>
 #include <optional>
 #include <string_view>
-#include <sys/resource.h>
 
 using namespace pagorra;
 using namespace Qt::StringLiterals;
@@ -31,22 +29,6 @@ void PrintTo(const FormatCase &c, std::ostream *os)
     *os << c.extension;
 }
 
-// Lowers the file size limit while it lives: writes past it fail with EFBIG, as on a full disk.
-class FileSizeLimit {
-  public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        std::signal(SIGXFSZ, SIG_IGN);
-        getrlimit(RLIMIT_FSIZE, &m_saved);
-        rlimit lowered = m_saved;
-        lowered.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &lowered);
-    }
-    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &m_saved); }
-
-  private:
-    rlimit m_saved{};
-};
 
 QByteArray contents(const QString &path)
 {
