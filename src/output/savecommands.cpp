@@ -34,6 +34,23 @@ void savePageAs(QWidget *owner, PageSet &pages, SaveAsDialog &dialog)
     }
 }
 
+namespace {
+
+// Asks through the shared save-as record, whose filter index both multi-page commands keep;
+// an empty file name means the user cancelled.
+const FileDialog &askSaveFile(QWidget *owner, const QString &title, const QString &filterList, SaveAsDialog &dialog)
+{
+    FileDialog &request = fileDialog();
+    request.dialogTitle = title;
+    request.fileName.clear();
+    request.filterList = filterList;
+    request.flags = SaveDialogFlags;
+    showSaveDialog(owner, request, dialog);
+    return request;
+}
+
+} // namespace
+
 void saveAllPages(QWidget *owner, PageSet &pages, RunProgress &progress, SaveAsDialog &dialog)
 {
     if (pages.count() < 2) {
@@ -41,12 +58,7 @@ void saveAllPages(QWidget *owner, PageSet &pages, RunProgress &progress, SaveAsD
         return;
     }
     try {
-        FileDialog &request = fileDialog();
-        request.dialogTitle = QStringLiteral("Save all thumbnail pages as");
-        request.fileName.clear();
-        request.filterList = outputFilterList();
-        request.flags = SaveDialogFlags;
-        showSaveDialog(owner, request, dialog);
+        const FileDialog &request = askSaveFile(owner, QStringLiteral("Save all thumbnail pages as"), outputFilterList(), dialog);
         if (request.fileName.isEmpty())
             return;
         const QString name = appendFilterExtension(request.fileName, request.filterIndex);
@@ -64,12 +76,7 @@ bool saveMultiPage(QWidget *owner, PageSet &pages, RunProgress &progress, SaveAs
     }
     setLastAction(QStringLiteral("saving pages to a single new file"));
     try {
-        FileDialog &request = fileDialog();
-        request.dialogTitle = QStringLiteral("Save to multipage image document");
-        request.fileName.clear();
-        request.filterList = multipageFilterList();
-        request.flags = SaveDialogFlags;
-        showSaveDialog(owner, request, dialog);
+        const FileDialog &request = askSaveFile(owner, QStringLiteral("Save to multipage image document"), multipageFilterList(), dialog);
         if (request.fileName.isEmpty())
             return false;
         const MultipageTarget target = multipageTarget(request.fileName, request.filterIndex);
