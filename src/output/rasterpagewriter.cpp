@@ -12,9 +12,10 @@ namespace pagorra {
 
 namespace {
 
-// Largest sides each format can describe: PCX stores the last column and row in 16 bits,
-// PSD (version 1) allows 30000 pixels a side; a BMP must stay below 4 GB in all.
-constexpr int kPcxMaxSide = 65535;
+// Largest sides each format can describe: PCX stores the last column and row, and the bytes
+// of a row rounded up to even, in 16 bits; PSD (version 1) allows 30000 pixels a side; a BMP
+// must stay below 4 GB in all.
+constexpr int kPcxMaxSide = 65534;
 constexpr int kPsdMaxSide = 30000;
 constexpr std::uint64_t kBmpMaxBytes = std::numeric_limits<std::uint32_t>::max();
 
