@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ pkg-config ccache
   qt6-base-dev qt6-base-dev-tools qt6-image-formats-plugins qt6-svg-dev qt6-qpa-plugins
-  libvips-dev libvips-tools libtiff-dev libjpeg-turbo-progs
+  libvips-dev libvips-tools libtiff-dev libimagequant-dev zlib1g-dev libjpeg-turbo-progs
   libgtest-dev libgmock-dev
   fonts-dejavu-core
   xvfb xauth

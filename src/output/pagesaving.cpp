@@ -84,18 +84,4 @@ bool saveMultiPageFromBitmaps(const PageSet &pages, const QString &fileName, Mul
     }
 }
 
-RunOutcome writePageImages(const QList<QImage> &pages, const QString &outputPath, bool multipage, RunProgress &progress,
-                           const WriteOptions &options)
-{
-    if (!multipage)
-        return saveNumberedPages(pages, outputPath, progress, options);
-    const std::optional<ImageFormat> format = formatFromFileName(outputPath);
-    if (format != ImageFormat::Pdf && format != ImageFormat::Tiff)
-        PAGORRA_RAISE(
-            err::PathFileAccess,
-            QStringLiteral("Could not write '%1': a multipage document is a .pdf or .tif file").arg(outputPath));
-    return saveMultipageDocument(
-        pages, outputPath, format == ImageFormat::Pdf ? MultipageKind::Pdf : MultipageKind::Tiff, progress, options);
-}
-
 } // namespace pagorra

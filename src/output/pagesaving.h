@@ -35,10 +35,4 @@ RunOutcome saveMultipageDocument(const QList<QImage> &pages, const QString &file
 // run reached the end (a cancelled run also writes its document); false after an error.
 bool saveMultiPageFromBitmaps(const PageSet &pages, const QString &fileName, MultipageKind kind, RunProgress &progress);
 
-// For the batch tool: with multipage, one document whose kind follows outputPath's extension
-// (.pdf, or .tif/.tiff); otherwise numbered files as "Save all pages" writes them. Throws
-// RuntimeError when the extension fits neither or a write fails.
-RunOutcome writePageImages(const QList<QImage> &pages, const QString &outputPath, bool multipage, RunProgress &progress,
-                           const WriteOptions &options = {});
-
 } // namespace pagorra

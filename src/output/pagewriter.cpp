@@ -1,7 +1,10 @@
 #include "output/pagewriter.h"
 
+#include "core/filenames.h"
 #include "core/runtimeerror.h"
+#include "output/gifpagewriter.h"
 #include "output/pdfpagewriter.h"
+#include "output/rasterpagewriter.h"
 #include "output/tiffpagewriter.h"
 #include "output/vipspagewriter.h"
 
@@ -31,7 +34,7 @@ bool PageDocument::open(QString &error)
 
 bool PageDocument::refuse(const QString &reason, QString &error)
 {
-    error = QStringLiteral("Could not write '%1': %2").arg(m_path, reason);
+    error = QStringLiteral("Could not write '%1': %2").arg(displayName(m_path), reason);
     abandon();
     return false;
 }
@@ -44,7 +47,8 @@ bool PageDocument::addPage(const QImage &page, QString &error)
         return refuse(QStringLiteral("a page holds no image"), error);
     if (m_pageCount > 0 && !m_multiplePages)
         return refuse(QStringLiteral("this format holds exactly one page"), error);
-    if (!writePage(page, error)) {
+    const bool direct = page.format() == QImage::Format_RGB32 || page.format() == QImage::Format_ARGB32;
+    if (!writePage(direct ? page : page.convertToFormat(QImage::Format_RGB32), error)) {
         abandon();
         return false;
     }
@@ -100,7 +104,13 @@ std::unique_ptr<PageWriter> createPageWriter(ImageFormat format, const WriteOpti
     case ImageFormat::Pdf:
         return std::make_unique<PdfPageWriter>(options);
     case ImageFormat::Tiff:
-        return std::make_unique<TiffPageWriter>();
+        return std::make_unique<TiffPageWriter>(options);
+    case ImageFormat::Gif:
+        return std::make_unique<GifPageWriter>();
+    case ImageFormat::Bmp:
+    case ImageFormat::Pcx:
+    case ImageFormat::Psd:
+        return std::make_unique<RasterPageWriter>(format, options);
     default:
         return std::make_unique<VipsPageWriter>(format, options);
     }
@@ -110,9 +120,9 @@ void writePageFile(const QImage &page, const QString &path, const WriteOptions &
 {
     const std::optional<ImageFormat> format = formatFromFileName(path);
     if (!format)
-        PAGORRA_RAISE(
-            err::PathFileAccess,
-            QStringLiteral("Could not write '%1': the extension names no format that can be written").arg(path));
+        PAGORRA_RAISE(err::PathFileAccess,
+                      QStringLiteral("Could not write '%1': the extension names no format that can be written")
+                          .arg(displayName(path)));
     QString error;
     if (!createPageWriter(*format, options)->write(page, path, error))
         PAGORRA_RAISE(err::PathFileAccess, error);

@@ -14,12 +14,16 @@ namespace pagorra {
 // Choices a writer may honour; single pages saved by extension use the defaults.
 struct WriteOptions {
     int jpegQuality = 90;
-    // A PDF page is the page image at this many pixels per inch.
-    double pdfResolution = 96.0;
+    // The resolution every format states (GIF has no field for it), so that other programs
+    // show and print a page at one size whatever its format; a PDF page is the page image at
+    // this many pixels per inch.
+    double pixelsPerInch = 96.0;
 };
 
 // One file being written page by page, so that a document of any length costs the memory of
-// one page. The file is filled under a temporary name in the target's folder and appears
+// one page; each page is encoded from its own pixels, a band of rows at a time, never
+// converted or copied whole (except a page in a format other than 32-bit RGB, which is
+// converted once). The file is filled under a temporary name in the target's folder and appears
 // under its own name only at commit(); a failure, abandon() or destroying the document
 // uncommitted leaves no file behind and an existing file of that name untouched.
 // Failure is reported by a false result and a text saying what went wrong; never thrown.
@@ -41,11 +45,13 @@ class PageDocument {
 
   protected:
     PageDocument(const QString &path, bool multiplePages);
-    // The file the format writes into; it exists, empty, before openFile() is called.
-    const QString &tempPath() const { return m_file->tempPath(); }
+    // The file the format writes into, open and empty before openFile() is called; the
+    // document closes it.
+    int descriptor() const { return m_file->descriptor(); }
 
     // What a format family does, in this order: once, then per page, then once at commit.
     virtual bool openFile(QString &error) = 0;
+    // The page is in QImage::Format_RGB32 or Format_ARGB32.
     virtual bool writePage(const QImage &page, QString &error) = 0;
     virtual bool finishFile(QString &error) = 0;
     // Lets go of the file after a failure or an abandon; derived destructors do the same.
@@ -62,6 +68,24 @@ class PageDocument {
     bool m_committed = false;
     int m_pageCount = 0;
 };
+
+// For format writers. Row y of a page as writePage() receives it: 32-bit pixels, alpha to be
+// ignored.
+inline const QRgb *pageRow(const QImage &page, int y)
+{
+    return reinterpret_cast<const QRgb *>(page.constScanLine(y));
+}
+
+// Pixels left .. left + count - 1 of row y as R, G, B bytes, as most formats store them.
+inline void rgbRow(const QImage &page, int y, int left, int count, unsigned char *rgb)
+{
+    const QRgb *pixels = pageRow(page, y) + left;
+    for (int x = 0; x < count; ++x, rgb += 3) {
+        rgb[0] = static_cast<unsigned char>(qRed(pixels[x]));
+        rgb[1] = static_cast<unsigned char>(qGreen(pixels[x]));
+        rgb[2] = static_cast<unsigned char>(qBlue(pixels[x]));
+    }
+}
 
 // Starts documents of one format family.
 class PageWriter {

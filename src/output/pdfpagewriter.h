@@ -4,12 +4,13 @@
 
 namespace pagorra {
 
-// PDF through QPdfWriter: each page image fills one PDF page whose size is the image at
-// WriteOptions::pdfResolution; images are embedded losslessly. Each image goes into the file
-// as its page is added, so only the page being added is held.
+// PDF written by our own code: each page image fills one PDF page whose size is the image at
+// WriteOptions::pixelsPerInch. The image is embedded losslessly, deflated row by row straight
+// into the file as its page is added, so only that page is held and never copied; a failed
+// write is reported with its cause.
 class PdfPageWriter : public PageWriter {
   public:
-    explicit PdfPageWriter(const WriteOptions &options);
+    explicit PdfPageWriter(const WriteOptions &options) : m_options(options) {}
 
     bool supportsMultiplePages() const override { return true; }
 

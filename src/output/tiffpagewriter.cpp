@@ -1,13 +1,11 @@
 #include "output/tiffpagewriter.h"
 
-#include <QFile>
+#include "core/filenames.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
-#include <cstring>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <tiffio.h>
 #include <unistd.h>
@@ -20,14 +18,14 @@ namespace {
 // Strips of about this many bytes: LZW restarts its dictionary at every strip, so strips of
 // a few rows compress worse, while the strip is what libtiff and we hold at a time.
 constexpr std::size_t kStripBytes = 256 * 1024;
-// The resolution the pages are given; the PDF writer uses the same by default.
-constexpr float kPixelsPerInch = 96.0f;
 
 // libtiff writes through our own file procedures, so that a short write (full disk, file
 // size limit) is caught with its errno instead of surfacing as a vague library message.
 class TiffDocument : public PageDocument {
   public:
-    explicit TiffDocument(const QString &path) : PageDocument(path, true) {}
+    TiffDocument(const QString &path, double pixelsPerInch) : PageDocument(path, true), m_pixelsPerInch(pixelsPerInch)
+    {
+    }
     ~TiffDocument() override { TiffDocument::closeFile(); }
 
   protected:
@@ -43,13 +41,14 @@ class TiffDocument : public PageDocument {
     static tmsize_t writeProc(thandle_t handle, void *data, tmsize_t size);
     static toff_t seekProc(thandle_t handle, toff_t offset, int whence);
     static toff_t sizeProc(thandle_t handle);
-    static int closeProc(thandle_t) { return 0; } // the descriptor is ours to close
+    static int closeProc(thandle_t) { return 0; } // the descriptor is the document's to close
     static int mapProc(thandle_t, void **, toff_t *) { return 0; }
     static void unmapProc(thandle_t, void *, toff_t) {}
     static int errorProc(TIFF *, void *user, const char *module, const char *format, va_list args);
     static int warningProc(TIFF *, void *, const char *, const char *, va_list) { return 1; }
 
-    int m_fd = -1;
+    double m_pixelsPerInch;
+    int m_fd = -1; // the document's, borrowed
     TIFF *m_tiff = nullptr;
     int m_ioErrno = 0;      // the first failed read or write
     QString m_libraryError; // the first error libtiff reported
@@ -63,15 +62,12 @@ TiffDocument *documentOf(thandle_t handle)
 
 bool TiffDocument::openFile(QString &error)
 {
-    m_fd = ::open(QFile::encodeName(tempPath()).constData(), O_RDWR | O_TRUNC | O_CLOEXEC);
-    if (m_fd < 0) {
-        m_ioErrno = errno;
-        return fail(error);
-    }
+    m_fd = descriptor();
     TIFFOpenOptions *options = TIFFOpenOptionsAlloc();
     TIFFOpenOptionsSetErrorHandlerExtR(options, errorProc, this);
     TIFFOpenOptionsSetWarningHandlerExtR(options, warningProc, this);
-    m_tiff = TIFFClientOpenExt(QFile::encodeName(path()).constData(), "w", this, readProc, writeProc, seekProc,
+    // libtiff takes the name only to put it in its messages.
+    m_tiff = TIFFClientOpenExt(displayName(path()).toUtf8().constData(), "w", this, readProc, writeProc, seekProc,
                                closeProc, sizeProc, mapProc, unmapProc, options);
     TIFFOpenOptionsFree(options);
     return m_tiff ? true : fail(error);
@@ -80,7 +76,7 @@ bool TiffDocument::openFile(QString &error)
 bool TiffDocument::writePage(const QImage &page, QString &error)
 {
     if (m_pageSize.isValid() && page.size() != m_pageSize) {
-        error = QStringLiteral("Could not write '%1': the pages differ in size").arg(path());
+        error = QStringLiteral("Could not write '%1': the pages differ in size").arg(displayName(path()));
         return false;
     }
     m_pageSize = page.size();
@@ -100,19 +96,17 @@ bool TiffDocument::writePage(const QImage &page, QString &error)
     TIFFSetField(m_tiff, TIFFTAG_COMPRESSION, COMPRESSION_LZW);
     TIFFSetField(m_tiff, TIFFTAG_PREDICTOR, PREDICTOR_HORIZONTAL);
     TIFFSetField(m_tiff, TIFFTAG_ROWSPERSTRIP, rowsPerStrip);
-    TIFFSetField(m_tiff, TIFFTAG_XRESOLUTION, double(kPixelsPerInch));
-    TIFFSetField(m_tiff, TIFFTAG_YRESOLUTION, double(kPixelsPerInch));
+    TIFFSetField(m_tiff, TIFFTAG_XRESOLUTION, m_pixelsPerInch);
+    TIFFSetField(m_tiff, TIFFTAG_YRESOLUTION, m_pixelsPerInch);
     TIFFSetField(m_tiff, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
     TIFFSetField(m_tiff, TIFFTAG_SOFTWARE, "Arvok Pagorra");
 
-    // One strip converted at a time; the predictor rewrites the buffer it is given, which
-    // is why the page's own rows are never handed to libtiff.
+    // One strip converted at a time; the predictor rewrites the buffer it is given anyway.
     std::vector<unsigned char> strip(rowBytes * rowsPerStrip);
     for (std::uint32_t top = 0, index = 0; top < height; top += rowsPerStrip, ++index) {
-        const int rows = int(std::min(rowsPerStrip, height - top));
-        const QImage band = page.copy(0, int(top), int(width), rows).convertToFormat(QImage::Format_RGB888);
-        for (int y = 0; y < rows; ++y)
-            std::memcpy(strip.data() + rowBytes * std::size_t(y), band.constScanLine(y), rowBytes);
+        const auto rows = std::min(rowsPerStrip, height - top);
+        for (std::uint32_t y = 0; y < rows; ++y)
+            rgbRow(page, int(top + y), 0, int(width), strip.data() + rowBytes * y);
         if (TIFFWriteEncodedStrip(m_tiff, index, strip.data(), tmsize_t(rowBytes * std::size_t(rows))) < 0 ||
             m_ioErrno != 0)
             return fail(error);
@@ -125,10 +119,6 @@ bool TiffDocument::finishFile(QString &error)
     // Every page's directory is written already; closing only releases libtiff.
     TIFFClose(m_tiff);
     m_tiff = nullptr;
-    const int fd = m_fd;
-    m_fd = -1;
-    if (::close(fd) != 0 && m_ioErrno == 0)
-        m_ioErrno = errno;
     return m_ioErrno == 0 && m_libraryError.isEmpty() ? true : fail(error);
 }
 
@@ -138,10 +128,6 @@ void TiffDocument::closeFile()
         TIFFClose(m_tiff);
         m_tiff = nullptr;
     }
-    if (m_fd >= 0) {
-        ::close(m_fd);
-        m_fd = -1;
-    }
 }
 
 bool TiffDocument::fail(QString &error) const
@@ -150,7 +136,8 @@ bool TiffDocument::fail(QString &error) const
         error = fileErrorText(path(), m_ioErrno);
     else
         error = QStringLiteral("Could not write '%1': %2")
-                    .arg(path(), m_libraryError.isEmpty() ? QStringLiteral("the TIFF library failed") : m_libraryError);
+                    .arg(displayName(path()),
+                         m_libraryError.isEmpty() ? QStringLiteral("the TIFF library failed") : m_libraryError);
     return false;
 }
 
@@ -221,7 +208,7 @@ int TiffDocument::errorProc(TIFF *, void *user, const char *module, const char *
 
 std::unique_ptr<PageDocument> TiffPageWriter::newDocument(const QString &path) const
 {
-    return std::make_unique<TiffDocument>(path);
+    return std::make_unique<TiffDocument>(path, m_options.pixelsPerInch);
 }
 
 } // namespace pagorra

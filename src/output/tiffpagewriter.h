@@ -9,10 +9,14 @@ namespace pagorra {
 // page being added is held. All pages of a document have the size of the first.
 class TiffPageWriter : public PageWriter {
   public:
+    explicit TiffPageWriter(const WriteOptions &options) : m_options(options) {}
     bool supportsMultiplePages() const override { return true; }
 
   protected:
     std::unique_ptr<PageDocument> newDocument(const QString &path) const override;
+
+  private:
+    WriteOptions m_options;
 };
 
 } // namespace pagorra

@@ -3,12 +3,10 @@
 
 #include "output/vipspagewriter.h"
 
-#include "core/tiffguard.h"
+#include "core/filenames.h"
+#include "output/fileoutput.h"
 
-#include <QFile>
-#include <cstring>
 #include <mutex>
-#include <vector>
 
 namespace pagorra {
 
@@ -25,37 +23,51 @@ bool startVips(QString &error)
     return started;
 }
 
-// A vips image that owns a copy of the page's pixels as 8-bit RGB.
-vips::VImage toVips(const QImage &page)
+// Fills a region of the view with R, G, B bytes from the page rows it covers. vips calls it
+// from its worker threads at once; they only read the page.
+int generateRows(VipsRegion *out, void *, void *page, void *, gboolean *)
 {
-    const QImage rgb = page.convertToFormat(QImage::Format_RGB888);
-    const std::size_t rowBytes = std::size_t(rgb.width()) * 3;
-    std::vector<unsigned char> pixels(rowBytes * std::size_t(rgb.height()));
-    for (int y = 0; y < rgb.height(); ++y)
-        std::memcpy(pixels.data() + rowBytes * std::size_t(y), rgb.constScanLine(y), rowBytes);
-    VipsImage *image =
-        vips_image_new_from_memory_copy(pixels.data(), pixels.size(), rgb.width(), rgb.height(), 3, VIPS_FORMAT_UCHAR);
-    if (!image)
+    const auto &image = *static_cast<const QImage *>(page);
+    const VipsRect &area = out->valid;
+    for (int y = area.top; y < VIPS_RECT_BOTTOM(&area); ++y)
+        rgbRow(image, y, area.left, area.width, VIPS_REGION_ADDR(out, area.left, y));
+    return 0;
+}
+
+// An sRGB image whose pixels are computed from the page as a saver asks for them; the page
+// must outlive it. No vips operation is involved, so the operation cache keeps no hold on it.
+vips::VImage pageView(const QImage &page, double pixelsPerInch)
+{
+    VipsImage *view = vips_image_new();
+    const double pixelsPerMm = pixelsPerInch / 25.4;
+    vips_image_init_fields(view, page.width(), page.height(), 3, VIPS_FORMAT_UCHAR, VIPS_CODING_NONE,
+                           VIPS_INTERPRETATION_sRGB, pixelsPerMm, pixelsPerMm);
+    // JPEG states the resolution per inch (PNG has metres only).
+    vips_image_set_string(view, "resolution-unit", "in");
+    if (vips_image_pipelinev(view, VIPS_DEMAND_STYLE_THINSTRIP, nullptr) != 0 ||
+        vips_image_generate(view, nullptr, generateRows, nullptr, const_cast<QImage *>(&page), nullptr) != 0) {
+        g_object_unref(view);
         throw vips::VError();
-    vips::VImage result(image, vips::STEAL);
-    return result.copy(vips::VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));
-}
-
-const char *magickFormat(ImageFormat format)
-{
-    switch (format) {
-    case ImageFormat::Bmp:
-        return "BMP3";
-    case ImageFormat::Psd:
-        return "PSD";
-    case ImageFormat::Pcx:
-        return "PCX";
-    default:
-        return nullptr;
     }
+    return vips::VImage(view, vips::STEAL);
 }
 
-// The one page is encoded into the temporary file as soon as it comes.
+gint64 writeToOutput(VipsTargetCustom *, const void *data, gint64 length, void *output)
+{
+    auto *out = static_cast<FileOutput *>(output);
+    out->write(data, std::size_t(length));
+    return out->error() == 0 ? length : -1;
+}
+
+// A vips target that writes through out.
+vips::VTarget targetOn(FileOutput &out)
+{
+    VipsTargetCustom *target = vips_target_custom_new();
+    g_signal_connect(target, "write", G_CALLBACK(writeToOutput), &out);
+    return vips::VTarget(VIPS_TARGET(target), vips::STEAL);
+}
+
+// The one page is encoded into the file as soon as it comes.
 class VipsDocument : public PageDocument {
   public:
     VipsDocument(const QString &path, ImageFormat format, const WriteOptions &options)
@@ -70,47 +82,39 @@ class VipsDocument : public PageDocument {
     void closeFile() override {}
 
   private:
+    void save(const vips::VImage &image, const vips::VTarget &target) const;
+
     ImageFormat m_format;
     WriteOptions m_options;
 };
 
+void VipsDocument::save(const vips::VImage &image, const vips::VTarget &target) const
+{
+    if (m_format == ImageFormat::Jpeg) {
+        image.jpegsave_target(target, vips::VImage::option()->set("Q", m_options.jpegQuality));
+        return;
+    }
+    // Level 1 of 9 deflates a page of photos in half the time of the default 6, for files
+    // about 1 % larger: a page is written once, and a batch run waits for it.
+    image.pngsave_target(target, vips::VImage::option()->set("compression", 1));
+}
+
 bool VipsDocument::writePage(const QImage &page, QString &error)
 {
-    const QByteArray temp = QFile::encodeName(tempPath());
+    FileOutput out(descriptor());
     try {
-        vips::VImage image = toVips(page);
-        switch (m_format) {
-        case ImageFormat::Gif:
-            // Effort 4 of 10 quantises a photo page about twice as fast as the default, at nearly
-            // the same size; below 4 the quantiser coarsens colours, and a flat background
-            // would no longer keep its exact colour.
-            image.gifsave(temp.constData(), vips::VImage::option()->set("effort", 4));
-            return true;
-        case ImageFormat::Jpeg:
-            image.jpegsave(temp.constData(), vips::VImage::option()->set("Q", m_options.jpegQuality));
-            return true;
-        case ImageFormat::Png:
-            // Level 1 of 9 deflates a page of photos in half the time of the default 6, for
-            // files about 1 % larger: a page is written once, and a batch run waits for it.
-            image.pngsave(temp.constData(), vips::VImage::option()->set("compression", 1));
-            return true;
-        case ImageFormat::Bmp:
-        case ImageFormat::Psd:
-        case ImageFormat::Pcx: {
-            const std::unique_lock<std::mutex> foreign = lockForeignCodecs();
-            image.magicksave(temp.constData(), vips::VImage::option()->set("format", magickFormat(m_format)));
-            return true;
-        }
-        case ImageFormat::Tiff:
-        case ImageFormat::Pdf:
-            break;
-        }
+        save(pageView(page, m_options.pixelsPerInch), targetOn(out));
     } catch (const vips::VError &e) {
-        error = QStringLiteral("Could not write '%1': %2").arg(path(), QString::fromUtf8(e.what()).trimmed());
         vips_error_clear();
+        // A failed write is told by its cause, not by the saver's account of it.
+        error = out.error() != 0 ? fileErrorText(path(), out.error())
+                                 : QStringLiteral("Could not write '%1': %2")
+                                       .arg(displayName(path()), QString::fromUtf8(e.what()).trimmed());
         return false;
     }
-    error = QStringLiteral("Could not write '%1': this format has a writer of its own").arg(path());
+    if (out.flush())
+        return true;
+    error = fileErrorText(path(), out.error());
     return false;
 }
 

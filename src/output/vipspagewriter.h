@@ -4,9 +4,10 @@
 
 namespace pagorra {
 
-// Single-page raster formats through libvips: native savers for GIF, JPEG and PNG,
-// ImageMagick through magicksave for BMP, PSD and PCX, which vips cannot write itself. Pages
-// are written as 8-bit RGB; they carry no transparency.
+// JPEG and PNG through libvips's own savers. The saver reads the page's pixels a band of
+// rows at a time through a view on them, and writes through our file output, so the page is
+// never copied whole and a failed write is reported with its cause. Pages are 8-bit RGB;
+// they carry no transparency.
 class VipsPageWriter : public PageWriter {
   public:
     VipsPageWriter(ImageFormat format, const WriteOptions &options);

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string_view>
+
 using namespace pagorra;
 using namespace Qt::StringLiterals;
 
@@ -15,69 +17,53 @@ TEST(OutputFormats, FilterListsKeepTheTableOrderAndItsTexts)
     EXPECT_EQ(multipageFilterList(), u"TIFF (*.tif)|*.tif|PDF (*.pdf)|*.pdf|"_s);
 }
 
-struct NameCase {
-    const char *typed;
-    int filterIndex;
-    const char *expected;
-};
-
-class SaveAllExtension : public ::testing::TestWithParam<NameCase> {};
-
-TEST_P(SaveAllExtension, AppendsTheRowExtensionUnlessPresent)
+// Each name rule applied to a typed name and a filter index (or page number).
+TEST(NameRules, GiveTheNameAndFormatToWrite)
 {
-    const NameCase &c = GetParam();
-    EXPECT_EQ(appendFilterExtension(QString::fromUtf8(c.typed), c.filterIndex), QString::fromUtf8(c.expected));
-}
-
-INSTANTIATE_TEST_SUITE_P(Rows, SaveAllExtension,
-                         ::testing::Values(NameCase{"/out/Sheet.JPG", 3, "/out/Sheet.JPG"},
-                                           NameCase{"/out/Sheet.jpeg", 3, "/out/Sheet.jpeg.jpg"},
-                                           NameCase{"/out/Sheet", 8, "/out/Sheet.png"}, NameCase{"/x/a", 5, "/x/a.psd"},
-                                           NameCase{"/x/a.png", 3, "/x/a.png.jpg"},
-                                           NameCase{"/x/a.tiff", 4, "/x/a.tiff.tif"}, NameCase{"/x/a", 0, "/x/a"},
-                                           NameCase{"/x/a", 9, "/x/a"}, NameCase{"/x/a", -1, "/x/a"}));
-
-class MultipageName : public ::testing::TestWithParam<NameCase> {};
-
-TEST_P(MultipageName, FollowsTheFilterIndex)
-{
-    const NameCase &c = GetParam();
-    const MultipageTarget target = multipageTarget(QString::fromUtf8(c.typed), c.filterIndex);
-    EXPECT_EQ(target.fileName, QString::fromUtf8(c.expected));
-    EXPECT_EQ(target.kind, c.filterIndex == 2 ? MultipageKind::Pdf : MultipageKind::Tiff);
-}
-
-INSTANTIATE_TEST_SUITE_P(Rows, MultipageName,
-                         ::testing::Values(NameCase{"/x/book", 1, "/x/book.tif"},
-                                           NameCase{"/x/book.TIF", 1, "/x/book.TIF"},
-                                           NameCase{"/x/book.PDF", 2, "/x/book.PDF"},
-                                           NameCase{"/x/book.tif", 2, "/x/book.tif.pdf"},
-                                           NameCase{"/x/book", 5, "/x/book"}));
-
-class NumberedName : public ::testing::TestWithParam<NameCase> {};
-
-TEST_P(NumberedName, HasNoLeadingZerosAndKeepsTheExtension)
-{
-    const NameCase &c = GetParam();
-    EXPECT_EQ(numberedPageName(QString::fromUtf8(c.typed), c.filterIndex), QString::fromUtf8(c.expected));
-}
-
-INSTANTIATE_TEST_SUITE_P(Rows, NumberedName,
-                         ::testing::Values(NameCase{"/out/Sheet.jpg", 10, "/out/Sheet10.jpg"},
-                                           NameCase{"/x/a.PNG", 2, "/x/a2.PNG"},
-                                           NameCase{"/x/a.png.jpg", 3, "/x/a.png3.jpg"},
-                                           NameCase{"/x.d/a.gif", 4, "/x.d/a4.gif"}, NameCase{"a.bmp", 7, "a7.bmp"}));
-
-TEST(OutputFormats, FormatComesFromTheExtensionInAnyCase)
-{
-    EXPECT_EQ(formatFromFileName(u"/x/a.JPG"_s), ImageFormat::Jpeg);
-    EXPECT_EQ(formatFromFileName(u"/x/a.jpeg"_s), ImageFormat::Jpeg);
-    EXPECT_EQ(formatFromFileName(u"/x/a.Tiff"_s), ImageFormat::Tiff);
-    EXPECT_FALSE(formatFromFileName(u"/x/a.xyz"_s));
-    EXPECT_FALSE(formatFromFileName(u"/x.png/a"_s));
-    // "Save page as": a recognised extension wins, anything else gets the chosen row's.
-    EXPECT_EQ(pageSaveName(u"/x/a.jpeg"_s, 8), u"/x/a.jpeg"_s);
-    EXPECT_EQ(pageSaveName(u"/x/a.old"_s, 6), u"/x/a.old.pcx"_s);
+    // clang-format off
+    const struct {
+        const char *rule, *typed;
+        int number;
+        const char *expected;
+    } cases[] = {
+        // The row's extension is appended unless the name ends in it, in any letter case.
+        {"save all", "/out/Sheet.JPG", 3, "/out/Sheet.JPG"}, {"save all", "/out/Sheet.jpeg", 3, "/out/Sheet.jpeg.jpg"},
+        {"save all", "/out/Sheet", 8, "/out/Sheet.png"}, {"save all", "/x/a", 5, "/x/a.psd"},
+        {"save all", "/x/a.png", 3, "/x/a.png.jpg"}, {"save all", "/x/a.tiff", 4, "/x/a.tiff.tif"},
+        {"save all", "/x/a", 0, "/x/a"}, {"save all", "/x/a", 9, "/x/a"}, {"save all", "/x/a", -1, "/x/a"},
+        // Page numbers without leading zeros, before the extension as typed.
+        {"numbered", "/out/Sheet.jpg", 10, "/out/Sheet10.jpg"}, {"numbered", "/x/a.PNG", 2, "/x/a2.PNG"},
+        {"numbered", "/x/a.png.jpg", 3, "/x/a.png3.jpg"}, {"numbered", "/x.d/a.gif", 4, "/x.d/a4.gif"},
+        {"numbered", "a.bmp", 7, "a7.bmp"},
+        // Index 1 = TIFF, 2 = PDF, any other = TIFF under the name as typed.
+        {"multipage", "/x/book", 1, "/x/book.tif TIFF"}, {"multipage", "/x/book.TIF", 1, "/x/book.TIF TIFF"},
+        {"multipage", "/x/book.PDF", 2, "/x/book.PDF PDF"}, {"multipage", "/x/book.tif", 2, "/x/book.tif.pdf PDF"},
+        {"multipage", "/x/book", 5, "/x/book TIFF"},
+        // "Save page as": a recognised extension wins, anything else gets the chosen row's.
+        {"page as", "/x/a.jpeg", 8, "/x/a.jpeg"}, {"page as", "/x/a.old", 6, "/x/a.old.pcx"},
+        // The format comes from the extension in any letter case.
+        {"format", "/x/a.JPG", 0, ".jpg"}, {"format", "/x/a.jpeg", 0, ".jpg"}, {"format", "/x/a.Tiff", 0, ".tif"},
+        {"format", "/x/a.xyz", 0, "none"}, {"format", "/x.png/a", 0, "none"}};
+    // clang-format on
+    for (const auto &c : cases) {
+        const std::string_view rule = c.rule;
+        const QString typed = QString::fromUtf8(c.typed);
+        QString actual;
+        if (rule == "save all") {
+            actual = appendFilterExtension(typed, c.number);
+        } else if (rule == "numbered") {
+            actual = numberedPageName(typed, c.number);
+        } else if (rule == "page as") {
+            actual = pageSaveName(typed, c.number);
+        } else if (rule == "multipage") {
+            const MultipageTarget target = multipageTarget(typed, c.number);
+            actual = target.fileName + (target.kind == MultipageKind::Pdf ? u" PDF"_s : u" TIFF"_s);
+        } else {
+            const std::optional<ImageFormat> format = formatFromFileName(typed);
+            actual = format ? outputFormats()[std::size_t(*format)].extension : u"none"_s;
+        }
+        EXPECT_EQ(actual, QString::fromUtf8(c.expected)) << rule << ' ' << c.typed << ' ' << c.number;
+    }
 }
 
 TEST(FileDialogRecord, ConfirmTrimsBlanksAndKeepsTheIndexCancelChangesNothing)

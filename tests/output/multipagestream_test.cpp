@@ -1,174 +1,138 @@
-// Documents written page by page: what they hold, and what is left when they fail or are
-// dropped before the end.
+// Numbered pages and documents written page by page: what they hold, and what is left when
+// they fail or are dropped before the end.
 #include "batch/pagefilewriter.h"
 #include "core/runtimeerror.h"
-#include "output/pagewriter.h"
+#include "errors/errorhandler.h"
+#include "generation/pageset.h"
+#include "output/pagesaving.h"
 
 #include "writer_support.h"
 
-#include <QDir>
-#include <QFile>
-#include <QGuiApplication>
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <unistd.h>
 
 using namespace pagorra;
 using namespace pagorra::testing;
 
-namespace {
-
-void writeFile(const QString &path, const QByteArray &contents)
+TEST(SaveNumberedPages, NumberedWithoutLeadingZerosInOrderUntilCancelled)
 {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(contents);
+    QTemporaryDir dir;
+    RecordingProgress progress;
+    const QList<QImage> pages = flatPages(12);
+    EXPECT_EQ(saveNumberedPages(pages, dir.filePath(u"Sheet.png"_s), progress), RunOutcome::Finished);
+    const QRegularExpression pageNames(u"^(Sheet([1-9]|1[0-2])\\.png ?){12}$"_s);
+    EXPECT_TRUE(pageNames.match(filesIn(dir.path()).join(u' ')).hasMatch()) << "never the chosen name itself";
+    EXPECT_EQ(channelDifference(decodeWithMagick(dir.filePath(u"Sheet9.png"_s)), pages[8]), 0);
+    EXPECT_EQ(channelDifference(decodeWithMagick(dir.filePath(u"Sheet10.png"_s)), pages[9]), 0);
+    EXPECT_EQ(progress.events.mid(0, 2) + progress.events.mid(10),
+              (QStringList{u"begin 11"_s, u"value 0"_s, u"value 9"_s, u"value 10"_s, u"value 11"_s, u"end"_s}));
+
+    // Cancel stops before the next page; a per-cent sign in the name is no number template.
+    QTemporaryDir other;
+    RecordingProgress cancelling(3);
+    EXPECT_EQ(saveNumberedPages(pages, other.filePath(u"a%d.bmp"_s), cancelling), RunOutcome::Cancelled);
+    EXPECT_EQ(filesIn(other.path()), (QStringList{u"a%d1.bmp"_s, u"a%d2.bmp"_s}));
+    EXPECT_EQ(readFile(other.filePath(u"a%d2.bmp"_s)).size(), 54 + 96 * 64 * 3) << "a whole 24-bit BMP";
+    EXPECT_EQ(cancelling.events.last(), u"end"_s);
 }
 
-QByteArray readFile(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-// A photo page first (thousands of colours, so a lossy step would show), then numbered pages.
-QList<QImage> documentPages(int count)
-{
-    QList<QImage> pages{richPage(96, 64)};
-    for (int k = 2; k <= count; ++k)
-        pages << flatPage(k);
-    return pages;
-}
-
-struct KindCase {
-    ImageFormat format;
-    const char *fileName;
-};
-
-void PrintTo(const KindCase &c, std::ostream *os)
-{
-    *os << c.fileName;
-}
-
-class PageByPage : public ::testing::TestWithParam<KindCase> {
+class Multipage : public ::testing::TestWithParam<ImageFormat> {
   protected:
-    QString target(const QTemporaryDir &dir) const { return dir.filePath(QString::fromUtf8(GetParam().fileName)); }
-    bool isPdf() const { return GetParam().format == ImageFormat::Pdf; }
-
-    // The pages of a written document in order, decoded by tools that share no code with ours.
-    QList<QImage> readBack(const QString &path) const
+    QTemporaryDir dir;
+    QString path() const { return dir.filePath(GetParam() == ImageFormat::Pdf ? u"book.pdf"_s : u"book.tif"_s); }
+    MultipageKind kind() const { return GetParam() == ImageFormat::Pdf ? MultipageKind::Pdf : MultipageKind::Tiff; }
+    void expectPages(const QList<QImage> &expected) const
     {
-        if (isPdf()) {
-            const QList<QImage> images = pdfEmbeddedImages(path);
-            EXPECT_EQ(pdfPageCount(path), int(images.size()));
-            return images;
-        }
-        const int directories = tiffDirectoryCount(path);
-        EXPECT_EQ(directories, identify(path, u"%n\n"_s).section(u'\n', 0, 0).toInt());
-        QList<QImage> images;
-        for (int i = 0; i < directories; ++i)
-            images << decodeWithMagick(path, i);
-        return images;
+        const QList<QImage> actual = decodeDocument(path());
+        ASSERT_EQ(actual.size(), expected.size());
+        for (qsizetype i = 0; i < actual.size(); ++i)
+            EXPECT_EQ(channelDifference(actual[i], expected[i]), 0) << "page " << i + 1;
     }
 };
 
-} // namespace
-
-TEST_P(PageByPage, AppearsOnlyAtCommitWithEveryPageInOrder)
+TEST_P(Multipage, AppearsWholeAtTheEndWithEveryPageInOrderAndRemovesWhatKilledRunsLeft)
 {
-    QTemporaryDir dir;
-    const QString path = target(dir);
-    writeFile(path, "old document");
-    const QList<QImage> pages = documentPages(6);
+    writeFile(path(), "old document");
+    // Left by runs that were killed: one whose process is gone, one whose process still runs.
+    const QString orphan = u".book.x.999999999-0123abcd.part"_s, running = u".book.x.1-0123abcd.part"_s;
+    writeFile(dir.filePath(orphan), "half a page");
+    writeFile(dir.filePath(running), "half a page");
+    // Half-way, the document grows under a hidden name that carries this process's id.
+    const QRegularExpression expectedMidway(u"^\\.%1\\.%2-[0-9a-f]{8}\\.part %3 %1 old document$"_s.arg(
+        QFileInfo(path()).fileName(), QString::number(::getpid()), running));
+    QString midway;
+    RecordingProgress progress;
+    progress.onYield = [&] { midway = filesIn(dir.path()).join(u' ') + u' ' + QString::fromUtf8(readFile(path())); };
+    // A photo page first (thousands of colours, so a lossy step would show), then numbered pages.
+    const QList<QImage> pages{richPage(96, 64), flatPage(2), flatPage(3), flatPage(4)};
+    EXPECT_EQ(saveMultipageDocument(pages, path(), kind(), progress), RunOutcome::Finished);
+    EXPECT_TRUE(expectedMidway.match(midway).hasMatch()) << midway.toStdString();
+    EXPECT_EQ(progress.events.join(u','), u"begin 4,value 1,value 2,value 3,end"_s);
+    EXPECT_EQ(filesIn(dir.path()), (QStringList{running, QFileInfo(path()).fileName()}));
+    expectPages(pages);
 
-    QString error;
-    std::unique_ptr<PageDocument> document = createPageWriter(GetParam().format)->begin(path, error);
-    ASSERT_TRUE(document) << error.toStdString();
-    for (const QImage &page : pages) {
-        // The caller's copy goes as soon as the page is added, as the batch tool's does.
-        QImage own = page.copy();
-        ASSERT_TRUE(document->addPage(own, error)) << error.toStdString();
-    }
-    EXPECT_EQ(document->pageCount(), 6);
-    EXPECT_EQ(readFile(path), QByteArray("old document")) << "the old file stays until the new one is complete";
-    EXPECT_EQ(filesIn(dir.path()).size(), 2) << "the document grows under a temporary name beside it";
-
-    ASSERT_TRUE(document->commit(error)) << error.toStdString();
-    document.reset();
-    EXPECT_EQ(filesIn(dir.path()), QStringList{QFileInfo(path).fileName()});
-    const QList<QImage> decoded = readBack(path);
-    ASSERT_EQ(decoded.size(), pages.size());
-    for (qsizetype i = 0; i < pages.size(); ++i)
-        EXPECT_EQ(channelDifference(decoded[i], pages[i]), 0) << "page " << i + 1;
+    // Yields come before pages 2..5; Cancel during the third stops before page 4 is added,
+    // and the document holds this run's pages only.
+    const QList<QImage> second = flatPages(5).mid(1) + flatPages(1);
+    RecordingProgress cancelling(3);
+    EXPECT_EQ(saveMultipageDocument(second, path(), kind(), cancelling), RunOutcome::Cancelled);
+    expectPages(second.mid(0, 3));
 }
 
-TEST_P(PageByPage, AbandonedOrDroppedLeavesNothingAndKeepsTheOldFile)
+TEST_P(Multipage, AbandonedDroppedOrFailedLeavesNothingAndKeepsTheOldFile)
 {
-    QTemporaryDir dir;
-    const QString path = target(dir);
-    writeFile(path, "old document");
-    const auto writer = createPageWriter(GetParam().format);
-    QString error;
-    for (bool explicitly : {true, false}) {
-        std::unique_ptr<PageDocument> document = writer->begin(path, error);
+    writeFile(path(), "old document");
+    const auto writer = createPageWriter(GetParam());
+    for (const QString &way : {u"abandoned"_s, u"dropped"_s, u"disk full"_s}) {
+        QString error;
+        std::unique_ptr<PageDocument> document = writer->begin(path(), error);
         ASSERT_TRUE(document);
         ASSERT_TRUE(document->addPage(flatPage(1), error));
-        ASSERT_TRUE(document->addPage(flatPage(2), error));
-        if (explicitly) {
+        if (way == u"abandoned") {
             document->abandon();
             EXPECT_FALSE(document->addPage(flatPage(3), error)) << "an abandoned document takes no page";
-            EXPECT_FALSE(document->commit(error));
+        } else if (way == u"disk full") {
+            // The first page is in the file already; the photo pages that follow do not fit.
+            const FileSizeLimit limit(6000);
+            bool added = true;
+            for (int k = 0; k < 4 && added; ++k)
+                added = document->addPage(richPage(96, 64), error);
+            EXPECT_FALSE(added && document->commit(error));
+            EXPECT_EQ(error, u"Could not write '%1': %2"_s.arg(path(), QString::fromLocal8Bit(std::strerror(EFBIG))));
         }
+        EXPECT_TRUE(way == u"dropped" || !document->commit(error)) << "a closed document cannot be committed";
         document.reset();
-        EXPECT_EQ(filesIn(dir.path()), QStringList{QFileInfo(path).fileName()});
-        EXPECT_EQ(readFile(path), QByteArray("old document"));
+        EXPECT_EQ(filesIn(dir.path()), QStringList{QFileInfo(path()).fileName()}) << way.toStdString();
+        EXPECT_EQ(readFile(path()), "old document");
     }
 }
 
-TEST_P(PageByPage, FailureHalfWayThroughLeavesNothingAndKeepsTheOldFile)
+INSTANTIATE_TEST_SUITE_P(Kinds, Multipage, ::testing::Values(ImageFormat::Tiff, ImageFormat::Pdf),
+                         [](const auto &info) { return info.param == ImageFormat::Pdf ? "Pdf" : "Tiff"; });
+
+TEST(SaveMultiPageFromBitmaps, NamesTheOperationAndTrapsErrors)
 {
     QTemporaryDir dir;
-    const QString path = target(dir);
-    writeFile(path, "old document");
-    QString error;
-    std::unique_ptr<PageDocument> document = createPageWriter(GetParam().format)->begin(path, error);
-    ASSERT_TRUE(document);
-    ASSERT_TRUE(document->addPage(flatPage(1), error));
-    {
-        // The first page is in the file already; the photo pages that follow do not fit.
-        FileSizeLimit limit(QFileInfo(path).size() + 6000);
-        bool added = true;
-        for (int k = 0; k < 4 && added; ++k)
-            added = document->addPage(richPage(96, 64), error);
-        if (added)
-            added = document->commit(error);
-        EXPECT_FALSE(added);
-    }
-    EXPECT_TRUE(error.startsWith(QStringLiteral("Could not write '") + path + u'\'')) << error.toStdString();
-    EXPECT_FALSE(document->commit(error)) << "a failed document cannot be committed after all";
-    document.reset();
-    EXPECT_EQ(filesIn(dir.path()), QStringList{QFileInfo(path).fileName()});
-    EXPECT_EQ(readFile(path), QByteArray("old document"));
-}
+    PageSet pages;
+    pages.page(0).setImage(flatPage(1));
+    pages.addPage().setImage(flatPage(2));
+    NullProgress progress;
+    const QString good = dir.filePath(u"book.pdf"_s);
+    EXPECT_TRUE(saveMultiPageFromBitmaps(pages, good, MultipageKind::Pdf, progress));
+    EXPECT_EQ(lastAction(), u"Saving to multipage file '"_s + good + u'\'');
+    EXPECT_EQ(pdfPageCount(good), 2);
 
-INSTANTIATE_TEST_SUITE_P(Kinds, PageByPage,
-                         ::testing::Values(KindCase{ImageFormat::Tiff, "book.tif"},
-                                           KindCase{ImageFormat::Pdf, "book.pdf"}),
-                         [](const auto &info) { return info.param.format == ImageFormat::Pdf ? "Pdf" : "Tiff"; });
-
-TEST(PageByPage, PdfPagesKeepTheirOwnSizes)
-{
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("mixed.pdf"));
-    QString error;
-    ASSERT_TRUE(createPageWriter(ImageFormat::Pdf)->writePages({flatPage(1), richPage(160, 120)}, path, error));
-    // 96 pixels per inch: 96 x 64 pixels = 72 x 48 points, 160 x 120 = 120 x 90.
-    const QString info =
-        QString::fromUtf8(runTool(QStringLiteral("pdfinfo"), {QStringLiteral("-f"), QStringLiteral("1"),
-                                                              QStringLiteral("-l"), QStringLiteral("2"), path}))
-            .simplified();
-    EXPECT_TRUE(info.contains(QStringLiteral("Page 1 size: 72 x 48 pts"))) << info.toStdString();
-    EXPECT_TRUE(info.contains(QStringLiteral("Page 2 size: 120 x 90 pts"))) << info.toStdString();
+    QList<ErrorReport> reports;
+    setReportPresenter([&](const ErrorReport &r) { reports << r; });
+    const QString bad = good + u"/inside.tif"_s; // a file is no folder
+    EXPECT_FALSE(saveMultiPageFromBitmaps(pages, bad, MultipageKind::Tiff, progress));
+    setReportPresenter({});
+    ASSERT_EQ(reports.size(), 1);
+    EXPECT_EQ(reports[0].routineName, u"fncSaveMultiPageFromBitmaps"_s);
+    EXPECT_EQ(reports[0].trappingString, u"Saving to multipage file '"_s + bad + u'\'');
+    EXPECT_TRUE(reports[0].systemError.startsWith(u"75 - "_s));
 }
 
 // The batch tool's document: pages go in as the run makes them, the file appears at finish().
@@ -212,13 +176,4 @@ TEST(BatchDocument, AppearsAtFinishAndAFailureIsRaisedThere)
     EXPECT_TRUE(writer.written().isEmpty());
     EXPECT_EQ(tiffDirectoryCount(path), 3);
     EXPECT_EQ(filesIn(dir.path()), QStringList{QStringLiteral("Run.tif")});
-}
-
-int main(int argc, char **argv)
-{
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv); // PDF writing needs it
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
 }

@@ -6,30 +6,29 @@
 #include "core/runprogress.h"
 
 #include <QDir>
+#include <QFile>
 #include <QImage>
 #include <QPainter>
 #include <QProcess>
 #include <QRegularExpression>
-#include <QStringList>
 #include <QTemporaryDir>
 
-#include <cstdlib>
 #include <csignal>
 #include <cstring>
+#include <functional>
 #include <sys/resource.h>
 
 namespace pagorra::testing {
 
 using namespace Qt::StringLiterals;
 
-inline QByteArray runTool(const QString &program, const QStringList &args, bool *ok = nullptr)
+inline QByteArray runTool(const QString &program, const QStringList &args)
 {
     QProcess process;
     process.start(program, args);
-    const bool finished = process.waitForFinished(60000);
-    if (ok)
-        *ok = finished && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
-    return process.readAllStandardOutput();
+    process.waitForFinished(60000);
+    return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0 ? process.readAllStandardOutput()
+                                                                                   : QByteArray();
 }
 
 inline QString identify(const QString &source, const QString &format)
@@ -37,21 +36,10 @@ inline QString identify(const QString &source, const QString &format)
     return QString::fromUtf8(runTool(u"identify"_s, {u"-format"_s, format, source}));
 }
 
-// Frame `frame` of an image file as RGB888, decoded by ImageMagick.
+// Frame `frame` of an image file, decoded by ImageMagick and handed over as plain 8-bit RGB.
 inline QImage decodeWithMagick(const QString &path, int frame = 0)
 {
-    const QString source = u"%1[%2]"_s.arg(path).arg(frame);
-    const QStringList size = identify(source, u"%w %h"_s).split(u' ');
-    bool ok = false;
-    const QByteArray raw = runTool(u"convert"_s, {source, u"-depth"_s, u"8"_s, u"rgb:-"_s}, &ok);
-    const int width = size.value(0).toInt();
-    const int height = size.value(1).toInt();
-    if (!ok || size.size() != 2 || raw.size() != qsizetype(width) * height * 3)
-        return {};
-    QImage image(width, height, QImage::Format_RGB888);
-    for (int y = 0; y < height; ++y)
-        std::memcpy(image.scanLine(y), raw.constData() + qsizetype(y) * width * 3, std::size_t(width) * 3);
-    return image;
+    return QImage::fromData(runTool(u"convert"_s, {u"%1[%2]"_s.arg(path).arg(frame), u"-strip"_s, u"PNG24:-"_s}));
 }
 
 inline int tiffDirectoryCount(const QString &path)
@@ -68,54 +56,47 @@ inline QString pdfInfo(const QString &path, const QString &field)
 
 inline int pdfPageCount(const QString &path)
 {
-    bool ok = false;
-    const int pages = pdfInfo(path, u"Pages"_s).toInt(&ok);
-    return ok ? pages : -1;
+    return pdfInfo(path, u"Pages"_s).toInt();
 }
 
-// The images embedded in a PDF, in page order, extracted losslessly by poppler.
-inline QList<QImage> pdfEmbeddedImages(const QString &path)
+// The pages of a multipage TIFF, or of a PDF (its embedded images, extracted losslessly by
+// poppler), in order; none when pdfinfo counts other pages than there are images.
+inline QList<QImage> decodeDocument(const QString &path)
 {
+    QList<QImage> pages;
+    if (!path.endsWith(u".pdf"_s)) {
+        for (int i = 0; i < tiffDirectoryCount(path); ++i)
+            pages << decodeWithMagick(path, i);
+        return pages;
+    }
     QTemporaryDir work;
     runTool(u"pdfimages"_s, {u"-png"_s, path, work.filePath(u"x"_s)});
-    QList<QImage> images;
     for (const QString &name : QDir(work.path()).entryList({u"x-*.png"_s}, QDir::Files, QDir::Name))
-        images << decodeWithMagick(work.filePath(name));
-    return images;
+        pages << decodeWithMagick(work.filePath(name));
+    return pdfPageCount(path) == pages.size() ? pages : QList<QImage>();
 }
 
-// Largest (or mean) difference of any channel between two images; -1 when sizes differ.
-inline double channelDifference(const QImage &a, const QImage &b, bool mean = false)
+// Mean difference of the channels of two images (0 when equal); -1 when sizes differ.
+inline double channelDifference(const QImage &a, const QImage &b)
 {
     if (a.size() != b.size() || a.isNull())
         return -1;
-    const QImage x = a.convertToFormat(QImage::Format_RGB888);
-    const QImage y = b.convertToFormat(QImage::Format_RGB888);
-    double worst = 0, sum = 0;
+    const QImage x = a.convertToFormat(QImage::Format_RGB888), y = b.convertToFormat(QImage::Format_RGB888);
+    double sum = 0;
     for (int row = 0; row < x.height(); ++row) {
-        const uchar *p = x.constScanLine(row);
-        const uchar *q = y.constScanLine(row);
-        for (int i = 0; i < x.width() * 3; ++i) {
-            const int d = std::abs(int(p[i]) - int(q[i]));
-            worst = std::max(worst, double(d));
-            sum += d;
-        }
+        for (int i = 0; i < x.width() * 3; ++i)
+            sum += std::abs(int(x.constScanLine(row)[i]) - int(y.constScanLine(row)[i]));
     }
-    return mean ? sum / (double(x.width()) * x.height() * 3) : worst;
+    return sum / (double(x.width()) * x.height() * 3);
 }
 
-// A page with thousands of colours: a photo from the test data over a gradient, with text.
+// A page with thousands of colours (a photo from the test data) and long runs of white.
 inline QImage richPage(int width = 160, int height = 120)
 {
     QImage page(width, height, QImage::Format_RGB32);
-    QPainter painter(&page);
-    QLinearGradient gradient(0, 0, width, height);
-    gradient.setColorAt(0, QColor(250, 20, 30));
-    gradient.setColorAt(1, QColor(10, 90, 240));
-    painter.fillRect(page.rect(), gradient);
-    painter.drawImage(QRect(10, 30, width / 2, height / 2),
-                      QImage(QStringLiteral(PAGORRA_TESTDATA "/photos/exifsamples_jolla.jpg")));
-    painter.drawText(QRect(0, 0, width, 28), Qt::AlignCenter, u"Photo List"_s);
+    page.fill(Qt::white);
+    QPainter(&page).drawImage(QRect(10, 30, width / 2, height / 2),
+                              QImage(QStringLiteral(PAGORRA_TESTDATA "/photos/exifsamples_jolla.jpg")));
     return page;
 }
 
@@ -154,19 +135,20 @@ class RecordingProgress : public RunProgress {
     }
     void yield() override
     {
-        if (++m_yields == m_cancelAtYield)
-            m_cancel = true;
+        m_cancel = m_cancel || ++m_yields == m_cancelAtYield;
+        if (onYield)
+            onYield();
     }
     bool cancelRequested() const override { return m_cancel; }
     void setValue(int value) override
     {
         events << u"value %1"_s.arg(value);
-        if (m_cancelAfterValue >= 0 && value >= m_cancelAfterValue)
-            m_cancel = true;
+        m_cancel = m_cancel || (m_cancelAfterValue >= 0 && value >= m_cancelAfterValue);
     }
     void end() override { events << u"end"_s; }
 
     QStringList events;
+    std::function<void()> onYield; // looks at the run half-way
 
   private:
     int m_cancelAtYield;
@@ -175,26 +157,36 @@ class RecordingProgress : public RunProgress {
     bool m_cancel = false;
 };
 
-// Lowers the file size limit for the whole process while it lives, for root as well: writes past it fail with EFBIG, as on a full disk.
-class FileSizeLimit {
-  public:
+// Lowers the file size limit of the whole process while it lives, for root as well: writes
+// past it fail with EFBIG, as they fail with ENOSPC on a full disk.
+struct FileSizeLimit {
     explicit FileSizeLimit(rlim_t bytes)
     {
         std::signal(SIGXFSZ, SIG_IGN);
-        getrlimit(RLIMIT_FSIZE, &m_saved);
-        rlimit lowered = m_saved;
-        lowered.rlim_cur = bytes;
+        getrlimit(RLIMIT_FSIZE, &saved);
+        const rlimit lowered{bytes, saved.rlim_max};
         setrlimit(RLIMIT_FSIZE, &lowered);
     }
-    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &m_saved); }
-
-  private:
-    rlimit m_saved{};
+    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &saved); }
+    rlimit saved{};
 };
 
 inline QStringList filesIn(const QString &folder)
 {
     return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot | QDir::Dirs, QDir::Name);
+}
+
+inline QByteArray readFile(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+inline void writeFile(const QString &path, const QByteArray &data)
+{
+    QFile f(path);
+    if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        f.write(data);
 }
 
 } // namespace pagorra::testing
