@@ -1,11 +1,7 @@
 #include "generation/pagelayout.h"
 
-#include "core/runtimeerror.h"
-
 #include <gtest/gtest.h>
 
-#include <array>
-#include <functional>
 #include <vector>
 
 using namespace pagorra;
@@ -28,16 +24,6 @@ struct Geometry {
     }
 };
 
-std::int32_t raisedNumber(const std::function<void()> &call)
-{
-    try {
-        call();
-    } catch (const RuntimeError &e) {
-        return e.number();
-    }
-    return 0;
-}
-
 const QString kTooWide = u"The specified thumbnail width is too large for the page area!"_s;
 const QString kTooHigh = u"The specified thumbnail height is too large for the page area!"_s;
 const QString kWidth30 = u"Thumbnail width should be at least 30 pixels!"_s;
@@ -47,15 +33,6 @@ const QString kHeight1 = u"Thumbnail height should be at least 1 pixel!"_s;
 constexpr auto Info = MessageIcon::Information, None = MessageIcon::None;
 
 } // namespace
-
-TEST(LayoutChecks, BasketNeedsTwoEntries)
-{
-    const auto m = checkBasketSize(1);
-    ASSERT_TRUE(m);
-    EXPECT_EQ(*m, (UserMessage{u"At least two images are required in the basket to use this feature!"_s,
-                               MessageIcon::Information}));
-    EXPECT_FALSE(checkBasketSize(2));
-}
 
 struct CheckCase {
     const char *name;
@@ -116,7 +93,7 @@ TEST_P(LayoutGridTable, GridAndRowsOfAPage)
     std::vector<int> rows{cursor.y()}, firstRowX{cursor.x()};
     bool full = false;
     for (int i = 1; !full && i < 10000; ++i) {
-        full = cursor.advance(i, in.cellWidth, in.cellHeight);
+        full = cursor.advance(in.cellWidth, in.cellHeight);
         if (i < g.columns)
             firstRowX.push_back(cursor.x());
         if (!full && i % g.columns == 0)
@@ -140,28 +117,6 @@ INSTANTIATE_TEST_SUITE_P(Cases, LayoutGridTable, ::testing::Values(
              {31, 120, 209, 298, 387, 476}}),
     [](const auto &info) { return std::string(info.param.name); });
 // clang-format on
-
-TEST(LayoutWalk, RowsFollowBasketPositions)
-{
-    const LayoutInput in = Geometry{}.input();
-    LayoutCursor cursor(in, computeGrid(in, 0));
-    // Entry 3 could not be loaded: 4 and 5 take cells 3 and 4, 6 starts the next row.
-    const std::vector<std::array<int, 3>> placed{{1, 16, 10}, {2, 172, 10}, {4, 328, 10}, {5, 484, 10}, {6, 16, 108}};
-    for (const auto &[position, x, y] : placed) {
-        EXPECT_EQ(std::pair(cursor.x(), cursor.y()), std::pair(x, y)) << position;
-        EXPECT_FALSE(cursor.advance(position, 140, 88));
-    }
-}
-
-TEST(LayoutOverflow, SixteenBitLimitsRaise)
-{
-    RegistrySettings s = defaultSettings();
-    s.PageWidth = 40000;
-    EXPECT_EQ(raisedNumber([&] { snapshotLayoutInput(s); }), err::Overflow);
-    EXPECT_EQ(raisedNumber([] { checkPageGeometry(Geometry{.pageW = 1000, .left = -32000}.input(), 0); }),
-              err::Overflow);
-    EXPECT_EQ(raisedNumber([] { computeGrid(Geometry{.cellH = 0}.input(), 0); }), err::DivisionByZero);
-}
 
 TEST(TitleLines, TrimmedTitleAndPageNumber)
 {
