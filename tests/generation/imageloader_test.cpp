@@ -192,9 +192,9 @@ TEST(LoaderCorrupt, RefusedFilesGiveNoPicture)
     ASSERT_TRUE(text.open(QIODevice::WriteOnly));
     text.write("just text");
     text.close();
-    for (const QString &path :
-         {bomb, u"/nonexistent/x.jpg"_s, text.fileName(), kData + u"/corrupt/bmpsuite_b_shortfile.bmp"_s,
-          kData + u"/corrupt/made_trunc50pct_hopper.bmp"_s})
+    for (const QString &path : {bomb, u"/nonexistent/x.jpg"_s, text.fileName(),
+                                kData + u"/corrupt/bmpsuite_b_shortfile.bmp"_s,
+                                kData + u"/corrupt/made_trunc50pct_hopper.bmp"_s})
         for (LoadAs mode : {LoadAs::OwnSize, LoadAs::Fixed})
             EXPECT_FALSE(loadPicture({path, mode, 140, 88, 0x00FFFFFF, true})) << path.toStdString();
 }
