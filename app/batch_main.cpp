@@ -3,6 +3,7 @@
 #include "batch/batchoptions.h"
 #include "batch/pagefilewriter.h"
 #include "batch/terminalprogress.h"
+#include "core/filenames.h"
 #include "errors/errorhandler.h"
 #include "generation/generationrun.h"
 #include "generation/imageloader.h"
@@ -24,9 +25,11 @@ void onInterrupt(int)
     TerminalProgress::requestCancel();
 }
 
+// Every line goes out escaped, so that whatever a file name holds (escape sequences, line
+// breaks, bytes that are not UTF-8) it shows as one visible line and never drives the terminal.
 void printLine(std::FILE *stream, const QString &text)
 {
-    std::fprintf(stream, "%s\n", qUtf8Printable(text));
+    std::fprintf(stream, "%s\n", qUtf8Printable(displayName(text)));
 }
 
 // Reports that the desktop program shows in a window go to stderr, one line each.
@@ -54,7 +57,8 @@ int main(int argc, char *argv[])
     initErrorHandling();
     setReportPresenter(printReport);
 
-    QStringList arguments = app.arguments();
+    // Qt decodes the arguments lossily: a file name that is not UTF-8 could then not be opened.
+    QStringList arguments = argumentsFromNative(argc, argv);
     arguments.removeFirst();
     const BatchParse parse = parseBatchArguments(arguments);
     if (parse.options.help) {
@@ -66,7 +70,7 @@ int main(int argc, char *argv[])
         std::fputs(qUtf8Printable(batchUsage()), stderr);
         return 2;
     }
-    if (const QString problem = outputFolderProblem(parse.options.output); !problem.isEmpty()) {
+    if (const QString problem = outputProblem(parse.options.output); !problem.isEmpty()) {
         printLine(stderr, QStringLiteral("pagorra-batch: ") + problem);
         return 1;
     }
@@ -92,9 +96,19 @@ int main(int argc, char *argv[])
     run.setDecodingThreads(parse.options.jobs);
     setLastAction(QStringLiteral("Making pages into '%1'").arg(parse.options.output));
     GenerationResult result = run.stream([&](const Page &page, int number) { writer.write(page.image(), number); });
-    // A cancelled run keeps what it made, as the desktop program's cancel does.
-    if (result.outcome != GenerationResult::Outcome::Failed &&
-        result.outcome != GenerationResult::Outcome::CheckFailed) {
+    if (result.outcome == GenerationResult::Outcome::CheckFailed) {
+        printLine(stderr, result.message->text);
+        return 1;
+    }
+    // A signal during the last page counts as well: the run had no entry left to stop before.
+    const bool cancelled = result.outcome == GenerationResult::Outcome::Cancelled || progress.cancelRequested();
+    const bool nothingPlaced = result.outcome != GenerationResult::Outcome::Failed && result.placed == 0;
+    if (nothingPlaced || (cancelled && writer.isMultipage())) {
+        // A blank page is no result, and a document cut short must not stand in for the whole
+        // one: an existing file of that name stays as it was.
+        writer.abandon();
+    } else if (result.outcome != GenerationResult::Outcome::Failed) {
+        // Numbered pages are kept on a cancel, as the desktop program's cancel keeps its pages.
         try {
             writer.finish();
         } catch (const RuntimeError &e) {
@@ -104,10 +118,6 @@ int main(int argc, char *argv[])
         }
     }
 
-    if (result.outcome == GenerationResult::Outcome::CheckFailed) {
-        printLine(stderr, result.message->text);
-        return 1;
-    }
     for (const QString &file : writer.written())
         printLine(stdout, QStringLiteral("written: ") + file);
     printLine(stdout,
@@ -117,13 +127,15 @@ int main(int argc, char *argv[])
         for (const QString &file : result.skippedFiles)
             printLine(stderr, QStringLiteral("  ") + file);
     }
-    switch (result.outcome) {
-    case GenerationResult::Outcome::Failed:
-        return 1;
-    case GenerationResult::Outcome::Cancelled:
-        printLine(stderr, QStringLiteral("cancelled"));
+    if (cancelled) {
+        printLine(stderr, writer.isMultipage()
+                              ? QStringLiteral("cancelled: %1 was not written").arg(parse.options.output)
+                              : QStringLiteral("cancelled"));
         return 130;
-    default:
-        return 0;
     }
+    if (nothingPlaced) {
+        printLine(stderr, QStringLiteral("pagorra-batch: no picture could be read, so nothing was written"));
+        return 1;
+    }
+    return result.outcome == GenerationResult::Outcome::Failed ? 1 : 0;
 }

@@ -24,13 +24,13 @@ QStringList Basket::paths() const
 
 bool Basket::contains(const QString &path) const
 {
-    return m_lowerKeys.contains(path.toLower());
+    return m_keys.contains(path);
 }
 
 bool Basket::append(const QString &key, const QString &text)
 {
     m_entries.append(BasketEntry{key, text});
-    m_lowerKeys.insert(key.toLower());
+    m_keys.insert(key);
     return true;
 }
 
@@ -61,7 +61,7 @@ BasketAddResult Basket::addFiles(const QStringList &paths, QString &lastUsedFold
         if (contains(path))
             continue;
         if (count() >= MaxEntries) {
-            refused.insert(path.toLower());
+            refused.insert(path);
             continue;
         }
         append(path, pathFileName(path));
@@ -100,7 +100,7 @@ BasketAddResult Basket::addFolder(const QString &folder, QString &lastUsedFolder
 void Basket::clear()
 {
     m_entries.clear();
-    m_lowerKeys.clear();
+    m_keys.clear();
 }
 
 void Basket::removeAt(const QList<int> &positions)
@@ -114,7 +114,7 @@ void Basket::removeAt(const QList<int> &positions)
     kept.reserve(m_entries.size());
     for (qsizetype i = 0; i < m_entries.size(); ++i) {
         if (doomed.at(i))
-            m_lowerKeys.remove(m_entries.at(i).key.toLower());
+            m_keys.remove(m_entries.at(i).key);
         else
             kept.append(m_entries.at(i));
     }

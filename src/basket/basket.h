@@ -24,7 +24,8 @@ struct BasketAddResult {
 
 // The ordered list of picture files pages are generated from, without any widget.
 // Positions are 0-based here; the count never passes maxEntries, the 16-bit limit the
-// generation run counts with. Membership ignores letter case.
+// generation run counts with. Membership compares paths exactly, as the file system does
+// (IMG_0001.JPG and img_0001.jpg are two files); sorting ignores letter case.
 class Basket {
   public:
     static constexpr int MaxEntries = 32767;
@@ -69,7 +70,7 @@ class Basket {
     void applySort();
 
     QList<BasketEntry> m_entries;
-    QSet<QString> m_lowerKeys;
+    QSet<QString> m_keys;
     // Column 0 descending, sorting off: the first header click then sorts A to Z.
     int m_sortKey = 0;
     BasketSortOrder m_sortOrder = BasketSortOrder::Descending;

@@ -1,9 +1,14 @@
 #include "basket/inputfiles.h"
 
 #include "basket/pathtext.h"
+#include "core/filenames.h"
 
-#include <QDir>
 #include <QRegularExpression>
+
+#include <algorithm>
+#include <cerrno>
+#include <dirent.h>
+#include <sys/stat.h>
 
 namespace pagorra {
 
@@ -60,7 +65,9 @@ QString folderPattern()
 
 bool matchesPatternList(const QString &name, const QString &patternList)
 {
-    return compilePatternList(patternList).match(name).hasMatch();
+    // The expression engine refuses text holding the lone surrogates that carry a name's
+    // non-UTF-8 bytes; those bytes never belong to an extension, so U+FFFD stands in for them.
+    return compilePatternList(patternList).match(QString::fromUtf8(nativePath(name))).hasMatch();
 }
 
 bool isSupportedInputFile(const QString &name)
@@ -69,16 +76,37 @@ bool isSupportedInputFile(const QString &name)
     return matchesPatternList(pathFileName(name), parts.value(1));
 }
 
-QStringList listFolder(const QString &folder, const QString &patternList)
+QStringList listFolder(const QString &folder, const QString &patternList, int *error)
 {
-    const QDir dir(folder);
-    const QStringList names = dir.entryList(QDir::Files, QDir::Name | QDir::IgnoreCase);
+    // Read through the system rather than QDir, which turns bytes that are not UTF-8 into
+    // U+FFFD: such a file could then be neither opened nor told apart from its neighbours.
+    const QByteArray native = nativePath(folder);
+    DIR *dir = ::opendir(native.constData());
+    if (error)
+        *error = dir ? 0 : errno;
+    if (!dir)
+        return {};
+    const int dirFd = ::dirfd(dir);
     const QRegularExpression re = compilePatternList(patternList);
     QStringList matching;
-    for (const QString &name : names) {
-        if (re.match(name).hasMatch())
-            matching.append(name);
+    while (const dirent *entry = ::readdir(dir)) {
+        if (entry->d_name[0] == '.') // hidden, as a file manager shows none; also "." and ".."
+            continue;
+        // Matched as matchesPatternList() does, with U+FFFD for bytes that are not UTF-8.
+        if (!re.match(QString::fromUtf8(entry->d_name)).hasMatch())
+            continue;
+        // A link counts as the file it leads to; a dangling one is left out.
+        struct stat st;
+        if (entry->d_type != DT_REG && (::fstatat(dirFd, entry->d_name, &st, 0) != 0 || !S_ISREG(st.st_mode)))
+            continue;
+        matching.append(pathFromNative(QByteArray(entry->d_name)));
     }
+    ::closedir(dir);
+    // Exact order breaks ties between names that differ only in letter case.
+    std::sort(matching.begin(), matching.end(), [](const QString &a, const QString &b) {
+        const int c = QString::compare(a, b, Qt::CaseInsensitive);
+        return c != 0 ? c < 0 : a < b;
+    });
     return matching;
 }
 

@@ -24,8 +24,9 @@ bool isSupportedInputFile(const QString &name);
 
 // The names (not paths) of the regular files in folder matching patternList, each once,
 // sorted by name ignoring case. Hidden files are left out, as a file manager shows none.
-// A missing or unreadable folder gives an empty list.
-QStringList listFolder(const QString &folder, const QString &patternList);
+// Every name the folder holds comes back as it is (bytes that are not UTF-8 as pathFromNative
+// carries them). A missing or unreadable folder gives an empty list, and its errno in *error.
+QStringList listFolder(const QString &folder, const QString &patternList, int *error = nullptr);
 
 // The "|" filter text turned into name filters for QFileDialog: "Description (patterns)"
 // with each pattern spelt case-insensitively ("*.[jJ][pP][gG]"): Qt's own dialog ignores

@@ -1,9 +1,10 @@
 #include "basket/pathtext.h"
 
+#include "core/filenames.h"
 #include "core/runtimeerror.h"
 #include "core/spacetrim.h"
 
-#include <QFileInfo>
+#include <sys/stat.h>
 
 namespace pagorra {
 
@@ -69,20 +70,29 @@ QString ensureTrailingSeparator(QString &path)
     return path;
 }
 
+namespace {
+// The type of what path names (following links), or 0 when there is nothing; asked with the
+// path's own bytes, which QFileInfo would not keep for a name that is not UTF-8.
+mode_t fileType(const QString &path)
+{
+    struct stat st;
+    return ::stat(nativePath(path).constData(), &st) == 0 ? st.st_mode & S_IFMT : 0;
+}
+} // namespace
+
 bool fileExists(const QString &path)
 {
     if (trimSpaces(path).isEmpty())
         return false;
-    const QFileInfo info(path);
-    return info.isFile();
+    return fileType(path) == S_IFREG;
 }
 
 bool pathExists(const QString &path, bool isFolder)
 {
     if (path.isEmpty())
         return false;
-    const QFileInfo info(path);
-    return info.isFile() || (isFolder && info.isDir());
+    const mode_t type = fileType(path);
+    return type == S_IFREG || (isFolder && type == S_IFDIR);
 }
 
 } // namespace pagorra

@@ -2,18 +2,22 @@
 
 #include "basket/inputfiles.h"
 #include "core/colors.h"
+#include "core/filenames.h"
 #include "core/settingspersistence.h"
 #include "errors/errorhandler.h"
 #include "output/outputformats.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSet>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
+#include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -43,6 +47,44 @@ std::optional<QList<std::int64_t>> parseNumbers(const QString &text, QChar separ
         values << *v;
     }
     return values;
+}
+
+QString systemErrorText(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+// The whole of a file, opened by its own bytes; nothing, with errno in error, when it cannot
+// be read.
+std::optional<QByteArray> readWholeFile(const QString &path, int &error)
+{
+    const int fd = ::open(nativePath(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        error = errno;
+        return std::nullopt;
+    }
+    QByteArray bytes;
+    char buffer[65536];
+    ssize_t n;
+    while ((n = ::read(fd, buffer, sizeof buffer)) > 0)
+        bytes.append(buffer, n);
+    error = n < 0 ? errno : 0;
+    ::close(fd);
+    if (n < 0)
+        return std::nullopt;
+    return bytes;
+}
+
+// The absolute, cleaned form of a path, made without QFileInfo, which would not keep a name's
+// bytes that are not UTF-8.
+QString absoluteInputPath(const QString &path)
+{
+    if (path.startsWith(u'/'))
+        return QDir::cleanPath(path);
+    const std::unique_ptr<char, decltype(&std::free)> cwd(::getcwd(nullptr, 0), &std::free);
+    if (!cwd)
+        return QDir::cleanPath(path);
+    return QDir::cleanPath(pathFromNative(QByteArray(cwd.get())) + u'/' + path);
 }
 
 } // namespace
@@ -235,40 +277,43 @@ void applyBatchOptions(const BatchOptions &o, RegistrySettings &s)
 BatchInputs listBatchInputs(const QStringList &inputs)
 {
     BatchInputs result;
-    // Letter case is ignored, as the basket's membership ignores it.
+    // Paths are compared exactly, as the file system and the basket compare them.
     QSet<QString> seen;
     auto add = [&](const QString &path) {
-        const QString full = QFileInfo(path).absoluteFilePath();
-        const QString key = full.toLower();
-        if (!seen.contains(key)) {
-            seen.insert(key);
+        const QString full = absoluteInputPath(path);
+        if (!seen.contains(full)) {
+            seen.insert(full);
             result.files << full;
         }
     };
     for (const QString &input : inputs) {
         if (input.startsWith(u'@')) {
-            QFile list(input.mid(1));
-            if (!list.open(QIODevice::ReadOnly | QIODevice::Text)) {
-                result.error = QStringLiteral("cannot read the list %1: %2").arg(list.fileName(), list.errorString());
+            const QString listPath = input.mid(1);
+            int error = 0;
+            const std::optional<QByteArray> list = readWholeFile(listPath, error);
+            if (!list) {
+                result.error = QStringLiteral("cannot read the list %1: %2").arg(listPath, systemErrorText(error));
                 return result;
             }
-            while (!list.atEnd()) {
-                const QString line = QString::fromUtf8(list.readLine()).remove(u'\n').remove(u'\r');
+            // One path per line, its bytes as they are: a name need not be UTF-8.
+            for (QByteArray line : list->split('\n')) {
+                if (line.endsWith('\r'))
+                    line.chop(1);
                 if (!line.trimmed().isEmpty())
-                    add(line);
+                    add(pathFromNative(line));
             }
             continue;
         }
-        const QFileInfo info(input);
-        if (info.isDir()) {
-            const QDir dir(input);
-            if (!dir.isReadable()) {
-                result.error = QStringLiteral("cannot read the folder %1").arg(input);
+        struct stat st;
+        if (::stat(nativePath(input).constData(), &st) == 0 && S_ISDIR(st.st_mode)) {
+            int error = 0;
+            const QStringList names = listFolder(input, folderPattern(), &error);
+            if (error != 0) {
+                result.error = QStringLiteral("cannot read the folder %1: %2").arg(input, systemErrorText(error));
                 return result;
             }
-            const QStringList names = listFolder(input, folderPattern());
             for (const QString &name : names)
-                add(dir.filePath(name));
+                add(input + u'/' + name);
             continue;
         }
         // A file that does not exist is kept: it is reported with the unreadable ones.
@@ -277,12 +322,15 @@ BatchInputs listBatchInputs(const QStringList &inputs)
     return result;
 }
 
-QString outputFolderProblem(const QString &output)
+QString outputProblem(const QString &output)
 {
-    const QString folder = QFileInfo(output).absolutePath();
-    const QByteArray name = QFile::encodeName(folder);
+    const QString full = absoluteInputPath(output);
+    const QString folder = full.left(std::max<qsizetype>(full.lastIndexOf(u'/'), 1));
     struct stat st;
     int problem = 0;
+    if (::stat(nativePath(output).constData(), &st) == 0 && S_ISDIR(st.st_mode))
+        return QStringLiteral("cannot write %1: a folder of that name is in the way").arg(output);
+    const QByteArray name = nativePath(folder);
     if (::stat(name.constData(), &st) != 0)
         problem = errno;
     else if (!S_ISDIR(st.st_mode))
@@ -291,8 +339,7 @@ QString outputFolderProblem(const QString &output)
         problem = errno;
     if (problem == 0)
         return {};
-    return QStringLiteral("cannot write into the folder %1: %2")
-        .arg(folder, QString::fromLocal8Bit(std::strerror(problem)));
+    return QStringLiteral("cannot write into the folder %1: %2").arg(folder, systemErrorText(problem));
 }
 
 } // namespace pagorra

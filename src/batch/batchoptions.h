@@ -45,17 +45,19 @@ RegistrySettings batchBaseSettings(const QString &storePath = RegistryStore::def
 
 void applyBatchOptions(const BatchOptions &options, RegistrySettings &settings);
 
-// Input files in basket order: files as given, folders listed with the basket's folder
-// pattern sorted by name, @LIST files read one path per line; the same path twice (in any
-// letter case) is kept once.
+// Input files in basket order, as absolute paths: files as given, folders listed with the
+// basket's folder pattern sorted by name, @LIST files read one path per line. Names are taken
+// as the file system holds them (see filenames.h); the same path twice is kept once, and
+// paths that differ only in letter case are two files.
 struct BatchInputs {
     QStringList files;
     QString error; // a folder or list that could not be read
 };
 BatchInputs listBatchInputs(const QStringList &inputs);
 
-// Why no file can be written next to output (a missing or read-only folder), or empty. Asked
-// before the run, so that a long run does not end in a write that could never succeed.
-QString outputFolderProblem(const QString &output);
+// Why output cannot be written (a folder of that name, a missing or read-only folder to put
+// it in), or empty. Asked before the run, so that a long run does not end in a write that
+// could never succeed.
+QString outputProblem(const QString &output);
 
 } // namespace pagorra

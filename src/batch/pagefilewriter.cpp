@@ -88,4 +88,12 @@ void PageFileWriter::finish()
     writeOne(first, m_output);
 }
 
+void PageFileWriter::abandon()
+{
+    if (m_document)
+        m_document->abandon();
+    m_document.reset();
+    m_pendingFirst = QImage();
+}
+
 } // namespace pagorra

@@ -22,7 +22,9 @@ namespace pagorra {
 // report it as the document's failure, as before, rather than as one of the run making pages.
 //
 // A failed write raises RuntimeError; pages already written stay, a document is not
-// started. Destroying the writer before finish() drops an unfinished document.
+// started. abandon(), or destroying the writer before finish(), drops what is not yet in
+// place: an unfinished document (an existing file of its name stays as it was) and a first
+// page still waiting.
 class PageFileWriter {
   public:
     PageFileWriter(QString output, bool multipage, const WriteOptions &options = {});
@@ -33,6 +35,7 @@ class PageFileWriter {
     void write(const QImage &page, int pageNumber);
     // Writes what is still waiting: a lone first page, or puts the multipage document in place.
     void finish();
+    void abandon();
 
     bool isMultipage() const { return m_multipage; }
     // The files written, in order.

@@ -29,6 +29,8 @@ class GenerationRun::Target {
     // Gives the next page; `full` is the page just completed.
     virtual Page &nextPage(Page &full) = 0;
     virtual void finish(Page &last) = 0;
+    // After a failure: lets go of the page being filled, which holds no picture.
+    virtual void dropUnfilled() = 0;
     virtual int pageCount() const = 0;
 };
 
@@ -47,6 +49,7 @@ class GenerationRun::SetTarget : public Target {
         return m_pages.addPage();
     }
     void finish(Page &) override { m_pages.setCurrentPageIndex(0); }
+    void dropUnfilled() override { m_pages.dropLastPage(); }
     int pageCount() const override { return m_pages.count(); }
 
   private:
@@ -64,6 +67,7 @@ class GenerationRun::StreamTarget : public Target {
         return m_page;
     }
     void finish(Page &last) override { hand(last); }
+    void dropUnfilled() override {} // never handed on
     int pageCount() const override { return m_handed; }
 
   private:
@@ -106,7 +110,8 @@ std::int16_t GenerationRun::applyTitleFont(Page &page) const
     if (m_settings.TitleFontSize > 0)
         font.setPointSize(m_settings.TitleFontSize);
     page.setFont(font);
-    return toInt16(page.textHeight(m_input.title));
+    return namingValues({{QStringLiteral("TitleFontSize"), m_settings.TitleFontSize}},
+                        [&] { return add16(toInt16(page.textHeight(m_input.title)), 10); });
 }
 
 void GenerationRun::preparePage(Page &page, int pageNumber)
@@ -117,7 +122,7 @@ void GenerationRun::preparePage(Page &page, int pageNumber)
         PAGORRA_RAISE(err::OutOfMemory, QStringLiteral("Out of memory"));
     const QString line = titleLine(m_input, pageNumber);
     if (titleDrawn(m_input, line)) {
-        m_titleBandHeight = add16(applyTitleFont(page), 10);
+        m_titleBandHeight = applyTitleFont(page);
         page.drawText(10, 10, line);
     }
     if (m_pageOpened)
@@ -127,6 +132,8 @@ void GenerationRun::preparePage(Page &page, int pageNumber)
 GenerationResult GenerationRun::execute(Target &target, bool basketIs16Bit)
 {
     GenerationResult result;
+    bool pageBegun = false; // the page set has been cleared for this run's pages
+    int placedOnPage = 0;
     try {
         m_input = snapshotLayoutInput(m_settings);
         const std::int64_t entries = basketIs16Bit ? std::int64_t(toInt16(m_paths.size())) : m_paths.size();
@@ -137,7 +144,7 @@ GenerationResult GenerationRun::execute(Target &target, bool basketIs16Bit)
         }
         m_titleBandHeight = 0;
         if (titleDrawn(m_input, titleLine(m_input, 1)))
-            m_titleBandHeight = add16(applyTitleFont(target.measuringPage()), 10);
+            m_titleBandHeight = applyTitleFont(target.measuringPage());
         if (auto message = checkPageGeometry(m_input, m_titleBandHeight)) {
             result.outcome = GenerationResult::Outcome::CheckFailed;
             result.message = message;
@@ -145,6 +152,7 @@ GenerationResult GenerationRun::execute(Target &target, bool basketIs16Bit)
         }
 
         Page *page = &target.firstPage();
+        pageBegun = true;
         int pageNumber = 1;
         preparePage(*page, pageNumber);
         const LayoutGrid grid = computeGrid(m_input, m_titleBandHeight);
@@ -181,6 +189,7 @@ GenerationResult GenerationRun::execute(Target &target, bool basketIs16Bit)
             // picture filled is not followed by an empty one.
             if (pageFull) {
                 page = &target.nextPage(*page);
+                placedOnPage = 0;
                 ++pageNumber;
                 preparePage(*page, pageNumber);
                 cursor.reset();
@@ -189,12 +198,17 @@ GenerationResult GenerationRun::execute(Target &target, bool basketIs16Bit)
             const QImage &bitmap = item.picture->bitmap;
             page->drawBitmap(cursor.x(), cursor.y(), bitmap);
             ++result.placed;
-            pageFull = cursor.advance(i, bitmap.width(), bitmap.height());
+            ++placedOnPage;
+            pageFull = cursor.advance(bitmap.width(), bitmap.height());
         }
         target.finish(*page);
     } catch (const RuntimeError &e) {
         result.outcome = GenerationResult::Outcome::Failed;
         result.error = e;
+        // A page that failed while being opened (out of memory, say) holds at most its title:
+        // it is not kept, so the pages left are the ones with pictures.
+        if (pageBegun && placedOnPage == 0)
+            target.dropUnfilled();
         globalErrorHandler(e, kRunRoutine);
     }
     result.pageCount = target.pageCount();

@@ -43,11 +43,13 @@ class GenerationRun {
     void setDecodingThreads(int threads) { m_threads = threads; }
 
     // Called each time a page has been opened and prepared, with the number of pages so far
-    // (the window shows "Page k of k" with it).
+    // (the window shows "Page k of k" with it). It may raise RuntimeError, which ends the run
+    // as any run-time error does.
     void setPageOpened(std::function<void(int pageCount)> callback) { m_pageOpened = std::move(callback); }
 
     // Builds the page set: `pages` is cleared once the checks pass and then holds every page
-    // made. No trailing empty page is opened when the last thumbnail fills a page.
+    // made. No trailing empty page is opened when the last thumbnail fills a page, and a run
+    // that fails keeps no page without pictures.
     GenerationResult run(PageSet &pages);
 
     // For the batch tool: each page is handed to `sink` as soon as it is complete (the last

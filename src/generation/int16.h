@@ -2,7 +2,9 @@
 
 #include "core/runtimeerror.h"
 
+#include <QList>
 #include <QString>
+#include <QStringList>
 #include <cmath>
 #include <cstdint>
 
@@ -46,6 +48,28 @@ inline std::int16_t integerQuotient16(double a, double b, int line = __builtin_L
     if (!(q >= INT16_MIN && q <= INT16_MAX))
         raiseOverflow(line);
     return static_cast<std::int16_t>(q);
+}
+
+// A stored setting (or other input) as the page arithmetic was given it.
+struct NamedValue {
+    QString name;
+    std::int64_t value;
+};
+
+// Runs a piece of the 16-bit arithmetic; when it overflows (or divides by zero), the error
+// names each value it was given, "Overflow: PageWidth 99999999", so that the report says
+// which stored setting to mend. Number and line stay those of the failure.
+template <typename Compute> auto namingValues(const QList<NamedValue> &values, Compute compute) -> decltype(compute())
+{
+    try {
+        return compute();
+    } catch (const RuntimeError &e) {
+        QStringList named;
+        for (const NamedValue &v : values)
+            named << v.name + u' ' + QString::number(v.value);
+        throw RuntimeError(e.number(), e.description() + QStringLiteral(": ") + named.join(QStringLiteral(", ")),
+                           e.line());
+    }
 }
 
 } // namespace pagorra

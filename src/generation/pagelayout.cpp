@@ -4,11 +4,43 @@
 
 namespace pagorra {
 
+namespace {
+
+// What the horizontal and the vertical arithmetic are made from, named in an overflow's report.
+QList<NamedValue> horizontalValues(const LayoutInput &in)
+{
+    return {{QStringLiteral("PageWidth"), in.pageWidth},
+            {QStringLiteral("PageMarginLeft"), in.marginLeft},
+            {QStringLiteral("PageMarginRight"), in.marginRight},
+            {QStringLiteral("ThumbnailWidth"), in.cellWidth}};
+}
+
+QList<NamedValue> verticalValues(const LayoutInput &in, std::int16_t titleBand)
+{
+    return {{QStringLiteral("PageHeight"), in.pageHeight},
+            {QStringLiteral("PageMarginTop"), in.marginTop},
+            {QStringLiteral("PageMarginBottom"), in.marginBottom},
+            {QStringLiteral("ThumbnailHeight"), in.cellHeight},
+            {QStringLiteral("title band"), titleBand}};
+}
+
+std::int16_t areaWidth(const LayoutInput &in)
+{
+    return sub16(sub16(in.pageWidth, in.marginLeft), in.marginRight);
+}
+
+std::int16_t areaHeight(const LayoutInput &in, std::int16_t titleBand)
+{
+    return sub16(sub16(sub16(in.pageHeight, in.marginTop), in.marginBottom), titleBand);
+}
+
+} // namespace
+
 LayoutInput snapshotLayoutInput(const RegistrySettings &s)
 {
     LayoutInput in;
-    in.pageWidth = toInt16(s.PageWidth);
-    in.pageHeight = toInt16(s.PageHeight);
+    in.pageWidth = namingValues({{QStringLiteral("PageWidth"), s.PageWidth}}, [&] { return toInt16(s.PageWidth); });
+    in.pageHeight = namingValues({{QStringLiteral("PageHeight"), s.PageHeight}}, [&] { return toInt16(s.PageHeight); });
     in.marginTop = s.PageMarginTop;
     in.marginLeft = s.PageMarginLeft;
     in.marginRight = s.PageMarginRight;
@@ -45,12 +77,10 @@ std::optional<UserMessage> checkBasketSize(std::int64_t entries)
 
 std::optional<UserMessage> checkPageGeometry(const LayoutInput &in, std::int16_t titleBand)
 {
-    const std::int16_t areaWidth = sub16(sub16(in.pageWidth, in.marginLeft), in.marginRight);
-    if (in.cellWidth >= areaWidth)
+    if (in.cellWidth >= namingValues(horizontalValues(in), [&] { return areaWidth(in); }))
         return UserMessage{QStringLiteral("The specified thumbnail width is too large for the page area!"),
                            MessageIcon::None};
-    const std::int16_t areaHeight = sub16(sub16(sub16(in.pageHeight, in.marginTop), in.marginBottom), titleBand);
-    if (in.cellHeight >= areaHeight)
+    if (in.cellHeight >= namingValues(verticalValues(in, titleBand), [&] { return areaHeight(in, titleBand); }))
         return UserMessage{QStringLiteral("The specified thumbnail height is too large for the page area!"),
                            MessageIcon::None};
     if (in.cellWidth < 30)
@@ -68,18 +98,22 @@ std::optional<UserMessage> checkPageGeometry(const LayoutInput &in, std::int16_t
 
 LayoutGrid computeGrid(const LayoutInput &in, std::int16_t titleBand)
 {
-    const std::int16_t areaWidth = sub16(sub16(in.pageWidth, in.marginLeft), in.marginRight);
-    const std::int16_t areaHeight = sub16(sub16(sub16(in.pageHeight, in.marginTop), in.marginBottom), titleBand);
     LayoutGrid g;
-    g.columns = integerQuotient16(areaWidth, in.cellWidth);
-    g.rows = integerQuotient16(areaHeight, in.cellHeight);
-    if (in.uniform) {
-        g.gapX = integerQuotient16(sub16(areaWidth, mul16(g.columns, in.cellWidth)), add16(g.columns, 1));
-        g.gapY = integerQuotient16(sub16(areaHeight, mul16(g.rows, in.cellHeight)), add16(g.rows, 1));
-    }
-    g.firstX = std::int32_t(add16(in.marginLeft, g.gapX));
-    g.firstY = std::int32_t(add16(add16(in.marginTop, g.gapY), titleBand));
-    g.pageLimit = std::int32_t(sub16(in.pageHeight, in.cellHeight));
+    namingValues(horizontalValues(in), [&] {
+        const std::int16_t width = areaWidth(in);
+        g.columns = integerQuotient16(width, in.cellWidth);
+        if (in.uniform)
+            g.gapX = integerQuotient16(sub16(width, mul16(g.columns, in.cellWidth)), add16(g.columns, 1));
+        g.firstX = std::int32_t(add16(in.marginLeft, g.gapX));
+    });
+    namingValues(verticalValues(in, titleBand), [&] {
+        const std::int16_t height = areaHeight(in, titleBand);
+        g.rows = integerQuotient16(height, in.cellHeight);
+        if (in.uniform)
+            g.gapY = integerQuotient16(sub16(height, mul16(g.rows, in.cellHeight)), add16(g.rows, 1));
+        g.firstY = std::int32_t(add16(add16(in.marginTop, g.gapY), titleBand));
+        g.pageLimit = std::int32_t(sub16(in.pageHeight, in.cellHeight));
+    });
     return g;
 }
 
@@ -88,9 +122,10 @@ LayoutCursor::LayoutCursor(const LayoutInput &input, const LayoutGrid &grid)
 {
 }
 
-bool LayoutCursor::advance(std::int64_t position, int bitmapWidth, int bitmapHeight)
+bool LayoutCursor::advance(int bitmapWidth, int bitmapHeight)
 {
-    if (position % m_grid.columns == 0) {
+    if (++m_column == m_grid.columns) {
+        m_column = 0;
         m_x = m_marginLeft + m_grid.gapX;
         m_y = m_y + bitmapHeight + m_grid.gapY;
     } else {
@@ -103,6 +138,7 @@ void LayoutCursor::reset()
 {
     m_x = m_grid.firstX;
     m_y = m_grid.firstY;
+    m_column = 0;
 }
 
 } // namespace pagorra

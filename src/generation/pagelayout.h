@@ -33,7 +33,8 @@ struct LayoutInput {
     QString title;
 };
 
-// Throws RuntimeError (overflow) when the page size does not fit 16 bits.
+// Throws RuntimeError (overflow) when the page size does not fit 16 bits. Here and below the
+// error's description names the stored values the failing arithmetic was given.
 LayoutInput snapshotLayoutInput(const RegistrySettings &settings);
 
 // The line heading page `pageNumber` (1-based): the trimmed title, then " n" when page
@@ -60,17 +61,18 @@ struct LayoutGrid {
 // Throws RuntimeError (overflow, division by zero) as the 16-bit arithmetic demands.
 LayoutGrid computeGrid(const LayoutInput &input, std::int16_t titleBandHeight);
 
-// The cursor that walks the cells of a page. Row breaks follow basket positions, so an
-// entry that could not be placed leaves its row one cell short.
+// The cursor that walks the cells of a page. Rows break after every `columns` placed
+// pictures: an entry that gave no picture takes no cell, so no row is ever longer than the
+// page is wide.
 class LayoutCursor {
   public:
     LayoutCursor(const LayoutInput &input, const LayoutGrid &grid);
 
     std::int32_t x() const { return m_x; }
     std::int32_t y() const { return m_y; }
-    // After placing the bitmap of basket entry `position` (1-based), bw x bh pixels:
-    // moves on and answers whether the page is now full.
-    bool advance(std::int64_t position, int bitmapWidth, int bitmapHeight);
+    // After placing a bitmap of bw x bh pixels at the cursor: moves on and answers whether
+    // the page is now full.
+    bool advance(int bitmapWidth, int bitmapHeight);
     // Back to the first cell, for a new page.
     void reset();
 
@@ -79,6 +81,7 @@ class LayoutCursor {
     std::int16_t m_marginLeft;
     std::int32_t m_x;
     std::int32_t m_y;
+    int m_column = 0; // cells taken in the current row
 };
 
 } // namespace pagorra

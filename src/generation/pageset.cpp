@@ -1,5 +1,7 @@
 #include "generation/pageset.h"
 
+#include <algorithm>
+
 namespace pagorra {
 
 PageSet::PageSet()
@@ -24,6 +26,16 @@ void PageSet::clear()
     m_pages.resize(1);
     m_pages.front()->setImage(QImage());
     m_current = 0;
+}
+
+void PageSet::dropLastPage()
+{
+    if (m_pages.size() == 1) {
+        clear();
+        return;
+    }
+    m_pages.pop_back();
+    m_current = std::min(m_current, lastPageIndex());
 }
 
 } // namespace pagorra

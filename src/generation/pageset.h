@@ -20,6 +20,9 @@ class PageSet {
     Page &addPage();
     // Destroys every page but element 0, and clears element 0's image.
     void clear();
+    // Destroys the last page, or clears element 0's image when it is the only one; the
+    // current page stays within the set.
+    void dropLastPage();
 
     int lastPageIndex() const { return count() - 1; }
     int currentPageIndex() const { return m_current; }

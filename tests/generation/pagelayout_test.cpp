@@ -1,11 +1,7 @@
 #include "generation/pagelayout.h"
 
-#include "core/runtimeerror.h"
-
 #include <gtest/gtest.h>
 
-#include <array>
-#include <functional>
 #include <vector>
 
 using namespace pagorra;
@@ -28,155 +24,94 @@ struct Geometry {
     }
 };
 
-std::int32_t raisedNumber(const std::function<void()> &call)
-{
-    try {
-        call();
-    } catch (const RuntimeError &e) {
-        return e.number();
-    }
-    return 0;
-}
-
 const QString kTooWide = u"The specified thumbnail width is too large for the page area!"_s;
 const QString kTooHigh = u"The specified thumbnail height is too large for the page area!"_s;
 const QString kWidth30 = u"Thumbnail width should be at least 30 pixels!"_s;
-const QString kPage300 = u"Page width should be at least 300 pixels!"_s;
-const QString kPage200 = u"Page height should be at least 200 pixels!"_s;
-const QString kHeight1 = u"Thumbnail height should be at least 1 pixel!"_s;
 constexpr auto Info = MessageIcon::Information, None = MessageIcon::None;
 
 } // namespace
 
-TEST(LayoutChecks, BasketNeedsTwoEntries)
-{
-    const auto m = checkBasketSize(1);
-    ASSERT_TRUE(m);
-    EXPECT_EQ(*m, (UserMessage{u"At least two images are required in the basket to use this feature!"_s,
-                               MessageIcon::Information}));
-    EXPECT_FALSE(checkBasketSize(2));
-}
-
-struct CheckCase {
-    const char *name;
-    Geometry geometry;
-    std::int16_t titleBand;
-    QString message; // empty: passes
-    MessageIcon icon;
-};
-
-class LayoutCheckTable : public ::testing::TestWithParam<CheckCase> {};
-
-TEST_P(LayoutCheckTable, FirstFailingCheckWins)
-{
-    const CheckCase &c = GetParam();
-    const auto m = checkPageGeometry(c.geometry.input(), c.titleBand);
-    EXPECT_EQ(m.value_or(UserMessage{}), (UserMessage{c.message, c.icon}));
-}
-
-// clang-format off
-INSTANTIATE_TEST_SUITE_P(Cases, LayoutCheckTable, ::testing::Values(
-    CheckCase{"defaults", {}, 0, {}, None},
-    CheckCase{"cellAsWideAsArea", {.left = 30, .right = 30, .cellW = 740}, 0, kTooWide, None},
-    CheckCase{"cellOnePixelNarrower", {.left = 30, .right = 30, .cellW = 739}, 0, {}, None},
-    CheckCase{"cellAsHighAsArea", {.top = 50, .bottom = 50, .cellH = 500}, 0, kTooHigh, None},
-    CheckCase{"titleBandCountsInHeight", {.cellH = 570}, 35, kTooHigh, None},
-    CheckCase{"sameHeightWithoutTitle", {.cellH = 570}, 0, {}, None},
-    CheckCase{"width29", {.cellW = 29}, 0, kWidth30, Info},
-    CheckCase{"width29OnNarrowArea", {.left = 400, .right = 371, .cellW = 29}, 0, kTooWide, None},
-    CheckCase{"widthNegative", {.cellW = -5}, 0, kWidth30, Info},
-    CheckCase{"page299", {.pageW = 299}, 0, kPage300, Info},
-    CheckCase{"page199High", {.pageH = 199}, 0, kPage200, Info},
-    CheckCase{"page199HighButTooWideFirst", {.pageW = 100, .pageH = 199}, 0, kTooWide, None},
-    CheckCase{"heightZero", {.cellH = 0}, 0, kHeight1, Info},
-    CheckCase{"heightOne", {.cellH = 1}, 0, {}, None}),
-    [](const auto &info) { return std::string(info.param.name); });
-// clang-format on
-
-struct GridCase {
-    const char *name;
-    Geometry geometry;
-    std::int16_t titleBand;
-    int columns, rows, gapX, gapY, firstX, firstY;
-    std::vector<int> rowStarts; // y of every row on one page
-};
-
-class LayoutGridTable : public ::testing::TestWithParam<GridCase> {};
-
-TEST_P(LayoutGridTable, GridAndRowsOfAPage)
-{
-    const GridCase &c = GetParam();
-    const LayoutInput in = c.geometry.input();
-    const LayoutGrid g = computeGrid(in, c.titleBand);
-    EXPECT_EQ(std::vector<int>({g.columns, g.rows, g.gapX, g.gapY, g.firstX, g.firstY}),
-              std::vector<int>({c.columns, c.rows, c.gapX, c.gapY, c.firstX, c.firstY}));
-
-    // Walk full rows until the page breaks, noting where each row and each first-row cell starts.
-    LayoutCursor cursor(in, g);
-    std::vector<int> rows{cursor.y()}, firstRowX{cursor.x()};
-    bool full = false;
-    for (int i = 1; !full && i < 10000; ++i) {
-        full = cursor.advance(i, in.cellWidth, in.cellHeight);
-        if (i < g.columns)
-            firstRowX.push_back(cursor.x());
-        if (!full && i % g.columns == 0)
-            rows.push_back(cursor.y());
-    }
-    EXPECT_EQ(rows, c.rowStarts);
-    for (int k = 0; k < g.columns; ++k)
-        EXPECT_EQ(firstRowX[k], c.firstX + k * (in.cellWidth + c.gapX));
-}
-
-// clang-format off
-INSTANTIATE_TEST_SUITE_P(Cases, LayoutGridTable, ::testing::Values(
-    // The worked example: columns at 16, 172, ... 640, 30 to a page.
-    GridCase{"defaults", {}, 0, 5, 6, 16, 10, 16, 10, {10, 108, 206, 304, 402, 500}},
-    GridCase{"packed", {.uniform = false}, 0, 5, 6, 0, 0, 0, 0, {0, 88, 176, 264, 352, 440}},
-    GridCase{"wholeQuotientNoGap", {.right = 100}, 0, 5, 6, 0, 10, 0, 10, {10, 108, 206, 304, 402, 500}},
-    GridCase{"bottomMarginRowKept", {.bottom = 100, .uniform = false}, 0, 5, 5, 0, 0, 0, 0,
-             {0, 88, 176, 264, 352, 440}},
-    GridCase{"titleBand", {}, 34, 5, 6, 16, 5, 16, 39, {39, 132, 225, 318, 411, 504}},
-    GridCase{"margins", {.top = 30, .left = 20, .right = 20, .bottom = 30}, 0, 5, 6, 10, 1, 30, 31,
-             {31, 120, 209, 298, 387, 476}}),
-    [](const auto &info) { return std::string(info.param.name); });
-// clang-format on
-
-TEST(LayoutWalk, RowsFollowBasketPositions)
-{
-    const LayoutInput in = Geometry{}.input();
-    LayoutCursor cursor(in, computeGrid(in, 0));
-    // Entry 3 could not be loaded: 4 and 5 take cells 3 and 4, 6 starts the next row.
-    const std::vector<std::array<int, 3>> placed{{1, 16, 10}, {2, 172, 10}, {4, 328, 10}, {5, 484, 10}, {6, 16, 108}};
-    for (const auto &[position, x, y] : placed) {
-        EXPECT_EQ(std::pair(cursor.x(), cursor.y()), std::pair(x, y)) << position;
-        EXPECT_FALSE(cursor.advance(position, 140, 88));
-    }
-}
-
-TEST(LayoutOverflow, SixteenBitLimitsRaise)
-{
-    RegistrySettings s = defaultSettings();
-    s.PageWidth = 40000;
-    EXPECT_EQ(raisedNumber([&] { snapshotLayoutInput(s); }), err::Overflow);
-    EXPECT_EQ(raisedNumber([] { checkPageGeometry(Geometry{.pageW = 1000, .left = -32000}.input(), 0); }),
-              err::Overflow);
-    EXPECT_EQ(raisedNumber([] { computeGrid(Geometry{.cellH = 0}.input(), 0); }), err::DivisionByZero);
-}
-
-TEST(TitleLines, TrimmedTitleAndPageNumber)
+TEST(Layout, FirstFailingCheckWins)
 {
     const struct {
-        const char *title;
-        bool append;
-        int page;
-        const char *line;
+        const char *name;
+        Geometry geometry;
+        std::int16_t titleBand;
+        QString message; // empty: passes
+        MessageIcon icon;
     } cases[] = {
-        {"  Trip  ", true, 12, "Trip 12"}, {"", true, 2, " 2"}, {"  Trip  ", false, 2, "Trip"}, {"   ", false, 1, ""}};
+        {"defaults", {}, 0, {}, None},
+        {"cellAsWideAsArea", {.left = 30, .right = 30, .cellW = 740}, 0, kTooWide, None},
+        {"cellOnePixelNarrower", {.left = 30, .right = 30, .cellW = 739}, 0, {}, None},
+        {"cellAsHighAsArea", {.top = 50, .bottom = 50, .cellH = 500}, 0, kTooHigh, None},
+        {"titleBandCountsInHeight", {.cellH = 570}, 35, kTooHigh, None},
+        {"sameHeightWithoutTitle", {.cellH = 570}, 0, {}, None},
+        {"width29", {.cellW = 29}, 0, kWidth30, Info},
+        {"width29OnNarrowArea", {.left = 400, .right = 371, .cellW = 29}, 0, kTooWide, None},
+        {"widthNegative", {.cellW = -5}, 0, kWidth30, Info},
+        {"page299", {.pageW = 299}, 0, u"Page width should be at least 300 pixels!"_s, Info},
+        {"page199High", {.pageH = 199}, 0, u"Page height should be at least 200 pixels!"_s, Info},
+        {"page199HighButTooWideFirst", {.pageW = 100, .pageH = 199}, 0, kTooWide, None},
+        {"heightZero", {.cellH = 0}, 0, u"Thumbnail height should be at least 1 pixel!"_s, Info},
+        {"heightOne", {.cellH = 1}, 0, {}, None},
+    };
     for (const auto &c : cases) {
-        LayoutInput in = Geometry{}.input();
-        in.addTitle = true;
-        in.title = QString::fromUtf8(c.title);
-        in.appendPageNumber = c.append;
-        EXPECT_EQ(titleLine(in, c.page), QString::fromUtf8(c.line)) << c.title;
+        const auto m = checkPageGeometry(c.geometry.input(), c.titleBand);
+        EXPECT_EQ(m.value_or(UserMessage{}), (UserMessage{c.message, c.icon})) << c.name;
     }
+}
+
+TEST(Layout, GridAndRowsOfAPage)
+{
+    const struct {
+        const char *name;
+        Geometry geometry;
+        std::int16_t titleBand;
+        std::vector<int> grid;      // columns, rows, gaps x and y, first cell x and y
+        std::vector<int> rowStarts; // y of every row on one page
+    } cases[] = {
+        // The worked example: columns at 16, 172, ... 640, 30 to a page.
+        {"defaults", {}, 0, {5, 6, 16, 10, 16, 10}, {10, 108, 206, 304, 402, 500}},
+        {"packed", {.uniform = false}, 0, {5, 6, 0, 0, 0, 0}, {0, 88, 176, 264, 352, 440}},
+        {"wholeQuotientNoGap", {.right = 100}, 0, {5, 6, 0, 10, 0, 10}, {10, 108, 206, 304, 402, 500}},
+        {"bottomMarginRowKept", {.bottom = 100, .uniform = false}, 0, {5, 5, 0, 0, 0, 0}, {0, 88, 176, 264, 352, 440}},
+        {"titleBand", {}, 34, {5, 6, 16, 5, 16, 39}, {39, 132, 225, 318, 411, 504}},
+        {"margins",
+         {.top = 30, .left = 20, .right = 20, .bottom = 30},
+         0,
+         {5, 6, 10, 1, 30, 31},
+         {31, 120, 209, 298, 387, 476}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const LayoutInput in = c.geometry.input();
+        const LayoutGrid g = computeGrid(in, c.titleBand);
+        EXPECT_EQ(std::vector<int>({g.columns, g.rows, g.gapX, g.gapY, g.firstX, g.firstY}), c.grid);
+        // Walk full rows until the page breaks, noting where each row and each first-row cell starts.
+        LayoutCursor cursor(in, g);
+        std::vector<int> rows{cursor.y()};
+        bool full = false;
+        for (int i = 1; !full && i < 10000; ++i) {
+            if (i <= g.columns) {
+                EXPECT_EQ(cursor.x(), g.firstX + (i - 1) * (in.cellWidth + g.gapX));
+            }
+            full = cursor.advance(in.cellWidth, in.cellHeight);
+            if (!full && i % g.columns == 0)
+                rows.push_back(cursor.y());
+        }
+        EXPECT_EQ(rows, c.rowStarts);
+    }
+}
+
+TEST(Layout, TitleLineIsTheTrimmedTitleAndPageNumber)
+{
+    LayoutInput in = Geometry{}.input();
+    const auto line = [&](const char16_t *title, bool append, int page) {
+        in.title = QString::fromUtf16(title), in.appendPageNumber = append;
+        return titleLine(in, page);
+    };
+    EXPECT_EQ(line(u"  Trip  ", true, 12), u"Trip 12"_s);
+    EXPECT_EQ(line(u"  Trip  ", false, 2), u"Trip"_s);
+    EXPECT_EQ(line(u"   ", false, 1), QString());
+    EXPECT_EQ(line(u"", true, 2), u" 2"_s);
 }
