@@ -63,13 +63,13 @@ int main(int argc, char *argv[])
     setReportPresenter(printReport);
 
     const BatchParse parse = parseBatchArguments(arguments);
-    if (parse.options.help) {
-        std::fputs(qUtf8Printable(batchUsage()), stdout);
+    if (!parse.reply.isEmpty()) {
+        std::fputs(qUtf8Printable(parse.reply), stdout);
         return 0;
     }
     if (!parse.error.isEmpty()) {
         printLine(stderr, QStringLiteral("pagorra-batch: ") + parse.error);
-        std::fputs(qUtf8Printable(batchUsage()), stderr);
+        printLine(stderr, QStringLiteral("Try 'pagorra-batch --help' for more information."));
         return 2;
     }
     if (const QString problem = outputProblem(parse.options.output); !problem.isEmpty()) {
