@@ -45,6 +45,11 @@ void printReport(const ErrorReport &report)
 
 int main(int argc, char *argv[])
 {
+    // The arguments are the tool's alone, taken as the file system holds names: Qt would decode
+    // them lossily, and take some (-reverse, -platform NAME) for itself even after "--".
+    const QStringList arguments = argumentsFromNative(argc, argv).mid(1);
+    argc = 1;
+
     // Fonts and colours need a GUI application object, but never a display.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -57,17 +62,14 @@ int main(int argc, char *argv[])
     initErrorHandling();
     setReportPresenter(printReport);
 
-    // Qt decodes the arguments lossily: a file name that is not UTF-8 could then not be opened.
-    QStringList arguments = argumentsFromNative(argc, argv);
-    arguments.removeFirst();
     const BatchParse parse = parseBatchArguments(arguments);
-    if (parse.options.help) {
-        std::fputs(qUtf8Printable(batchUsage()), stdout);
+    if (!parse.reply.isEmpty()) {
+        std::fputs(qUtf8Printable(parse.reply), stdout);
         return 0;
     }
     if (!parse.error.isEmpty()) {
         printLine(stderr, QStringLiteral("pagorra-batch: ") + parse.error);
-        std::fputs(qUtf8Printable(batchUsage()), stderr);
+        printLine(stderr, QStringLiteral("Try 'pagorra-batch --help' for more information."));
         return 2;
     }
     if (const QString problem = outputProblem(parse.options.output); !problem.isEmpty()) {

@@ -1,15 +1,11 @@
 #include "batch/batchoptions.h"
 
 #include "basket/inputfiles.h"
-#include "core/colors.h"
 #include "core/filenames.h"
 #include "core/settingspersistence.h"
 #include "errors/errorhandler.h"
-#include "output/outputformats.h"
 
 #include <QDir>
-#include <QFileInfo>
-#include <QRegularExpression>
 #include <QSet>
 
 #include <algorithm>
@@ -24,30 +20,6 @@
 namespace pagorra {
 
 namespace {
-
-std::optional<std::int64_t> parseInteger(const QString &text)
-{
-    bool ok = false;
-    const qlonglong v = text.trimmed().toLongLong(&ok);
-    return ok ? std::optional<std::int64_t>(v) : std::nullopt;
-}
-
-// Splits "a<sep>b<sep>..." into exactly `count` integers within [low, high].
-std::optional<QList<std::int64_t>> parseNumbers(const QString &text, QChar separator, int count, std::int64_t low,
-                                                std::int64_t high)
-{
-    const QStringList parts = text.split(separator);
-    if (parts.size() != count)
-        return std::nullopt;
-    QList<std::int64_t> values;
-    for (const QString &part : parts) {
-        const auto v = parseInteger(part);
-        if (!v || *v < low || *v > high)
-            return std::nullopt;
-        values << *v;
-    }
-    return values;
-}
 
 QString systemErrorText(int error)
 {
@@ -88,148 +60,6 @@ QString absoluteInputPath(const QString &path)
 }
 
 } // namespace
-
-QString batchUsage()
-{
-    return QStringLiteral("Usage: pagorra-batch [options] -o OUTPUT INPUT...\n"
-                          "Makes contact sheet pages from picture files, folders and @LIST files.\n"
-                          "\n"
-                          "  --page WxH            page size in pixels\n"
-                          "  --cell WxH            thumbnail cell size in pixels\n"
-                          "  --margins T,L,R,B     page margins in pixels\n"
-                          "  --uniform             spread the cells evenly over the page\n"
-                          "  --no-uniform          pack the cells against the top-left corner\n"
-                          "  --title TEXT          head every page with TEXT\n"
-                          "  --no-title            no title\n"
-                          "  --page-numbers        append the page number to the title\n"
-                          "  --background #RRGGBB  page background colour\n"
-                          "  --jobs N              decoding threads (default: one per core)\n"
-                          "  --multipage           write every page into one .pdf or .tif document\n"
-                          "  -o OUTPUT             output file; its extension picks the format:\n"
-                          "                        .bmp .gif .jpg .tif .psd .pcx .pdf .png\n"
-                          "\n"
-                          "Several pages are written as numbered files: Sheet.png gives Sheet1.png, Sheet2.png, ...\n"
-                          "each as soon as it is complete. A --multipage document takes each page as it is\n"
-                          "complete too, and appears under its name only when the last page is in.\n"
-                          "INPUT is a picture file, a folder, or @LIST (a file with one path per line).\n"
-                          "Settings not given as options come from the desktop program's stored settings,\n"
-                          "which are only read.\n");
-}
-
-BatchParse parseBatchArguments(const QStringList &arguments)
-{
-    BatchParse result;
-    BatchOptions &o = result.options;
-    auto fail = [&](const QString &message) {
-        result.error = message;
-        return result;
-    };
-    bool onlyInputs = false;
-    for (qsizetype k = 0; k < arguments.size(); ++k) {
-        QString arg = arguments.at(k);
-        if (onlyInputs || !arg.startsWith(u'-') || arg == u"-") {
-            o.inputs << arg;
-            continue;
-        }
-        if (arg == u"--") {
-            onlyInputs = true;
-            continue;
-        }
-        QString value;
-        bool hasInlineValue = false;
-        if (arg.startsWith(u"--") && arg.contains(u'=')) {
-            value = arg.mid(arg.indexOf(u'=') + 1);
-            arg = arg.left(arg.indexOf(u'='));
-            hasInlineValue = true;
-        }
-        auto takeValue = [&]() -> std::optional<QString> {
-            if (hasInlineValue)
-                return value;
-            if (k + 1 >= arguments.size())
-                return std::nullopt;
-            return arguments.at(++k);
-        };
-        auto noValue = [&] { return !hasInlineValue; };
-
-        if (arg == u"--help" || arg == u"-h") {
-            o.help = true;
-        } else if (arg == u"--page" || arg == u"--cell") {
-            const auto v = takeValue();
-            const bool page = arg == u"--page";
-            const auto size = v ? parseNumbers(*v, u'x', 2, page ? INT32_MIN : INT16_MIN, page ? INT32_MAX : INT16_MAX)
-                                : std::nullopt;
-            if (!size)
-                return fail(QStringLiteral("%1 needs a size such as 800x600").arg(arg));
-            if (page) {
-                o.pageWidth = std::int32_t(size->at(0));
-                o.pageHeight = std::int32_t(size->at(1));
-            } else {
-                o.cellWidth = std::int16_t(size->at(0));
-                o.cellHeight = std::int16_t(size->at(1));
-            }
-        } else if (arg == u"--margins") {
-            const auto v = takeValue();
-            const auto m = v ? parseNumbers(*v, u',', 4, INT16_MIN, INT16_MAX) : std::nullopt;
-            if (!m)
-                return fail(QStringLiteral("--margins needs four numbers: top,left,right,bottom"));
-            o.marginTop = std::int16_t(m->at(0));
-            o.marginLeft = std::int16_t(m->at(1));
-            o.marginRight = std::int16_t(m->at(2));
-            o.marginBottom = std::int16_t(m->at(3));
-        } else if (arg == u"--uniform" && noValue()) {
-            o.uniform = true;
-        } else if (arg == u"--no-uniform" && noValue()) {
-            o.uniform = false;
-        } else if (arg == u"--title") {
-            const auto v = takeValue();
-            if (!v)
-                return fail(QStringLiteral("--title needs a text"));
-            o.title = *v;
-            o.noTitle = false;
-        } else if (arg == u"--no-title" && noValue()) {
-            o.noTitle = true;
-            o.title.reset();
-        } else if (arg == u"--page-numbers" && noValue()) {
-            o.pageNumbers = true;
-        } else if (arg == u"--background") {
-            const auto v = takeValue();
-            static const QRegularExpression hex(QStringLiteral("^#[0-9A-Fa-f]{6}$"));
-            if (!v || !hex.match(*v).hasMatch())
-                return fail(QStringLiteral("--background needs a colour such as #FFFFFF"));
-            o.background = colorToStored(QColor::fromString(*v));
-        } else if (arg == u"--jobs") {
-            const auto v = takeValue();
-            const auto n = v ? parseInteger(*v) : std::nullopt;
-            if (!n || *n < 1 || *n > 256)
-                return fail(QStringLiteral("--jobs needs a number from 1 to 256"));
-            o.jobs = int(*n);
-        } else if (arg == u"--multipage" && noValue()) {
-            o.multipage = true;
-        } else if (arg == u"-o" || arg == u"--output") {
-            const auto v = takeValue();
-            if (!v || v->isEmpty())
-                return fail(QStringLiteral("-o needs an output file name"));
-            o.output = *v;
-        } else {
-            return fail(QStringLiteral("unknown option %1").arg(arguments.at(k)));
-        }
-    }
-    if (o.help)
-        return result;
-    if (o.output.isEmpty())
-        return fail(QStringLiteral("no output file given (-o OUTPUT)"));
-    if (o.inputs.isEmpty())
-        return fail(QStringLiteral("no input given"));
-    const QString suffix = QFileInfo(o.output).suffix();
-    const std::optional<ImageFormat> format = formatFromFileName(o.output);
-    if (!format)
-        return fail(
-            QStringLiteral("output format not supported: %1 (use .bmp, .gif, .jpg, .tif, .psd, .pcx, .pdf or .png)")
-                .arg(suffix.isEmpty() ? QStringLiteral("no extension") : u'.' + suffix));
-    if (o.multipage && format != ImageFormat::Pdf && format != ImageFormat::Tiff)
-        return fail(QStringLiteral("--multipage writes a .pdf or .tif document, not .%1").arg(suffix));
-    return result;
-}
 
 RegistrySettings batchBaseSettings(const QString &storePath)
 {

@@ -1,42 +1,13 @@
 #pragma once
 
+#include "batch/batchcommandline.h"
 #include "core/registrystore.h"
 #include "core/settings.h"
 
 #include <QString>
 #include <QStringList>
-#include <cstdint>
-#include <optional>
 
 namespace pagorra {
-
-// What the command line of the batch tool asks for. Every setting is optional: an absent
-// flag leaves the user's stored setting as it is.
-struct BatchOptions {
-    std::optional<std::int32_t> pageWidth, pageHeight;
-    std::optional<std::int16_t> cellWidth, cellHeight;
-    std::optional<std::int16_t> marginTop, marginLeft, marginRight, marginBottom;
-    std::optional<bool> uniform;
-    std::optional<QString> title; // set by --title
-    bool noTitle = false;
-    bool pageNumbers = false;
-    std::optional<std::int32_t> background; // stored colour form
-    int jobs = 0;                           // 0: one decoding thread per core
-    bool multipage = false;
-    bool help = false;
-    QString output;
-    QStringList inputs;
-};
-
-struct BatchParse {
-    BatchOptions options;
-    QString error; // empty when the command line is sound
-};
-
-// Parses the arguments after the program name.
-BatchParse parseBatchArguments(const QStringList &arguments);
-
-QString batchUsage();
 
 // The settings the tool starts from, before its flags are applied: the user's stored
 // settings, read without changing anything in the settings folder. A value that cannot be

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -188,8 +189,8 @@ TEST(BatchEndToEnd, RefusedRunsWriteNothing)
         QString message;
     } cases[] = {
         {{o, sheet, photoFiles().at(0)}, 1, u"At least two images are required in the basket to use this feature!"_s},
-        {{u"--page"_s, u"big"_s, o, sheet, kPhotos}, 2, u"Usage:"_s},
-        {{o, dir.filePath(u"S.webp"_s), kPhotos}, 2, u"Usage:"_s},
+        {{u"--page"_s, u"big"_s, o, sheet, kPhotos}, 2, u"size such as 800x600\nTry 'pagorra-batch --help'"_s},
+        {{o, dir.filePath(u"S.webp"_s), kPhotos}, 2, u"output format not supported: .webp"_s},
         {{u"--multipage"_s, o, dir.filePath(u"missing/S.pdf"_s), kPhotos}, 1, u"cannot write into the folder"_s},
         {{u"--multipage"_s, o, locked + u"/S.pdf"_s, kPhotos}, 1, u"cannot write into the folder"_s},
         {{o, dir.filePath(u"Folder.png"_s), kPhotos}, 1, u"a folder of that name is in the way"_s},
@@ -255,8 +256,9 @@ TEST(BatchEndToEnd, StoredSettingsAreReadNeverWrittenAndFlagsOverrideThem)
 }
 
 // Every name the file system holds is taken as it is, wherever it comes from (a folder, a
-// list, the command line), and shown escaped, one line each: nothing in a name reaches the
-// terminal as a control sequence or a line of its own.
+// list, the command line, even one Qt would take for an option of its own), and shown
+// escaped, one line each: nothing in a name reaches the terminal as a control sequence or a
+// line of its own.
 TEST(BatchEndToEnd, NamesAreTakenAsTheFileSystemHoldsThemAndShownEscaped)
 {
     QTemporaryDir dir;
@@ -271,12 +273,27 @@ TEST(BatchEndToEnd, NamesAreTakenAsTheFileSystemHoldsThemAndShownEscaped)
     writeNative(root + "/list.txt", root + "/caf\xe9.jpg\r\n\n" + root + "/pics/IMG_0001.JPG\n");
     const QString sheet = dir.filePath(u"S.png"_s);
     const QString p = dir.path() + u'/';
-    const Outcome r = runBatch({u"-o"_s, sheet, p + u"pics"_s, u"@"_s + p + u"list.txt"_s}, {},
+    const Outcome r = runBatch({u"-o"_s, sheet, p + u"pics"_s, u"@"_s + p + u"list.txt"_s, u"--"_s, u"-platform"_s}, {},
                                u"\"$(printf '%s\\351t\\351.jpg' '"_s + p + u"')\""_s);
     EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
     EXPECT_EQ(r.out, u"written: %1\n1 page(s) written, 2 picture(s) placed\n"_s.arg(sheet));
-    EXPECT_TRUE(r.err.contains(u"4 file(s) could not be read:\n  %1pics/\\x1B[2J\\x1B]0;x\\x07\\nfake.png\n"
-                               "  %1pics/br\\xFBl\\xE9.png\n  %1caf\\xE9.jpg\n  %1\\xE9t\\xE9.jpg\n"_s.arg(p)))
+    EXPECT_TRUE(r.err.contains(
+        u"5 file(s) could not be read:\n  %1pics/\\x1B[2J\\x1B]0;x\\x07\\nfake.png\n  %1pics/br"
+        "\\xFBl\\xE9.png\n  %1caf\\xE9.jpg\n  %2/-platform\n  %1\\xE9t\\xE9.jpg\n"_s.arg(p, QDir::currentPath())))
         << r.err.toStdString();
     EXPECT_FALSE(r.err.contains(QChar(0x1B)));
+}
+
+// -h names every option and what inputs and outputs may be, --version the release; both end well.
+TEST(BatchEndToEnd, HelpNamesEveryOptionAndVersionTheRelease)
+{
+    const Outcome help = runBatch({u"-h"_s}), version = runBatch({u"--version"_s});
+    EXPECT_EQ(help.exitCode + version.exitCode, 0);
+    EXPECT_EQ(version.out, QString::asprintf("pagorra-batch %d.%d.%d\n", PAGORRA_VERSION_MAJOR, PAGORRA_VERSION_MINOR,
+                                             PAGORRA_VERSION_PATCH));
+    const QStringList words = help.out.split(QRegularExpression(u"[\\s,()]+"_s));
+    for (const QString &word :
+         u"-h --help -v --version --page --cell --margins --uniform --no-uniform --title --no-title "
+         "--page-numbers --background --jobs --multipage -o --output @LIST .pcx Sheet1.png"_s.split(u' '))
+        EXPECT_TRUE(words.contains(word)) << word.toStdString();
 }

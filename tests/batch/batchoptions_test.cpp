@@ -11,46 +11,55 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-QStringList args(std::initializer_list<const char *> list)
+// What a command line gives: output <- inputs, title, jobs and multipage; or why it is refused.
+QString outcome(const char *line)
 {
-    QStringList out;
-    for (const char *a : list)
-        out << QString::fromUtf8(a);
-    return out;
+    const BatchParse p = parseBatchArguments(QString::fromUtf8(line).split(u' ', Qt::SkipEmptyParts));
+    const BatchOptions &o = p.options;
+    if (!p.error.isEmpty())
+        return p.error;
+    return u"%1 <- %2; title %3; jobs %4%5"_s
+        .arg(o.output, o.inputs.join(u' '), o.noTitle ? u"none"_s : o.title.value_or(u"stored"_s))
+        .arg(o.jobs)
+        .arg(o.multipage ? u"; multipage"_s : QString());
 }
 
 } // namespace
 
 TEST(BatchFlags, OverrideTheStoredSettings)
 {
-    const BatchParse p = parseBatchArguments(
-        args({"--page", "1024x768", "--cell=200x150", "--margins", "1,2,3,4", "--no-uniform", "--title", "Trip",
-              "--page-numbers", "--background", "#102030", "--jobs", "3", "-o", "out.png", "a.jpg", "dir"}));
-    ASSERT_TRUE(p.error.isEmpty()) << p.error.toStdString();
+    const BatchParse p = parseBatchArguments(u"--page 1024x768 --cell=200x150 --margins 1,2,3,4 --no-uniform --title "
+                                             "Trip --page-numbers --background #102030 -o out.png a.jpg"_s.split(u' '));
     RegistrySettings s = defaultSettings(), e = defaultSettings();
     applyBatchOptions(p.options, s);
     e.PageWidth = 1024, e.PageHeight = 768, e.ThumbnailWidth = 200, e.ThumbnailHeight = 150, e.PageMarginTop = 1;
     e.PageMarginLeft = 2, e.PageMarginRight = 3, e.PageMarginBottom = 4, e.ThumbnailUniformPlacement = 0;
     e.AddTitle = 1, e.Title = u"Trip"_s, e.AppendPageNumber = 1, e.PageBackColor = 0x302010;
     EXPECT_TRUE(s == e);
-    EXPECT_EQ(p.options.jobs, 3);
-    EXPECT_EQ(p.options.inputs, args({"a.jpg", "dir"}));
 }
 
-TEST(BatchFlags, BadOnesAreRefusedWithAReason)
+TEST(BatchFlags, EachValueIsTakenInItsSyntaxOrRefusedWithAReason)
 {
-    for (const QStringList &bad :
-         {args({"a.jpg"}),                                  // no output
-          args({"-o", "x.png"}),                            // no input
-          args({"--page", "800", "-o", "x.png", "a"}),      // malformed size
-          args({"--cell", "40000x10", "-o", "x.png", "a"}), // beyond 16 bits
-          args({"--margins", "1,2,3", "-o", "x.png", "a"}), args({"--background", "red", "-o", "x.png", "a"}),
-          args({"--jobs", "0", "-o", "x.png", "a"}), args({"--frobnicate", "-o", "x.png", "a"}),
-          args({"-o", "x", "a"}),                      // no extension
-          args({"--multipage", "-o", "x.png", "a"}),   // not a document
-          args({"--multipage=1", "-o", "x.pdf", "a"}), // takes no value
-          args({"--page"})})
-        EXPECT_FALSE(parseBatchArguments(bad).error.isEmpty()) << bad.join(u' ').toStdString();
+    const std::pair<const char *, const char *> cases[] = {
+        {"--jobs=256 --output=x.PDF --multipage a - b", "x.PDF <- a - b; title stored; jobs 256; multipage"},
+        {"--title T --no-title -o x.png -o y.tif a", "y.tif <- a; title none; jobs 0"}, // the last one counts
+        {"--no-title --title=T -ox.png a", "x.png <- a; title T; jobs 0"},
+        {"-o x.png -- --page -o", "x.png <- --page -o; title stored; jobs 0"},
+        {"a", "no output file given (-o OUTPUT)"},
+        {"-o x.png", "no input given"},
+        {"--page 800 -o x.png a", "--page needs a size such as 800x600"},
+        {"--cell 40000x10 -o x.png a", "--cell needs a size such as 800x600"}, // beyond 16 bits
+        {"--margins 1,2,3 -o x.png a", "--margins needs four numbers: top,left,right,bottom"},
+        {"--background #1020304 -o x.png a", "--background needs a colour such as #FFFFFF"},
+        {"--jobs 0 -o x.png a", "--jobs needs a number from 1 to 256"},
+        {"--jobs 257 -o x.png a", "--jobs needs a number from 1 to 256"},
+        {"--output= a", "--output needs an output file name"},
+        {"--frobnicate -o x.png a", "unknown option 'frobnicate'"},
+        {"-o x a", "output format not supported: no extension (use .bmp .gif .jpg .tif .psd .pcx .pdf .png)"},
+        {"--multipage -o x.png a", "--multipage writes a .pdf or .tif document, not .png"},
+    };
+    for (const auto &[line, expected] : cases)
+        EXPECT_EQ(outcome(line).toStdString(), expected) << line;
 }
 
 // A numbered page that cannot be put in place is raised; the pages before it stay.
@@ -63,6 +72,6 @@ TEST(BatchWriter, AFailedWriteRaisesAndKeepsThePagesBefore)
     PageFileWriter blocked(dir.filePath(u"S.png"_s), false);
     blocked.write(page, 1);
     EXPECT_THROW(blocked.write(page, 2), RuntimeError);
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), args({"S1.png"}));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{u"S1.png"_s});
     EXPECT_EQ(blocked.written(), QStringList{dir.filePath(u"S1.png"_s)});
 }

@@ -1,0 +1,251 @@
+#include "batch/batchcommandline.h"
+
+#include "core/colors.h"
+#include "output/outputformats.h"
+
+#include <QCommandLineParser>
+#include <QFileInfo>
+#include <QHash>
+#include <QRegularExpression>
+
+#include <algorithm>
+#include <initializer_list>
+#include <limits>
+
+namespace pagorra {
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+std::optional<std::int64_t> parseInteger(const QString &text)
+{
+    bool ok = false;
+    const qlonglong v = text.trimmed().toLongLong(&ok);
+    return ok ? std::optional<std::int64_t>(v) : std::nullopt;
+}
+
+// Splits "a<sep>b<sep>..." into one integer per field, each within its field's type, and
+// fills the fields only when every part is sound.
+template <typename T>
+bool takeNumbers(const QString &text, QChar separator, std::initializer_list<std::optional<T> *> fields)
+{
+    const QStringList parts = text.split(separator);
+    if (parts.size() != qsizetype(fields.size()))
+        return false;
+    QList<T> values;
+    for (const QString &part : parts) {
+        const auto v = parseInteger(part);
+        if (!v || *v < std::numeric_limits<T>::min() || *v > std::numeric_limits<T>::max())
+            return false;
+        values << T(*v);
+    }
+    auto value = values.cbegin();
+    for (std::optional<T> *field : fields)
+        *field = *value++;
+    return true;
+}
+
+// Decoding threads: beyond the cores of any machine the tool meets, and each thread holds a
+// decoded picture, so a mistyped count cannot take the memory of thousands.
+constexpr int kMaxJobs = 256;
+
+// The options of the command line besides --help and --version. A new option takes a name
+// here, a row in batchFlags(), a case in takeFlag(), a field in BatchOptions and, when it is
+// a setting, a line in applyBatchOptions; --help is made from the rows.
+enum class Flag {
+    Page,
+    Cell,
+    Margins,
+    Uniform,
+    NoUniform,
+    Title,
+    NoTitle,
+    PageNumbers,
+    Background,
+    Jobs,
+    Multipage,
+    Output
+};
+
+struct BatchFlag {
+    Flag flag;
+    QStringList names; // without dashes; a name of one letter is the short form
+    QString valueName; // as --help shows it; empty for a switch
+    QString help;      // its line in --help
+};
+
+QString outputExtensions()
+{
+    QStringList extensions;
+    for (const OutputFormat &format : outputFormats())
+        extensions << format.extension;
+    return extensions.join(u' ');
+}
+
+const QList<BatchFlag> &batchFlags()
+{
+    static const QList<BatchFlag> flags{
+        {Flag::Page, {u"page"_s}, u"WxH"_s, u"page size in pixels"_s},
+        {Flag::Cell, {u"cell"_s}, u"WxH"_s, u"thumbnail cell size in pixels"_s},
+        {Flag::Margins, {u"margins"_s}, u"T,L,R,B"_s, u"page margins in pixels"_s},
+        {Flag::Uniform, {u"uniform"_s}, {}, u"spread the cells evenly over the page"_s},
+        {Flag::NoUniform, {u"no-uniform"_s}, {}, u"pack the cells against the top-left corner"_s},
+        {Flag::Title, {u"title"_s}, u"TEXT"_s, u"head every page with TEXT"_s},
+        {Flag::NoTitle, {u"no-title"_s}, {}, u"no title"_s},
+        {Flag::PageNumbers, {u"page-numbers"_s}, {}, u"append the page number to the title"_s},
+        {Flag::Background, {u"background"_s}, u"#RRGGBB"_s, u"page background colour"_s},
+        {Flag::Jobs, {u"jobs"_s}, u"N"_s, u"decoding threads (default: one per core)"_s},
+        {Flag::Multipage, {u"multipage"_s}, {}, u"write every page into one .pdf or .tif document"_s},
+        {Flag::Output,
+         {u"o"_s, u"output"_s},
+         u"OUTPUT"_s,
+         u"output file; its extension picks the format:\n"_s + outputExtensions()},
+    };
+    return flags;
+}
+
+// Takes one option's value (none for a switch) into the options. Returns what the value must
+// be when it is not of that kind, or nothing.
+QString takeFlag(Flag flag, const QString &value, BatchOptions &o)
+{
+    switch (flag) {
+    case Flag::Page:
+        return takeNumbers(value, u'x', {&o.pageWidth, &o.pageHeight}) ? QString() : u"a size such as 800x600"_s;
+    case Flag::Cell:
+        return takeNumbers(value, u'x', {&o.cellWidth, &o.cellHeight}) ? QString() : u"a size such as 800x600"_s;
+    case Flag::Margins:
+        return takeNumbers(value, u',', {&o.marginTop, &o.marginLeft, &o.marginRight, &o.marginBottom})
+                   ? QString()
+                   : u"four numbers: top,left,right,bottom"_s;
+    case Flag::Uniform:
+    case Flag::NoUniform:
+        o.uniform = flag == Flag::Uniform;
+        return {};
+    case Flag::Title:
+        o.title = value;
+        o.noTitle = false;
+        return {};
+    case Flag::NoTitle:
+        o.title.reset();
+        o.noTitle = true;
+        return {};
+    case Flag::PageNumbers:
+        o.pageNumbers = true;
+        return {};
+    case Flag::Background: {
+        static const QRegularExpression hex(u"^#[0-9A-Fa-f]{6}$"_s);
+        if (!hex.match(value).hasMatch())
+            return u"a colour such as #FFFFFF"_s;
+        o.background = colorToStored(QColor::fromString(value));
+        return {};
+    }
+    case Flag::Jobs: {
+        const auto n = parseInteger(value);
+        if (!n || *n < 1 || *n > kMaxJobs)
+            return u"a number from 1 to %1"_s.arg(kMaxJobs);
+        o.jobs = int(*n);
+        return {};
+    }
+    case Flag::Multipage:
+        o.multipage = true;
+        return {};
+    case Flag::Output:
+        o.output = value;
+        return value.isEmpty() ? u"an output file name"_s : QString();
+    }
+    return {};
+}
+
+const BatchFlag &flagNamed(const QString &name)
+{
+    const QList<BatchFlag> &flags = batchFlags();
+    return *std::find_if(flags.begin(), flags.end(), [&](const BatchFlag &f) { return f.names.contains(name); });
+}
+
+QString dashed(const QString &name)
+{
+    return (name.size() == 1 ? u"-"_s : u"--"_s) + name;
+}
+
+// Qt words its refusals as sentences ("Unknown option 'x'."); the tool's messages, as other
+// command-line tools' messages, are not.
+QString asMessage(QString sentence)
+{
+    if (sentence.endsWith(u'.'))
+        sentence.chop(1);
+    if (!sentence.isEmpty())
+        sentence[0] = sentence[0].toLower();
+    return sentence;
+}
+
+// Qt's usage line names the program as it was started (a path, often) and cannot say that
+// an option is required: the tool's own line stands in its place.
+QString helpText(const QCommandLineParser &parser)
+{
+    const QString generated = parser.helpText();
+    return u"Usage: pagorra-batch [options] -o OUTPUT INPUT...\n"_s + generated.mid(generated.indexOf(u'\n') + 1) +
+           u"\n"
+           "Several pages are written as numbered files (Sheet.png gives Sheet1.png,\n"
+           "Sheet2.png, ...), each as soon as it is complete. A --multipage document takes\n"
+           "each page as it is complete too, and appears under its name only when the last\n"
+           "page is in. Settings not given as options come from the desktop program's\n"
+           "stored settings, which are only read.\n"_s;
+}
+
+} // namespace
+
+BatchParse parseBatchArguments(const QStringList &arguments)
+{
+    BatchParse result;
+    BatchOptions &o = result.options;
+    auto fail = [&](const QString &message) {
+        result.error = message;
+        return result;
+    };
+    QCommandLineParser parser;
+    parser.setApplicationDescription(u"Makes contact sheet pages from picture files, folders and @LIST files."_s);
+    const QCommandLineOption help({u"h"_s, u"help"_s}, u"show this help"_s);
+    const QCommandLineOption version({u"v"_s, u"version"_s}, u"show the version"_s);
+    parser.addOptions({help, version});
+    for (const BatchFlag &flag : batchFlags())
+        parser.addOption(QCommandLineOption(flag.names, flag.help, flag.valueName));
+    parser.addPositionalArgument(u"INPUT"_s, u"a picture file, a folder, or @LIST (a file with one path per line)"_s,
+                                 u"INPUT..."_s);
+    if (!parser.parse(QStringList{u"pagorra-batch"_s} + arguments))
+        return fail(asMessage(parser.errorText()));
+    if (parser.isSet(help)) {
+        result.reply = helpText(parser);
+        return result;
+    }
+    if (parser.isSet(version)) {
+        result.reply = u"pagorra-batch %1.%2.%3\n"_s.arg(PAGORRA_VERSION_MAJOR)
+                           .arg(PAGORRA_VERSION_MINOR)
+                           .arg(PAGORRA_VERSION_PATCH);
+        return result;
+    }
+    // In the order given, each value with the name it was given by (-o or --output); help and
+    // version, the only options without a row, have been answered above.
+    QHash<Flag, qsizetype> taken;
+    for (const QString &name : parser.optionNames()) {
+        const BatchFlag &row = flagNamed(name);
+        const QString value = row.valueName.isEmpty() ? QString() : parser.values(name).at(taken[row.flag]++);
+        if (const QString wanted = takeFlag(row.flag, value, o); !wanted.isEmpty())
+            return fail(u"%1 needs %2"_s.arg(dashed(name), wanted));
+    }
+    o.inputs = parser.positionalArguments();
+    if (o.output.isEmpty())
+        return fail(u"no output file given (-o OUTPUT)"_s);
+    if (o.inputs.isEmpty())
+        return fail(u"no input given"_s);
+    const QString suffix = QFileInfo(o.output).suffix();
+    const std::optional<ImageFormat> format = formatFromFileName(o.output);
+    if (!format)
+        return fail(u"output format not supported: %1 (use %2)"_s.arg(
+            suffix.isEmpty() ? u"no extension"_s : u'.' + suffix, outputExtensions()));
+    if (o.multipage && format != ImageFormat::Pdf && format != ImageFormat::Tiff)
+        return fail(u"--multipage writes a .pdf or .tif document, not .%1"_s.arg(suffix));
+    return result;
+}
+
+} // namespace pagorra

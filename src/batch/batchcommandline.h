@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+#include <optional>
+
+namespace pagorra {
+
+// What the command line of the batch tool asks for. Every setting is optional: an absent
+// flag leaves the user's stored setting as it is.
+struct BatchOptions {
+    std::optional<std::int32_t> pageWidth, pageHeight;
+    std::optional<std::int16_t> cellWidth, cellHeight;
+    std::optional<std::int16_t> marginTop, marginLeft, marginRight, marginBottom;
+    std::optional<bool> uniform;
+    std::optional<QString> title; // set by --title
+    bool noTitle = false;
+    bool pageNumbers = false;
+    std::optional<std::int32_t> background; // stored colour form
+    int jobs = 0;                           // 0: one decoding thread per core
+    bool multipage = false;
+    QString output;
+    QStringList inputs;
+};
+
+struct BatchParse {
+    BatchOptions options;
+    QString error; // why the command line is refused, as one line; empty when it is sound
+    QString reply; // what --help or --version print; no run is made then
+};
+
+// Parses the arguments after the program name, in the platform's command-line conventions
+// (-o FILE, --page=800x600, "--" ends the options, "-" is an input). When an option is given
+// twice, or --title and --no-title both, the last one counts.
+BatchParse parseBatchArguments(const QStringList &arguments);
+
+} // namespace pagorra
