@@ -1,7 +1,6 @@
 // Printing end to end: the print commands through the local CUPS PDF queue that
 // scripts/print-setup.sh sets up, the PDF files that arrive rendered back by poppler, and the
 // real print dialog seeded and read back. Skips where no CUPS server with the queue runs.
-// A failing print is reported like any run-time error (see the save commands' tests).
 #include "core/settings.h"
 #include "errors/errorhandler.h"
 #include "generation/pageset.h"
