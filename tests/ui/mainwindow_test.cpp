@@ -484,7 +484,6 @@ class MainWindowTest : public QObject {
         // While it ran: progress and Cancel shown, commands locked, the newest page counted.
         QCOMPARE(m_samples.size(), 45);
         QCOMPARE(m_samples.filter(u"Page 1 of 1|11|"_s).size() + m_samples.filter(u"Page 2 of 2|11|"_s).size(), 45);
-        QCOMPARE(m_samples.last(), u"Page 2 of 2|11|"_s);
 
         // Next on the last page and Previous on the first show the same page again.
         for (const char *name : {"cmdNext", "cmdNext", "cmdLast", "cmdPrevious", "cmdPrevious", "cmdNext", "cmdFirst"})
@@ -523,7 +522,7 @@ class MainWindowTest : public QObject {
         click("cmdNew");
         addToBasket(m_photos.mid(40, 3));
         click("cmdPreview");
-        QCOMPARE(counter(), u"Page 1 of 1"_s);
+        QCOMPARE(m_samples.last(), u"Page 1 of 1|11|"_s); // the pages of the first run locked too
         compareWithEngine(m_photos.mid(40, 3));
     }
 
