@@ -47,11 +47,6 @@ class ScriptedPrintDialog : public PrintDialog {
     }
 };
 
-QString run(const QString &program, const QStringList &arguments)
-{
-    return QString::fromLocal8Bit(runTool(program, arguments));
-}
-
 // Where cups-pdf puts the printing user's files: its Out setting, ${HOME} being that user's home.
 QString pdfOutputDir()
 {
@@ -63,10 +58,15 @@ QString pdfOutputDir()
     return (out.isEmpty() ? u"${HOME}/PDF"_s : out).replace(u"${HOME}"_s, QString::fromLocal8Bit(user->pw_dir));
 }
 
-// Jobs CUPS has accepted for the queue so far, finished or not.
-int jobCount()
+// The ids of the jobs CUPS has accepted for the queue so far, finished or not.
+QSet<QString> jobs()
 {
-    return int(run(u"lpstat"_s, {u"-W"_s, u"all"_s, u"-o"_s, Queue}).split(u'\n', Qt::SkipEmptyParts).size());
+    QSet<QString> ids;
+    const QString listed = QString::fromLocal8Bit(runTool(u"lpstat"_s, {u"-W"_s, u"all"_s, u"-o"_s, Queue}));
+    for (auto m = QRegularExpression(u"^PagorraPDF-(\\d+)"_s, QRegularExpression::MultilineOption).globalMatch(listed);
+         m.hasNext();)
+        ids << m.next().captured(1);
+    return ids;
 }
 
 bool near(QColor a, QColor b)
@@ -91,17 +91,17 @@ class PrintCupsTest : public QObject {
 
     int m_queue = -1;
     QString m_outDir;
-    QSet<QString> m_seen;
+    QSet<QString> m_jobsBefore; // other programs may print to the queue at the same time
     PageSet m_pages;
     RegistrySettings m_settings;
     ScriptedPrintDialog m_dialog;
     RecordingProgress m_progress;
     QTemporaryDir m_scratch;
 
-    QStringList pdfFiles() const { return QDir(m_outDir).entryList({u"*.pdf"_s}, QDir::Files); }
+    QSet<QString> newJobs() const { return jobs() - m_jobsBefore; }
 
-    // Waits until `count` new PDF files have arrived; returns them by job title, each as the
-    // first sheet drawn by poppler at `dpi`.
+    // Waits until the PDF files of `count` new jobs have arrived; returns them by job title, each
+    // as the first sheet drawn by poppler at `dpi`. cups-pdf ends each file name in the job id.
     QMap<QString, QImage> waitForPdfs(int count, int dpi = 18, int *sheets = nullptr)
     {
         QMap<QString, QImage> byTitle;
@@ -109,14 +109,15 @@ class PrintCupsTest : public QObject {
         timer.start();
         while (byTitle.size() < count && timer.elapsed() < 90000) {
             QTest::qWait(250);
-            for (const QString &name : pdfFiles()) {
+            const QSet<QString> ours = newJobs();
+            for (const QString &name : QDir(m_outDir).entryList({u"*.pdf"_s}, QDir::Files)) {
                 const QString path = QDir(m_outDir).filePath(name);
                 const QString title = pdfInfo(path, u"Title"_s).remove(u'(').remove(u')');
-                if (m_seen.contains(name) || title.isEmpty()) // an empty title: still being written
+                const QString job = QRegularExpression(u"-job_(\\d+)\\.pdf$"_s).match(name).captured(1);
+                if (!ours.contains(job) || title.isEmpty()) // an empty title: still being written
                     continue;
-                m_seen.insert(name);
                 const QString png = m_scratch.filePath(name);
-                run(u"pdftoppm"_s, {u"-r"_s, QString::number(dpi), u"-singlefile"_s, u"-png"_s, path, png});
+                runTool(u"pdftoppm"_s, {u"-r"_s, QString::number(dpi), u"-singlefile"_s, u"-png"_s, path, png});
                 byTitle.insert(title, QImage(png + u".png"_s));
                 if (sheets)
                     *sheets = pdfPageCount(path);
@@ -140,16 +141,15 @@ class PrintCupsTest : public QObject {
             m_settings.PrinterIndex = m_queue;
         m_dialog = ScriptedPrintDialog();
         m_progress = RecordingProgress();
+        m_jobsBefore = jobs();
     }
 
   private slots:
     void initTestCase()
     {
-        if (run(u"lpstat"_s, {u"-r"_s}).contains(u"is running"_s))
+        if (runTool(u"lpstat"_s, {u"-r"_s}).contains("is running"))
             m_queue = printerIndexOf(Queue);
         m_outDir = pdfOutputDir();
-        const QStringList existing = pdfFiles();
-        m_seen = {existing.begin(), existing.end()};
         setReportPresenter([](const ErrorReport &report) { QFAIL(qPrintable(report.systemError)); });
     }
     void cleanupTestCase() { setReportPresenter({}); }
@@ -259,13 +259,12 @@ class PrintCupsTest : public QObject {
             print.orientation = printcode::Landscape;
             print.paperSize = 9; // A4
         };
-        const int jobsBefore = jobCount();
         printAllPages(nullptr, m_settings, m_pages, m_progress, &m_dialog);
         QCOMPARE(m_dialog.offered.size(), 1);
         QCOMPARE(m_progress.events.join(u','), u"begin 3,value 1,value 2,end"_s);
         QCOMPARE(lastAction(), u"Starting batch printing"_s);
         QVERIFY(m_settings.PrinterIndex == m_queue && m_settings.PrintFit && m_settings.PrintCentre);
-        QCOMPARE(jobCount() - jobsBefore, 3);
+        QCOMPARE(newJobs().size(), 3);
 
         const QMap<QString, QImage> pdfs = waitForPdfs(3);
         QCOMPARE(pdfs.keys(), (QStringList{u"Arvok Pagorra0"_s, u"Arvok Pagorra1"_s, u"Arvok Pagorra2"_s}));
@@ -335,17 +334,16 @@ class PrintCupsTest : public QObject {
             print.fit = print.centre = true;
             print.extra = printcode::Greyscale;
         };
-        const int jobsBefore = jobCount();
         printAllPages(nullptr, m_settings, m_pages, m_progress, &m_dialog);
         QCOMPARE(m_dialog.offered[0].scale, 75.0);
         QCOMPARE(m_settings, before);
         QVERIFY(m_progress.events.isEmpty());
-        QCOMPARE(jobCount(), jobsBefore);
+        QVERIFY(newJobs().isEmpty());
 
         m_dialog.confirm = true;
         m_progress = RecordingProgress(-1, 1);
         printAllPages(nullptr, m_settings, m_pages, m_progress, &m_dialog);
-        QCOMPARE(jobCount() - jobsBefore, 2);
+        QCOMPARE(newJobs().size(), 2);
         QCOMPARE(m_progress.events.join(u','), u"begin 4,value 1,end"_s);
         const QMap<QString, QImage> pdfs = waitForPdfs(2);
         QCOMPARE(pdfs.keys(), (QStringList{u"Arvok Pagorra0"_s, u"Arvok Pagorra1"_s}));
