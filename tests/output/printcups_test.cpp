@@ -91,7 +91,7 @@ class PrintCupsTest : public QObject {
 
     int m_queue = -1;
     QString m_outDir;
-    QSet<QString> m_jobsBefore; // other programs may print to the queue at the same time
+    QSet<QString> m_jobsBefore; // other programs may print to the queue meanwhile: their jobs are not ours
     PageSet m_pages;
     RegistrySettings m_settings;
     ScriptedPrintDialog m_dialog;
@@ -100,16 +100,15 @@ class PrintCupsTest : public QObject {
 
     QSet<QString> newJobs() const { return jobs() - m_jobsBefore; }
 
-    // Waits until the PDF files of `count` new jobs have arrived; returns them by job title, each
-    // as the first sheet drawn by poppler at `dpi`. cups-pdf ends each file name in the job id.
-    QMap<QString, QImage> waitForPdfs(int count, int dpi = 18, int *sheets = nullptr)
+    // Waits until the PDF files of the jobs `ours` have arrived; returns them by job title, each as
+    // the first sheet drawn by poppler at `dpi`. cups-pdf ends each file name in the job id.
+    QMap<QString, QImage> waitForPdfs(const QSet<QString> &ours, int dpi = 18, int *sheets = nullptr)
     {
         QMap<QString, QImage> byTitle;
         QElapsedTimer timer;
         timer.start();
-        while (byTitle.size() < count && timer.elapsed() < 90000) {
+        while (byTitle.size() < ours.size() && timer.elapsed() < 90000) {
             QTest::qWait(250);
-            const QSet<QString> ours = newJobs();
             for (const QString &name : QDir(m_outDir).entryList({u"*.pdf"_s}, QDir::Files)) {
                 const QString path = QDir(m_outDir).filePath(name);
                 const QString title = pdfInfo(path, u"Title"_s).remove(u'(').remove(u')');
@@ -235,7 +234,7 @@ class PrintCupsTest : public QObject {
         QCOMPARE(m_dialog.offered.size(), 1);
         QVERIFY(m_progress.events.isEmpty());
 
-        const QMap<QString, QImage> pdfs = waitForPdfs(1, 144);
+        const QMap<QString, QImage> pdfs = waitForPdfs(newJobs(), 144);
         QCOMPARE(pdfs.keys(), QStringList{u"Arvok Pagorra"_s});
         const QImage paper = pdfs.first();
         QVERIFY(paper.width() < paper.height());
@@ -264,9 +263,10 @@ class PrintCupsTest : public QObject {
         QCOMPARE(m_progress.events.join(u','), u"begin 3,value 1,value 2,end"_s);
         QCOMPARE(lastAction(), u"Starting batch printing"_s);
         QVERIFY(m_settings.PrinterIndex == m_queue && m_settings.PrintFit && m_settings.PrintCentre);
-        QCOMPARE(newJobs().size(), 3);
+        const QSet<QString> ours = newJobs();
+        QCOMPARE(ours.size(), 3);
 
-        const QMap<QString, QImage> pdfs = waitForPdfs(3);
+        const QMap<QString, QImage> pdfs = waitForPdfs(ours);
         QCOMPARE(pdfs.keys(), (QStringList{u"Arvok Pagorra0"_s, u"Arvok Pagorra1"_s, u"Arvok Pagorra2"_s}));
         for (int k = 0; k < 3; ++k) {
             const QImage paper = pdfs.value(u"Arvok Pagorra%1"_s.arg(k));
@@ -314,7 +314,7 @@ class PrintCupsTest : public QObject {
 
         // Half the fitted size near the middle of the sheet, white paper around it; two copies.
         int sheets = 0;
-        const QImage paper = waitForPdfs(1, 18, &sheets).value(u"Arvok Pagorra"_s);
+        const QImage paper = waitForPdfs(newJobs(), 18, &sheets).value(u"Arvok Pagorra"_s);
         QVERIFY(near(paper.pixelColor(paper.width() / 2, paper.height() / 2), Qt::black));
         QVERIFY(near(paper.pixelColor(2, 2), Qt::white) &&
                 near(paper.pixelColor(paper.width() - 3, paper.height() - 3), Qt::white));
@@ -343,9 +343,10 @@ class PrintCupsTest : public QObject {
         m_dialog.confirm = true;
         m_progress = RecordingProgress(-1, 1);
         printAllPages(nullptr, m_settings, m_pages, m_progress, &m_dialog);
-        QCOMPARE(newJobs().size(), 2);
+        const QSet<QString> ours = newJobs();
+        QCOMPARE(ours.size(), 2);
         QCOMPARE(m_progress.events.join(u','), u"begin 4,value 1,end"_s);
-        const QMap<QString, QImage> pdfs = waitForPdfs(2);
+        const QMap<QString, QImage> pdfs = waitForPdfs(ours);
         QCOMPARE(pdfs.keys(), (QStringList{u"Arvok Pagorra0"_s, u"Arvok Pagorra1"_s}));
         const QImage paper = pdfs.value(u"Arvok Pagorra1"_s);
         const QColor middle = paper.pixelColor(paper.width() / 2, paper.height() / 2);
