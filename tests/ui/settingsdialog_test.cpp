@@ -95,9 +95,12 @@ class SettingsDialogTest : public QObject {
             const char16_t *box, *typed, *shown;
         } rows[] = {
             {100, 1, -1, u"Width", u"", u"140 88"}, // opening recomputes a stored height
-            {100, 0, -1, u"Width", u"", u"140 100"},     {88, 1, -1, u"Width", u"100", u"100 62"}, // 62.5 rounds to 62
-            {88, 1, -1, u"Height", u"88", u"141 88"},    {88, 1, 2, u"Width", u"", u"140 105"},    // choosing 4:3
-            {100, 0, 1, u"Width", u"", u"140 88"},       // choosing 16:9 from none
+            {100, 0, -1, u"Width", u"", u"140 100"},
+            {88, 1, -1, u"Width", u"100", u"100 62"}, // 62.5 rounds to 62
+            {88, 1, -1, u"Height", u"88", u"141 88"},
+            {88, 1, 2, u"Width", u"", u"140 105"}, // choosing 4:3
+            {100, 0, 1, u"Width", u"", u"140 88"}, // choosing 16:9 from none
+            {88, 2, -1, u"Height", u"300", u"400 300"},
             {88, 1, -1, u"Height", u"999", u"1598 999"}, // wider than typing allows
         };
         for (const auto &row : rows) {
