@@ -130,10 +130,10 @@ void BasketController::addDropped(const QList<QUrl> &urls)
             continue;
         const QString path = QDir::cleanPath(localPathOf(url));
         const DroppedKind kind = droppedKind(path);
+        // The file pattern only looks at the extension; bytes that are not UTF-8 would keep it
+        // from matching at all, so it sees them replaced.
         if (kind == DroppedKind::Folder)
             folders.append(path);
-        // The pattern only looks at the extension; bytes that are not UTF-8 would keep the
-        // pattern from matching at all, so it sees them replaced.
         else if (kind == DroppedKind::File && isSupportedInputFile(QString::fromUtf8(nativePath(path))))
             files.append(path);
     }

@@ -25,7 +25,7 @@ class WorkerWait {
   public:
     static constexpr int QuickWaitMs = 50;      // below what a user notices as a pause
     static constexpr int ProgressAfterMs = 400; // a bar that would only flash is not shown
-    static constexpr int CancelCheckMs = 50;
+    static constexpr int CancelCheckMs = 50;    // Cancel answers well within a user's patience
 
     struct Window {
         std::function<void()> lock;
