@@ -72,17 +72,29 @@ BasketAddResult Basket::addFiles(const QStringList &paths, QString &lastUsedFold
     return result;
 }
 
+std::optional<QStringList> readBasketFolder(const QString &folder)
+{
+    if (folder.isEmpty() || !pathExists(folder, true))
+        return std::nullopt;
+    return listFolder(folder, folderPattern());
+}
+
 BasketAddResult Basket::addFolder(const QString &folder, QString &lastUsedFolder)
 {
+    return addListedFolder(folder, readBasketFolder(folder), lastUsedFolder);
+}
+
+BasketAddResult Basket::addListedFolder(const QString &folder, const std::optional<QStringList> &names,
+                                        QString &lastUsedFolder)
+{
     BasketAddResult result;
-    if (folder.isEmpty() || !pathExists(folder, true))
+    if (!names)
         return result;
 
-    const QStringList names = listFolder(folder, folderPattern());
     lastUsedFolder = folder;
     QString prefix = folder;
     ensureTrailingSeparator(prefix);
-    for (const QString &name : names) {
+    for (const QString &name : *names) {
         const QString key = prefix + name;
         if (contains(key))
             continue;

@@ -4,6 +4,7 @@
 #include <QSet>
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 namespace pagorra {
 
@@ -48,6 +49,9 @@ class Basket {
     // Appends every file of folder matching the folder pattern not yet present; folder
     // becomes lastUsedFolder when it exists. An empty text is a cancelled picker.
     BasketAddResult addFolder(const QString &folder, QString &lastUsedFolder);
+    // addFolder with the folder read beforehand by readBasketFolder(), e.g. on a worker thread.
+    BasketAddResult addListedFolder(const QString &folder, const std::optional<QStringList> &names,
+                                    QString &lastUsedFolder);
 
     void clear();
 
@@ -76,6 +80,10 @@ class Basket {
     BasketSortOrder m_sortOrder = BasketSortOrder::Descending;
     bool m_sorted = false;
 };
+
+// What Add Folder reads from the disk: the names of folder's files matching the folder
+// pattern, or nothing when the folder does not exist. Only reads, so any thread may call it.
+std::optional<QStringList> readBasketFolder(const QString &folder);
 
 // The folder part of path as the open-file dialog names a multiple selection's folder:
 // without a trailing "/", except for the root itself.

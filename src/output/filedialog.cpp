@@ -1,5 +1,7 @@
 #include "output/filedialog.h"
 
+#include "core/spacetrim.h"
+
 namespace pagorra {
 
 FileDialog &fileDialog()
@@ -18,15 +20,7 @@ void applySaveAnswer(FileDialog &record, bool confirmed, const QString &fileName
 {
     if (!confirmed)
         return;
-    // Only blanks are removed: a tab or newline in a name is the user's business.
-    QString name = stripAtNul(fileName);
-    qsizetype first = 0;
-    while (first < name.size() && name.at(first) == u' ')
-        ++first;
-    qsizetype last = name.size();
-    while (last > first && name.at(last - 1) == u' ')
-        --last;
-    record.fileName = name.mid(first, last - first);
+    record.fileName = trimSpaces(stripAtNul(fileName));
     record.filterIndex = filterIndex;
 }
 

@@ -76,6 +76,10 @@ QRectF printTargetRect(const PagePrintSettings &print, QSizeF imagePixels, QSize
     // A stored scale of 0, a negative one or garbage would print nothing at all.
     const double scale = std::isfinite(print.scale) && print.scale > 0 ? print.scale : 100.0;
     size *= scale / 100.0;
+    // Paper would cut off what lies past the printable area, without a word: the page is
+    // shrunk to fit instead. The stored scale stays, so larger paper prints it as chosen.
+    if (!areaPoints.isEmpty())
+        size = size.boundedTo(size.scaled(areaPoints, Qt::KeepAspectRatio));
 
     QPointF origin(0, 0);
     if (print.centre)
@@ -84,6 +88,11 @@ QRectF printTargetRect(const PagePrintSettings &print, QSizeF imagePixels, QSize
     const double left = std::isfinite(print.left) ? print.left : 0.0;
     const double top = std::isfinite(print.top) ? print.top : 0.0;
     origin += QPointF(left * unit, top * unit);
+    // The offsets move the page at most up to the edges of the printable area, for the same reason.
+    if (!areaPoints.isEmpty()) {
+        origin.setX(std::clamp(origin.x(), 0.0, std::max(0.0, areaPoints.width() - size.width())));
+        origin.setY(std::clamp(origin.y(), 0.0, std::max(0.0, areaPoints.height() - size.height())));
+    }
     return QRectF(origin, size);
 }
 

@@ -1,10 +1,12 @@
 #include "output/saveasdialog.h"
 
+#include "core/spacetrim.h"
 #include "output/outputformats.h"
 
 #include <QFileDialog>
 #include <QGridLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QSpinBox>
 
 namespace pagorra {
@@ -24,20 +26,31 @@ QStringList labelsOf(const QString &filterList)
 
 // Both dialogs are Qt's own, not the desktop's, so that they sit centred over their owner
 // and name filters behave the same everywhere.
-void prepare(QFileDialog &dialog)
-{
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
-}
+class SaveFileDialog : public QFileDialog {
+  public:
+    SaveFileDialog(QWidget *owner, const QString &title) : QFileDialog(owner, title)
+    {
+        setAcceptMode(QFileDialog::AcceptSave);
+        setFileMode(QFileDialog::AnyFile);
+        setOption(QFileDialog::DontUseNativeDialog);
+    }
+
+    // Blanks around a typed name go before the dialog makes a path of it: left in, they make
+    // "  /home/me/out/Sheet" a name inside the dialog's folder.
+    void accept() override
+    {
+        if (auto *name = findChild<QLineEdit *>(QStringLiteral("fileNameEdit")))
+            name->setText(trimSpaces(name->text()));
+        QFileDialog::accept();
+    }
+};
 
 } // namespace
 
 SaveDialogAnswer QtSaveAsDialog::askSaveFile(QWidget *owner, const FileDialog &request)
 {
-    QFileDialog dialog(owner, request.dialogTitle);
+    SaveFileDialog dialog(owner, request.dialogTitle);
     dialog.setObjectName(QStringLiteral("dlgSaveAs"));
-    prepare(dialog);
     // Overwrite prompt flag of the record; the output commands leave it off.
     dialog.setOption(QFileDialog::DontConfirmOverwrite, (request.flags & 2) == 0);
     if (!request.initialDir.isEmpty())
@@ -62,9 +75,8 @@ SaveDialogAnswer QtSaveAsDialog::askSaveFile(QWidget *owner, const FileDialog &r
 
 QString QtSaveAsDialog::askPageFile(QWidget *owner, PageSaveChoice &choice)
 {
-    QFileDialog dialog(owner, QStringLiteral("Save page as"));
+    SaveFileDialog dialog(owner, QStringLiteral("Save page as"));
     dialog.setObjectName(QStringLiteral("dlgSavePage"));
-    prepare(dialog);
     QStringList labels;
     for (const OutputFormat &f : outputFormats())
         labels << f.label;

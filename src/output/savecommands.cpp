@@ -1,6 +1,7 @@
 #include "output/savecommands.h"
 
 #include "core/runtimeerror.h"
+#include "core/spacetrim.h"
 #include "errors/errorhandler.h"
 #include "generation/pageset.h"
 #include "output/outputformats.h"
@@ -23,7 +24,7 @@ void savePageAs(QWidget *owner, PageSet &pages, SaveAsDialog &dialog)
         return;
     try {
         PageSaveChoice &choice = pageSaveChoice();
-        const QString answer = dialog.askPageFile(owner, choice).trimmed();
+        const QString answer = trimSpaces(dialog.askPageFile(owner, choice));
         if (answer.isEmpty())
             return;
         WriteOptions options;
@@ -58,7 +59,8 @@ void saveAllPages(QWidget *owner, PageSet &pages, RunProgress &progress, SaveAsD
         return;
     }
     try {
-        const FileDialog &request = askSaveFile(owner, QStringLiteral("Save all thumbnail pages as"), outputFilterList(), dialog);
+        const FileDialog &request =
+            askSaveFile(owner, QStringLiteral("Save all thumbnail pages as"), outputFilterList(), dialog);
         if (request.fileName.isEmpty())
             return;
         const QString name = appendFilterExtension(request.fileName, request.filterIndex);
@@ -76,7 +78,8 @@ bool saveMultiPage(QWidget *owner, PageSet &pages, RunProgress &progress, SaveAs
     }
     setLastAction(QStringLiteral("saving pages to a single new file"));
     try {
-        const FileDialog &request = askSaveFile(owner, QStringLiteral("Save to multipage image document"), multipageFilterList(), dialog);
+        const FileDialog &request =
+            askSaveFile(owner, QStringLiteral("Save to multipage image document"), multipageFilterList(), dialog);
         if (request.fileName.isEmpty())
             return false;
         const MultipageTarget target = multipageTarget(request.fileName, request.filterIndex);

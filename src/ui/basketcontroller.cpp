@@ -1,12 +1,12 @@
 #include "ui/basketcontroller.h"
 
 #include "basket/inputfiles.h"
+#include "core/filenames.h"
 #include "ui/basketdialogs.h"
 
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QFileInfo>
 #include <QHeaderView>
 #include <QItemSelection>
 #include <QKeyEvent>
@@ -17,6 +17,7 @@
 #include <QTreeWidget>
 
 #include <algorithm>
+#include <sys/stat.h>
 
 namespace pagorra {
 
@@ -30,12 +31,43 @@ bool hasLocalUrl(const QMimeData *mime)
     const QList<QUrl> urls = mime->urls();
     return std::any_of(urls.begin(), urls.end(), [](const QUrl &url) { return url.isLocalFile(); });
 }
+
+// The path a file URL names, from its bytes: QUrl::toLocalFile() turns bytes that are not
+// UTF-8 into U+FFFD, after which the file cannot be found.
+QString localPathOf(const QUrl &url)
+{
+    return pathFromNative(QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()));
+}
+
+enum class DroppedKind { Other, File, Folder };
+
+DroppedKind droppedKind(const QString &path)
+{
+    struct stat info {};
+    if (::stat(nativePath(path).constData(), &info) != 0)
+        return DroppedKind::Other;
+    if (S_ISDIR(info.st_mode))
+        return DroppedKind::Folder;
+    return S_ISREG(info.st_mode) ? DroppedKind::File : DroppedKind::Other;
+}
 } // namespace
+
+FolderListings readBasketFolders(const QStringList &folders, std::stop_token stop)
+{
+    FolderListings listings;
+    for (const QString &folder : folders) {
+        if (stop.stop_requested())
+            break;
+        listings.append(readBasketFolder(folder));
+    }
+    return listings;
+}
 
 BasketController::BasketController(QTreeWidget *list, QLabel *countLabel, QString *lastUsedFolder,
                                    BasketDialogs *dialogs, QObject *parent)
     : QObject(parent), m_list(list), m_viewport(list->viewport()), m_countLabel(countLabel),
-      m_lastUsedFolder(lastUsedFolder), m_dialogs(dialogs)
+      m_lastUsedFolder(lastUsedFolder), m_dialogs(dialogs),
+      m_readFolders([](const QStringList &folders) { return readBasketFolders(folders); })
 {
     m_list->setColumnCount(1);
     m_list->setHeaderLabels({QStringLiteral("File name")});
@@ -81,8 +113,11 @@ void BasketController::addFolder()
     const QString folder = pickFolder(*m_dialogs, owner(), *m_lastUsedFolder);
     if (folder.isEmpty())
         return;
+    const std::optional<FolderListings> listings = m_readFolders({folder});
+    if (!listings)
+        return;
     const int before = m_basket.count();
-    const BasketAddResult result = m_basket.addFolder(folder, *m_lastUsedFolder);
+    const BasketAddResult result = m_basket.addListedFolder(folder, listings->value(0), *m_lastUsedFolder);
     finishAdd(before, result.refused);
 }
 
@@ -93,20 +128,25 @@ void BasketController::addDropped(const QList<QUrl> &urls)
     for (const QUrl &url : urls) {
         if (!url.isLocalFile())
             continue;
-        const QString path = QDir::cleanPath(url.toLocalFile());
-        const QFileInfo info(path);
-        if (info.isDir())
+        const QString path = QDir::cleanPath(localPathOf(url));
+        const DroppedKind kind = droppedKind(path);
+        // The file pattern only looks at the extension; bytes that are not UTF-8 would keep it
+        // from matching at all, so it sees them replaced.
+        if (kind == DroppedKind::Folder)
             folders.append(path);
-        else if (info.isFile() && isSupportedInputFile(path))
+        else if (kind == DroppedKind::File && isSupportedInputFile(QString::fromUtf8(nativePath(path))))
             files.append(path);
     }
     if (files.isEmpty() && folders.isEmpty())
         return;
+    std::optional<FolderListings> listings;
+    if (!folders.isEmpty() && !(listings = m_readFolders(folders)))
+        return;
 
     const int before = m_basket.count();
     int refused = m_basket.addFiles(files, *m_lastUsedFolder).refused;
-    for (const QString &folder : folders)
-        refused += m_basket.addFolder(folder, *m_lastUsedFolder).refused;
+    for (qsizetype i = 0; i < folders.size(); ++i)
+        refused += m_basket.addListedFolder(folders.at(i), listings->value(i), *m_lastUsedFolder).refused;
     finishAdd(before, refused);
 }
 
@@ -167,9 +207,9 @@ void BasketController::appendItems(int from)
     items.reserve(m_basket.count() - from);
     for (int i = from; i < m_basket.count(); ++i) {
         const BasketEntry &entry = m_basket.at(i);
-        auto *item = new QTreeWidgetItem(QStringList{entry.text});
+        auto *item = new QTreeWidgetItem(QStringList{displayName(entry.text)});
         item->setData(0, KeyRole, entry.key);
-        item->setToolTip(0, entry.key);
+        item->setToolTip(0, displayName(entry.key));
         item->setIcon(0, icon);
         items.append(item);
     }

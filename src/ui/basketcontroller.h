@@ -7,12 +7,23 @@
 #include <QStringList>
 #include <QUrl>
 
+#include <functional>
+#include <optional>
+#include <stop_token>
+
 class QLabel;
 class QTreeWidget;
 
 namespace pagorra {
 
 class BasketDialogs;
+
+// What Add Folder and folder drops read from the disk: per folder, readBasketFolder()'s answer.
+using FolderListings = QList<std::optional<QStringList>>;
+// Reads the folders in order; stops early once `stop` is asked.
+FolderListings readBasketFolders(const QStringList &folders, std::stop_token stop = {});
+// Reads folders for the basket; no answer at all when the user cancelled the reading.
+using FolderReader = std::function<std::optional<FolderListings>(const QStringList &folders)>;
 
 // Runs the basket commands on widgets the main window owns: the list (one column,
 // "File name"), the count label and the last-used folder. The window keeps ownership of
@@ -31,6 +42,10 @@ class BasketController : public QObject {
     // The text shown when an add would pass the basket's limit.
     static QString limitMessage(int notAdded);
 
+    // How folders are read; by default right away on the calling thread. A cancelled reading
+    // leaves everything as a cancelled folder picker does.
+    void setFolderReader(FolderReader reader) { m_readFolders = std::move(reader); }
+
   public slots:
     void addFiles();
     void addFolder();
@@ -39,7 +54,8 @@ class BasketController : public QObject {
     void selectAll();
     void sortByColumn(int column);
     // Local files go in as one Add files selection, each folder as Add Folder; other
-    // dropped items, and files the open dialog would not offer, are left out.
+    // dropped items, and files the open dialog would not offer, are left out. Names are
+    // taken from the URLs' bytes, so names that are not UTF-8 arrive as they are.
     void addDropped(const QList<QUrl> &urls);
 
   signals:
@@ -65,6 +81,7 @@ class BasketController : public QObject {
     QLabel *m_countLabel;
     QString *m_lastUsedFolder;
     BasketDialogs *m_dialogs;
+    FolderReader m_readFolders;
     Basket m_basket;
 };
 

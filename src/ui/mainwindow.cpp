@@ -10,6 +10,7 @@
 #include "ui/mainpanes.h"
 #include "ui/picturebutton.h"
 #include "ui/windowprogress.h"
+#include "ui/workerwait.h"
 #include "viewer/pageviewer.h"
 #include "viewer/zoomtools.h"
 
@@ -53,6 +54,16 @@ void MainWindow::buildWidgets()
     m_viewer->setPageSet(&m_pages);
     m_progress = new WindowProgress(m_viewer->progressBar(), m_viewer->cancelButton(), this);
     m_basket = new BasketController(m_panes->lv(), m_panes->lblCount(), &m_currentFolder, m_dialogs.basket, this);
+    // A folder that takes long to read locks the window like a run; a close asked for
+    // meanwhile takes effect once the reading has ended.
+    m_workerWait = std::make_unique<WorkerWait>(
+        WorkerWait::Window{[this] { beginRun(); },
+                           [this] {
+                               endRun();
+                               QMetaObject::invokeMethod(this, &MainWindow::closeIfAsked, Qt::QueuedConnection);
+                           },
+                           m_progress});
+    m_basket->setFolderReader([this](const QStringList &folders) { return readFolders(folders); });
     // Installed after the basket's own filter, so it sees the list's events first and can keep
     // a run's basket from changing under it.
     m_panes->lv()->installEventFilter(this);

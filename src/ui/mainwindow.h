@@ -6,6 +6,7 @@
 #include <QString>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QPushButton;
 
@@ -18,6 +19,7 @@ class PageViewer;
 class PrintDialog;
 class SaveAsDialog;
 class WindowProgress;
+class WorkerWait;
 class ZoomTools;
 struct RegistrySettings;
 struct UserMessage;
@@ -67,6 +69,8 @@ class MainWindow : public QMainWindow {
     MainPanes *panes() const { return m_panes; }
     PageViewer *viewer() const { return m_viewer; }
     BasketController *basket() const { return m_basket; }
+    // Slow reading for the window's commands, with the window responsive meanwhile.
+    WorkerWait &workerWait() const { return *m_workerWait; }
     // True while Generate or one of the output runs is in progress.
     bool isRunning() const { return m_running; }
 
@@ -117,6 +121,8 @@ class MainWindow : public QMainWindow {
     void showHelp();
     // Runs an output command that goes through the pages one by one, with the window busy.
     void runOutput(const std::function<void()> &command);
+    // Reads the folders of Add Folder and of drops off the window's thread (see WorkerWait).
+    std::optional<QList<std::optional<QStringList>>> readFolders(const QStringList &folders);
 
     // Runs (mainwindow_generate.cpp).
     void beginRun();
@@ -136,6 +142,7 @@ class MainWindow : public QMainWindow {
     PageViewer *m_viewer = nullptr;
     BasketController *m_basket = nullptr;
     WindowProgress *m_progress = nullptr;
+    std::unique_ptr<WorkerWait> m_workerWait;
 
     PageSet m_pages;
     QString m_currentFolder;

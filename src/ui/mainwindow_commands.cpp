@@ -12,6 +12,7 @@
 #include "ui/picturebutton.h"
 #include "ui/settingsdialog.h"
 #include "ui/windowprogress.h"
+#include "ui/workerwait.h"
 
 #include <QCoreApplication>
 
@@ -27,6 +28,12 @@ void MainWindow::addFolder()
 {
     m_panes->cmdAddFolder()->repaint();
     m_basket->addFolder();
+}
+
+std::optional<FolderListings> MainWindow::readFolders(const QStringList &folders)
+{
+    return m_workerWait->run<FolderListings>(
+        [folders](std::stop_token stop) { return readBasketFolders(folders, std::move(stop)); });
 }
 
 void MainWindow::newBasket()

@@ -1,3 +1,5 @@
+// The save commands with scripted answers, and the real save dialogs typed into as a user would;
+// what they write is read back by ImageMagick, poppler and libtiff.
 #include "errors/errorhandler.h"
 #include "generation/pageset.h"
 #include "output/outputformats.h"
@@ -8,12 +10,8 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QLineEdit>
-#include <QSpinBox>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
-
-#include <deque>
 
 using namespace pagorra;
 using namespace Qt::StringLiterals;
@@ -21,52 +19,28 @@ using namespace pagorra::testing;
 
 namespace {
 
-// Answers the dialogs from a script and keeps what each dialog was opened with.
+// Answers the save-as dialogs from a script (none left: cancelled; "!": the dialog fails) and
+// keeps what each was opened with.
 class ScriptedDialog : public SaveAsDialog {
   public:
+    QList<SaveDialogAnswer> answers;
+    QList<FileDialog> requests;
+
     SaveDialogAnswer askSaveFile(QWidget *, const FileDialog &request) override
     {
-        requests.push_back(request);
-        if (throwOnOpen)
+        requests << request;
+        const SaveDialogAnswer answer = answers.isEmpty() ? SaveDialogAnswer{} : answers.takeFirst();
+        if (answer.fileName == u"!")
             PAGORRA_RAISE(err::OutOfMemory, u"Out of memory"_s);
-        if (answers.empty())
-            return {};
-        const SaveDialogAnswer answer = answers.front();
-        answers.pop_front();
         return answer;
     }
-    QString askPageFile(QWidget *, PageSaveChoice &choice) override
-    {
-        ++pageDialogs;
-        if (!pageAnswer.isEmpty())
-            choice = pageChoice;
-        return pageAnswer;
-    }
-
-    std::deque<SaveDialogAnswer> answers;
-    std::vector<FileDialog> requests;
-    bool throwOnOpen = false;
-    int pageDialogs = 0;
-    QString pageAnswer;
-    PageSaveChoice pageChoice;
+    QString askPageFile(QWidget *, PageSaveChoice &) override { return {}; }
 };
-
-void fillPages(PageSet &pages, int count)
-{
-    pages.clear();
-    pages.page(0).setImage(flatPage(1));
-    for (int k = 2; k <= count; ++k)
-        pages.addPage().setImage(flatPage(k));
-}
 
 // Acts on the modal file dialog once it is up, while the caller waits in it.
 void whenDialogOpens(const std::function<void(QFileDialog *)> &act)
 {
-    QTimer::singleShot(0, [act] {
-        auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
-        QVERIFY(dialog);
-        act(dialog);
-    });
+    QTimer::singleShot(0, [act] { act(qobject_cast<QFileDialog *>(QApplication::activeModalWidget())); });
 }
 
 } // namespace
@@ -74,196 +48,103 @@ void whenDialogOpens(const std::function<void(QFileDialog *)> &act)
 class SaveCommandsTest : public QObject {
     Q_OBJECT
 
-  private:
     QList<ErrorReport> m_reports;
     QTemporaryDir m_dir;
     PageSet m_pages;
     NullProgress m_progress;
+    ScriptedDialog m_dialog;
 
+    QString at(const QString &name) const { return m_dir.filePath(name); }
     QStringList written() const { return QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name); }
 
-  private Q_SLOTS:
+  private slots:
     void init()
     {
         fileDialog() = FileDialog{};
-        pageSaveChoice() = PageSaveChoice{};
+        m_dialog = ScriptedDialog();
         m_reports.clear();
         setReportPresenter([this](const ErrorReport &r) { m_reports << r; });
         QDir(m_dir.path()).removeRecursively();
         QDir().mkpath(m_dir.path());
-        fillPages(m_pages, 3);
+        m_pages.clear();
+        m_pages.page(0).setImage(flatPage(1));
+        m_pages.addPage().setImage(flatPage(2));
     }
     void cleanup() { setReportPresenter({}); }
 
-    void saveAllNamesAndFormats_data()
-    {
-        QTest::addColumn<QString>("typed");
-        QTest::addColumn<int>("filterIndex");
-        QTest::addColumn<QString>("first");
-        QTest::addColumn<QString>("format");
-        QTest::newRow("bmp") << u"a.bmp"_s << 1 << u"a1.bmp"_s << u"BMP3"_s;
-        QTest::newRow("psd appended") << u"a"_s << 5 << u"a1.psd"_s << u"PSD"_s;
-        QTest::newRow("png as jpeg") << u"a.png"_s << 3 << u"a.png1.jpg"_s << u"JPEG"_s;
-        QTest::newRow("pdf pages") << u"s.pdf"_s << 7 << u"s1.pdf"_s << u"PDF"_s;
-    }
-    void saveAllNamesAndFormats()
-    {
-        QFETCH(QString, typed);
-        QFETCH(int, filterIndex);
-        QFETCH(QString, first);
-        QFETCH(QString, format);
-        ScriptedDialog dialog;
-        // Blanks around the answer, as a user may type them.
-        dialog.answers.push_back({true, u"  "_s + m_dir.filePath(typed) + u"  "_s, filterIndex});
-        saveAllPages(nullptr, m_pages, m_progress, dialog);
-
-        QVERIFY(m_reports.isEmpty());
-        QCOMPARE(dialog.requests.size(), std::size_t(1));
-        QCOMPARE(dialog.requests[0].dialogTitle, u"Save all thumbnail pages as"_s);
-        QCOMPARE(dialog.requests[0].filterList, outputFilterList());
-        QCOMPARE(dialog.requests[0].flags, 5);
-        const QStringList files = written();
-        QCOMPARE(files.size(), 3);
-        QCOMPARE(files.first(), first);
-        for (const QString &file : files) {
-            if (format == u"PDF")
-                QCOMPARE(pdfPageCount(m_dir.filePath(file)), 1);
-            else
-                QCOMPARE(identify(m_dir.filePath(file) + u"[0]"_s, u"%m"_s), format);
-        }
-    }
-
     void filterIndexIsSharedBetweenTheTwoDialogs()
     {
-        fillPages(m_pages, 2);
-        ScriptedDialog dialog;
-        QDir::setCurrent(m_dir.path());
-        saveAllPages(nullptr, m_pages, m_progress, dialog); // cancelled: writes nothing
-        QVERIFY(!saveMultiPage(nullptr, m_pages, m_progress, dialog));
-        QVERIFY(written().isEmpty());
-
-        dialog.answers.push_back({true, m_dir.filePath(u"a"_s), 5});
-        saveAllPages(nullptr, m_pages, m_progress, dialog);
-        // Multipage opens on the index confirmed in "Save all pages"; an index it does not
-        // know writes a TIFF under the name as typed.
-        dialog.answers.push_back({true, m_dir.filePath(u"book"_s), 5});
-        QVERIFY(saveMultiPage(nullptr, m_pages, m_progress, dialog));
-        dialog.answers.push_back({true, m_dir.filePath(u"b"_s), 2});
-        QVERIFY(saveMultiPage(nullptr, m_pages, m_progress, dialog));
-        saveAllPages(nullptr, m_pages, m_progress, dialog); // cancelled: keeps the index
-        saveAllPages(nullptr, m_pages, m_progress, dialog);
+        saveAllPages(nullptr, m_pages, m_progress, m_dialog); // cancelled: writes nothing
+        QVERIFY(!saveMultiPage(nullptr, m_pages, m_progress, m_dialog));
+        // Blanks around the answer are the user's slip; the format follows the extension appended.
+        m_dialog.answers = {{true, u"  "_s + at(u"a"_s) + u"  "_s, 5}, {true, at(u"book"_s), 5}, {true, at(u"b"_s), 2}};
+        saveAllPages(nullptr, m_pages, m_progress, m_dialog);
+        // Multipage opens on the index confirmed in "Save all pages"; an index it does not know
+        // writes a TIFF under the name as typed.
+        QVERIFY(saveMultiPage(nullptr, m_pages, m_progress, m_dialog));
+        QVERIFY(saveMultiPage(nullptr, m_pages, m_progress, m_dialog));
+        saveAllPages(nullptr, m_pages, m_progress, m_dialog); // cancelled: keeps the index
+        saveAllPages(nullptr, m_pages, m_progress, m_dialog);
 
         QList<int> indexes;
-        for (const FileDialog &request : dialog.requests)
+        for (const FileDialog &request : std::as_const(m_dialog.requests))
             indexes << request.filterIndex;
         QCOMPARE(indexes, (QList<int>{0, 0, 0, 5, 5, 2, 2}));
-        QCOMPARE(dialog.requests[3].dialogTitle, u"Save to multipage image document"_s);
-        QCOMPARE(dialog.requests[3].filterList, multipageFilterList());
-        QVERIFY(fileDialog().fileName.isEmpty());
-        QCOMPARE(tiffDirectoryCount(m_dir.filePath(u"book"_s)), 2);
-        QCOMPARE(pdfPageCount(m_dir.filePath(u"b.pdf"_s)), 2);
+        const FileDialog &all = m_dialog.requests[2], &multi = m_dialog.requests[3];
+        QCOMPARE(all.dialogTitle + all.filterList + QString::number(all.flags),
+                 u"Save all thumbnail pages as"_s + outputFilterList() + u'5');
+        QCOMPARE(multi.dialogTitle + multi.filterList, u"Save to multipage image document"_s + multipageFilterList());
+        QCOMPARE(written(), (QStringList{u"a1.psd"_s, u"a2.psd"_s, u"b.pdf"_s, u"book"_s}));
+        QCOMPARE(identify(at(u"a1.psd[0]"_s), u"%m"_s), u"PSD"_s);
+        QCOMPARE(tiffDirectoryCount(at(u"book"_s)), 2);
+        QCOMPARE(pdfPageCount(at(u"b.pdf"_s)), 2);
         QVERIFY(m_reports.isEmpty());
     }
 
-    void onePageUsesThePageDialog()
-    {
-        fillPages(m_pages, 1);
-        m_pages.page(0).setImage(richPage());
-        m_pages.setCurrentPageIndex(3); // stale index from an earlier run
-        ScriptedDialog dialog;
-        dialog.pageAnswer = m_dir.filePath(u"single"_s);
-        dialog.pageChoice = {3, 30};
-        saveAllPages(nullptr, m_pages, m_progress, dialog);
-        QVERIFY(!saveMultiPage(nullptr, m_pages, m_progress, dialog));
-
-        QVERIFY(dialog.requests.empty());
-        QCOMPARE(dialog.pageDialogs, 2);
-        QCOMPARE(m_pages.currentPageIndex(), 0);
-        // The JPEG row's extension was added, and the file written at the chosen quality.
-        const QString path = m_dir.filePath(u"single.jpg"_s);
-        QCOMPARE(identify(path, u"%m"_s), u"JPEG"_s);
-        QVERIFY(std::abs(identify(path, u"%Q"_s).toInt() - 30) <= 1);
-        QCOMPARE(pageSaveChoice().jpegQuality, 30);
-
-        PageSet empty;
-        savePageAs(nullptr, empty, dialog);
-        QCOMPARE(dialog.pageDialogs, 2); // no image, no dialog
-    }
-
+    // A page that cannot be written is reported under the command's name, a failing dialog
+    // under the multipage dialog's, with the action in progress.
     void failuresReachTheHandlerWithTheirRoutineNames()
     {
-        const QString notAFolder = m_dir.filePath(u"file"_s);
-        QFile(notAFolder).open(QIODevice::WriteOnly);
-        ScriptedDialog dialog;
-
-        setLastAction(u"Starting batch printing"_s);
-        dialog.answers.push_back({true, notAFolder + u"/x"_s, 8});
-        saveAllPages(nullptr, m_pages, m_progress, dialog);
-        dialog.throwOnOpen = true;
-        QVERIFY(!saveMultiPage(nullptr, m_pages, m_progress, dialog));
-        dialog.pageAnswer = notAFolder + u"/y.png"_s;
-        m_pages.setCurrentPageIndex(1);
-        savePageAs(nullptr, m_pages, dialog);
-
-        QCOMPARE(m_reports.size(), 3);
-        QCOMPARE(m_reports[0].routineName, u"cmdSaveAll_Click"_s);
-        QCOMPARE(m_reports[0].trappingString, u"Starting batch printing"_s);
-        QVERIFY(m_reports[0].systemError.startsWith(u"75 - "_s));
-        QCOMPARE(m_reports[1].routineName, u"fncSaveMultiPageFileBitmap_Dialog"_s);
-        QCOMPARE(m_reports[1].trappingString, u"saving pages to a single new file"_s);
-        QCOMPARE(m_reports[1].systemError, u"7 - Out of memory"_s);
-        QCOMPARE(m_reports[2].routineName, u"cmdSave_Click"_s);
+        QFile(at(u"file"_s)).open(QIODevice::WriteOnly);
+        m_dialog.answers = {{true, at(u"file/x"_s), 8}, {true, u"!"_s, 1}};
+        saveAllPages(nullptr, m_pages, m_progress, m_dialog);
+        QVERIFY(!saveMultiPage(nullptr, m_pages, m_progress, m_dialog));
+        QCOMPARE(m_reports.size(), 2);
+        QCOMPARE(m_reports[0].routineName + m_reports[0].systemError.left(5), u"cmdSaveAll_Click75 - "_s);
+        QCOMPARE(m_reports[1].routineName + m_reports[1].trappingString + m_reports[1].systemError,
+                 u"fncSaveMultiPageFileBitmap_Dialogsaving pages to a single new file7 - Out of memory"_s);
         QCOMPARE(written(), QStringList{u"file"_s});
     }
 
-    // The real dialog: centred over its owner, opened on the remembered entry, and its answer.
-    void qtDialogIsCentredAndAnswers()
+    // The real dialogs: centred over the owner, opened on the remembered entry, and a name typed
+    // with blanks around it taken as the path it names, not as one inside the dialog's folder.
+    void realDialogsAreCentredAndTakeTheTypedName()
     {
         QWidget owner;
         // Off the centre of the 800 x 600 offscreen screen but inside it, where Qt keeps dialogs.
         owner.setGeometry(10, 10, 690, 480);
         owner.show();
         QVERIFY(QTest::qWaitForWindowExposed(&owner));
-        FileDialog request;
-        request.dialogTitle = u"Save all thumbnail pages as"_s;
-        request.filterList = outputFilterList();
-        request.filterIndex = 3;
-        request.flags = SaveDialogFlags;
-
-        QString seenFilter;
-        QPoint offset;
+        fileDialog().filterIndex = 3;
+        QTemporaryDir elsewhere;
+        QString seen;
         whenDialogOpens([&](QFileDialog *d) {
-            seenFilter = d->selectedNameFilter();
-            offset = d->frameGeometry().center() - owner.frameGeometry().center();
-            d->selectNameFilter(u"PSD Photosop (*.psd)"_s);
-            d->findChild<QLineEdit *>(u"fileNameEdit"_s)->setText(m_dir.filePath(u"pages"_s));
-            static_cast<QDialog *>(d)->accept();
+            const QPoint offset = d->frameGeometry().center() - owner.frameGeometry().center();
+            seen = d->selectedNameFilter() + (offset.manhattanLength() <= 4 ? u" centred"_s : u" off centre"_s);
+            d->setDirectory(elsewhere.path());
+            d->selectNameFilter(u"PNG PNG Image (*.png)"_s);
+            QTest::keyClicks(d->findChild<QLineEdit *>(u"fileNameEdit"_s), u"  "_s + at(u"Sheet "_s));
+            QTest::keyClick(d->findChild<QLineEdit *>(u"fileNameEdit"_s), Qt::Key_Return);
         });
         QtSaveAsDialog dialog;
-        const SaveDialogAnswer answer = dialog.askSaveFile(&owner, request);
-        QCOMPARE(seenFilter, u"JPG JPEG Image (*.jpg)"_s);
-        QVERIFY2(offset.manhattanLength() <= 4, qPrintable(u"off centre by %1,%2"_s.arg(offset.x()).arg(offset.y())));
-        QVERIFY(answer.confirmed);
-        QCOMPARE(answer.filterIndex, 5);
-        QCOMPARE(answer.fileName, m_dir.filePath(u"pages"_s));
-
-        // The page dialog offers the eight formats and a JPEG quality, and remembers both.
-        PageSaveChoice choice;
-        QStringList offered;
-        whenDialogOpens([&](QFileDialog *d) {
-            offered = d->nameFilters();
-            d->findChild<QSpinBox *>(u"spnJpegQuality"_s)->setValue(55);
-            d->selectNameFilter(u"GIF CompuServe (*.gif)"_s);
-            d->findChild<QLineEdit *>(u"fileNameEdit"_s)->setText(m_dir.filePath(u"one"_s));
-            static_cast<QDialog *>(d)->accept();
-        });
-        QCOMPARE(dialog.askPageFile(&owner, choice), m_dir.filePath(u"one"_s));
-        QCOMPARE(offered.size(), 8);
-        QCOMPARE(choice.filterIndex, 2);
-        QCOMPARE(choice.jpegQuality, 55);
+        saveAllPages(&owner, m_pages, m_progress, dialog);
+        QCOMPARE(seen, u"JPG JPEG Image (*.jpg) centred"_s);
+        QVERIFY(m_reports.isEmpty());
+        QCOMPARE(written(), (QStringList{u"Sheet1.png"_s, u"Sheet2.png"_s}));
+        QVERIFY(QDir(elsewhere.path()).isEmpty());
 
         whenDialogOpens([](QFileDialog *d) { d->close(); });
-        QVERIFY(!dialog.askSaveFile(&owner, request).confirmed);
+        QVERIFY(!dialog.askSaveFile(&owner, fileDialog()).confirmed);
     }
 };
 
