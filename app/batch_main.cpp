@@ -3,6 +3,7 @@
 #include "batch/batchoptions.h"
 #include "batch/pagefilewriter.h"
 #include "batch/terminalprogress.h"
+#include "core/librarymessages.h"
 #include "errors/errorhandler.h"
 #include "generation/generationrun.h"
 #include "generation/imageloader.h"
@@ -42,6 +43,7 @@ void printReport(const ErrorReport &report)
 
 int main(int argc, char *argv[])
 {
+    quietenLibraryMessages();
     // Fonts and colours need a GUI application object, but never a display.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
