@@ -165,7 +165,7 @@ void ErrorReportWindow::setSendTimeout(std::chrono::milliseconds timeout)
 void ErrorReportWindow::reject()
 {
     if (m_sender->isSending()) {
-        m_sender->cancel(); // finishSending() follows, and closes the window
+        m_sender->cancel(); // finishSending() follows and closes the window
         return;
     }
     QDialog::reject();

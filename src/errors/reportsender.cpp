@@ -41,8 +41,9 @@ ReportSender::~ReportSender()
 
 void ReportSender::send(const QUrl &request)
 {
-    if (m_reply)
+    if (m_busy)
         return;
+    m_busy = true;
     m_received = 0;
     m_requestSent = false;
     m_cancelled = false;
@@ -85,7 +86,15 @@ void ReportSender::onReplyFinished()
         return;
     const SendResult result = resultOf(*reply);
     reply->deleteLater();
-    emit finished(result);
+    // Told from the event loop, not from inside the reply's own signal: whoever listens may
+    // open a message box, whose event loop would delete the reply while it is still emitting.
+    QMetaObject::invokeMethod(
+        this,
+        [this, result] {
+            m_busy = false;
+            emit finished(result);
+        },
+        Qt::QueuedConnection);
 }
 
 SendResult ReportSender::resultOf(QNetworkReply &reply) const

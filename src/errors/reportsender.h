@@ -44,11 +44,12 @@ class ReportSender : public QObject {
     void setTimeout(std::chrono::milliseconds timeout) { m_timeout = timeout; }
     std::chrono::milliseconds timeout() const { return m_timeout; }
 
-    // Starts the request; finished() follows exactly once. A second call while one runs is ignored.
+    // Starts the request; finished() follows exactly once, from the event loop. A second call
+    // before it is ignored.
     void send(const QUrl &request);
-    // Stops the request on its way; finished() follows at once, with Cancelled.
+    // Stops the request on its way; finished() follows with Cancelled.
     void cancel();
-    bool isSending() const { return !m_reply.isNull(); }
+    bool isSending() const { return m_busy; }
 
   signals:
     void finished(const pagorra::SendResult &result);
@@ -65,6 +66,7 @@ class ReportSender : public QObject {
     qint64 m_received = 0;
     bool m_requestSent = false;
     bool m_cancelled = false;
+    bool m_busy = false; // from send() until finished() has been emitted
 };
 
 } // namespace pagorra
