@@ -34,16 +34,15 @@ QString keptReportsFolder()
 
 QString keptReportText(const QList<std::pair<QString, QString>> &fields, const QString &why)
 {
-    QString text = productTitle() + QStringLiteral(" error report, kept because it was not delivered: ") + why + u'\n' +
-                   QStringLiteral("Written: ") +
-                   QDateTime::currentDateTime()
-                       .toOffsetFromUtc(QDateTime::currentDateTime().offsetFromUtc())
-                       .toString(Qt::ISODate) +
+    QString text = productTitle() + QStringLiteral(" error report, kept because it was not delivered: ") + why +
+                   QStringLiteral("\nWritten: ") +
+                   QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss t")) +
                    QStringLiteral("\n\n");
     for (const auto &[key, value] : fields) {
-        QString indented = value;
-        indented.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(u'\r', u'\n');
-        text += key + QStringLiteral(": ") + indented.replace(u'\n', QStringLiteral("\n  ")) + u'\n';
+        // A value's further lines are indented, so that each line still shows whose it is.
+        QString lines = value;
+        lines.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(u'\r', u'\n');
+        text += key + QStringLiteral(": ") + lines.replace(u'\n', QStringLiteral("\n  ")) + u'\n';
     }
     return text;
 }
