@@ -4,6 +4,7 @@
 #include "batch/pagefilewriter.h"
 #include "batch/terminalprogress.h"
 #include "core/filenames.h"
+#include "core/librarymessages.h"
 #include "errors/errorhandler.h"
 #include "generation/generationrun.h"
 #include "generation/imageloader.h"
@@ -45,6 +46,7 @@ void printReport(const ErrorReport &report)
 
 int main(int argc, char *argv[])
 {
+    quietenLibraryMessages();
     // The arguments are the tool's alone, taken as the file system holds names: Qt would decode
     // them lossily, and take some (-reverse, -platform NAME) for itself even after "--".
     const QStringList arguments = argumentsFromNative(argc, argv).mid(1);

@@ -1,5 +1,7 @@
 #include "core/registrystore.h"
 
+#include "core/atomicwrite.h"
+#include "core/filenames.h"
 #include "core/runtimeerror.h"
 #include "core/spacetrim.h"
 
@@ -7,9 +9,9 @@
 #include <QDir>
 #include <QFile>
 #include <QJsonDocument>
-#include <QJsonObject>
 #include <QStandardPaths>
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <optional>
@@ -23,6 +25,8 @@ namespace {
 constexpr int kTypeString = 1;
 constexpr std::int32_t kNameErrorBase = err::ApplicationBase + 1000;
 constexpr std::int32_t kStoreErrorBase = err::ApplicationBase + 2000;
+// The file holds the user's settings and, in deployments, the report server: private.
+constexpr unsigned kNewFileMode = 0600;
 
 const QString kTypeField = QStringLiteral("type");
 const QString kDataField = QStringLiteral("data");
@@ -40,9 +44,11 @@ QString setValueText()
     return QStringLiteral("Could not set key value");
 }
 
-[[noreturn]] void raiseStore(int code, const QString &description)
+// The table's text, then the file and what is wrong with it, so that the report says what to
+// mend: "Could not set key value: '/home/u/.config/pagorra/settings.json': Permission denied".
+[[noreturn]] void raiseStore(int code, const QString &text, const QString &path, const QString &reason)
 {
-    PAGORRA_RAISE(kStoreErrorBase + code, description);
+    PAGORRA_RAISE(kStoreErrorBase + code, QStringLiteral("%1: '%2': %3").arg(text, displayName(path), reason));
 }
 
 void checkAppAndSection(const QString &appName, const QString &section)
@@ -109,112 +115,84 @@ QString setAside(const QString &path, int &failureCode)
     return target;
 }
 
-// The parsed file, or nothing when it does not exist. An empty file counts as an empty store.
-std::optional<QJsonObject> readDocument(const QString &path, const QString &failureText, bool setAsideWhenUnparsable)
+// The file's bytes, or nothing when there is no file.
+std::optional<QByteArray> readAll(const QString &path, const QString &failureText)
 {
     const int fd = ::open(encoded(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0 && errno == ENOENT)
+        return std::nullopt;
     if (fd < 0) {
-        if (errno == ENOENT)
-            return std::nullopt;
-        raiseStore(errno, failureText);
+        const int code = errno;
+        raiseStore(code, failureText, path, errnoText(code));
     }
     QByteArray bytes;
-    char buffer[16384];
+    struct stat st;
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode))
+        bytes.reserve(qsizetype(st.st_size));
+    char buffer[65536];
     for (;;) {
         const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
         if (n < 0) {
-            if (errno == EINTR)
-                continue;
             const int code = errno;
             ::close(fd);
-            raiseStore(code, failureText);
+            raiseStore(code, failureText, path, errnoText(code));
         }
         if (n == 0)
             break;
         bytes.append(buffer, n);
     }
     ::close(fd);
-    if (bytes.trimmed().isEmpty())
-        return QJsonObject();
+    return bytes;
+}
 
+// Why the bytes are not a settings file, or nothing when they are one.
+std::optional<QString> parse(const QByteArray &bytes, QJsonObject &root)
+{
     QJsonParseError parseError;
     const QJsonDocument document = QJsonDocument::fromJson(bytes, &parseError);
-    if (parseError.error == QJsonParseError::NoError && document.isObject() && isWellFormed(document.object()))
-        return document.object();
+    if (parseError.error != QJsonParseError::NoError)
+        return QStringLiteral("%1 at byte %2").arg(parseError.errorString()).arg(parseError.offset);
+    if (!document.isObject() || !isWellFormed(document.object()))
+        return QStringLiteral("not laid out as company, application, section and typed values");
+    root = document.object();
+    return std::nullopt;
+}
 
+// The parsed file, or nothing when it does not exist. An empty file counts as an empty store.
+std::optional<QJsonObject> readDocument(const QString &path, const QString &failureText, bool setAsideWhenUnparsable)
+{
+    const std::optional<QByteArray> bytes = readAll(path, failureText);
+    if (!bytes)
+        return std::nullopt;
+    QJsonObject root;
+    const bool blank = std::all_of(bytes->cbegin(), bytes->cend(), [](char c) { return QChar::isSpace(uchar(c)); });
+    if (blank)
+        return root;
+    const std::optional<QString> problem = parse(*bytes, root);
+    if (!problem)
+        return root;
+
+    const QString reason = QStringLiteral("not a valid settings file (%1)").arg(*problem);
     if (!setAsideWhenUnparsable)
-        raiseStore(EBADMSG, failureText + QStringLiteral(": the settings file \"%1\" cannot be read").arg(path));
+        raiseStore(EBADMSG, failureText, path, reason + QStringLiteral("; it was left as it is"));
     int failureCode = 0;
     const QString keptAs = setAside(path, failureCode);
     if (keptAs.isEmpty())
-        raiseStore(failureCode, failureText + QStringLiteral(": the settings file \"%1\" cannot be read").arg(path));
-    raiseStore(EBADMSG, failureText +
-                            QStringLiteral(": the settings file could not be read and was kept as \"%1\"").arg(keptAs));
+        raiseStore(failureCode, failureText, path,
+                   reason + QStringLiteral(", and it could not be moved aside: ") + errnoText(failureCode));
+    raiseStore(EBADMSG, failureText, path, reason + QStringLiteral("; it was kept as '%1'").arg(displayName(keptAs)));
 }
 
-void makeDirectories(const QString &dir)
+QJsonObject sectionOf(const QJsonObject &root, const QString &appName, const QString &section)
 {
-    const QStringList parts = QDir::cleanPath(dir).split(u'/');
-    QString path;
-    for (const QString &part : parts) {
-        path += part;
-        if (!path.isEmpty() && ::mkdir(encoded(path).constData(), 0700) != 0) {
-            if (errno != EEXIST)
-                raiseStore(errno, openForWriteText());
-            struct stat st;
-            if (::stat(encoded(path).constData(), &st) != 0)
-                raiseStore(errno, openForWriteText());
-            if (!S_ISDIR(st.st_mode))
-                raiseStore(ENOTDIR, openForWriteText());
-        }
-        path += u'/';
-    }
-}
-
-// Temporary file in the same folder, flushed to disk, then renamed over the old file: a
-// crash at any moment leaves either the old file or the new one.
-void replaceFile(const QString &path, const QByteArray &bytes)
-{
-    QByteArray tempName = encoded(path + QStringLiteral(".tmp-XXXXXX"));
-    const int fd = ::mkstemp(tempName.data());
-    if (fd < 0)
-        raiseStore(errno, setValueText());
-    auto fail = [&](int code) {
-        ::close(fd);
-        ::unlink(tempName.constData());
-        raiseStore(code, setValueText());
-    };
-    struct stat old;
-    if (::stat(encoded(path).constData(), &old) == 0)
-        ::fchmod(fd, old.st_mode & 07777);
-    qsizetype written = 0;
-    while (written < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.constData() + written, std::size_t(bytes.size() - written));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            fail(errno);
-        }
-        written += n;
-    }
-    if (::fsync(fd) != 0)
-        fail(errno);
-    if (::close(fd) != 0) {
-        const int code = errno;
-        ::unlink(tempName.constData());
-        raiseStore(code, setValueText());
-    }
-    if (::rename(tempName.constData(), encoded(path).constData()) != 0) {
-        const int code = errno;
-        ::unlink(tempName.constData());
-        raiseStore(code, setValueText());
-    }
-    // Make the rename itself durable; a failure here leaves a valid file either way.
-    const int dirFd = ::open(encoded(QFileInfo(path).absolutePath()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dirFd >= 0) {
-        ::fsync(dirFd);
-        ::close(dirFd);
-    }
+    return root.value(RegistryStore::companyKey())
+        .toObject()
+        .value(trimSpaces(appName))
+        .toObject()
+        .value(trimSpaces(section))
+        .toObject();
 }
 
 } // namespace
@@ -245,22 +223,30 @@ QString RegistryStore::getValue(const QString &section, const QString &key, cons
 {
     checkAppAndSection(m_appName, section);
     checkKey(key);
-    const std::optional<QJsonObject> root = readDocument(m_filePath, openForReadText(), !m_readOnly);
-    if (!root)
-        return defaultValue;
-    const QJsonValue value = root->value(companyKey())
-                                 .toObject()
-                                 .value(trimSpaces(m_appName))
-                                 .toObject()
-                                 .value(trimSpaces(section))
-                                 .toObject()
-                                 .value(key);
+    return readSection(section).value(key, defaultValue);
+}
+
+RegistrySection RegistryStore::readSection(const QString &section) const
+{
+    checkAppAndSection(m_appName, section);
+    RegistrySection result;
+    result.m_filePath = m_filePath;
+    if (const std::optional<QJsonObject> root = readDocument(m_filePath, openForReadText(), !m_readOnly))
+        result.m_values = sectionOf(*root, m_appName, section);
+    return result;
+}
+
+QString RegistrySection::value(const QString &key, const QString &defaultValue) const
+{
+    checkKey(key);
+    const QJsonValue value = m_values.value(key);
     if (!value.isObject())
         return defaultValue;
     const QJsonObject v = value.toObject();
     const qint64 type = v.value(kTypeField).toInteger();
     if (type != kTypeString)
-        raiseStore(int(type), QStringLiteral("Registry data not a string"));
+        raiseStore(int(type), QStringLiteral("Registry data not a string"), m_filePath,
+                   QStringLiteral("the value '%1' is of type %2, not text").arg(displayName(key)).arg(type));
     return v.value(kDataField).toString();
 }
 
@@ -275,9 +261,10 @@ void RegistryStore::setValues(const QString &section, const QList<std::pair<QStr
     for (const auto &entry : values)
         checkKey(entry.first);
     if (m_readOnly)
-        raiseStore(EROFS, openForWriteText());
+        raiseStore(EROFS, openForWriteText(), m_filePath, QStringLiteral("this program only reads the settings"));
 
-    makeDirectories(QFileInfo(m_filePath).absolutePath());
+    if (const std::optional<WriteFailure> failure = createFolders(QFileInfo(m_filePath).absolutePath()))
+        raiseStore(failure->code, openForWriteText(), m_filePath, failure->reason);
     QJsonObject root = readDocument(m_filePath, openForWriteText(), true).value_or(QJsonObject());
     QJsonObject company = root.value(companyKey()).toObject();
     QJsonObject app = company.value(trimSpaces(m_appName)).toObject();
@@ -288,7 +275,15 @@ void RegistryStore::setValues(const QString &section, const QList<std::pair<QStr
     company.insert(trimSpaces(m_appName), app);
     root.insert(companyKey(), company);
 
-    replaceFile(m_filePath, QJsonDocument(root).toJson(QJsonDocument::Indented));
+    const QByteArray bytes = QJsonDocument(root).toJson(QJsonDocument::Indented);
+    if (const std::optional<WriteFailure> failure = replaceFileAtomically(m_filePath, bytes, kNewFileMode))
+        raiseStore(failure->code, setValueText(), m_filePath, failure->reason);
+}
+
+void RegistryStore::removeOrphanedTemporaries() const
+{
+    if (!m_readOnly)
+        removeOrphanedReplacements(m_filePath);
 }
 
 QString getRegistryValue(const QString &section, const QString &key, const QString &defaultValue)

@@ -1,10 +1,13 @@
 #pragma once
 
+#include <QJsonObject>
 #include <QList>
 #include <QString>
 #include <utility>
 
 namespace pagorra {
+
+class RegistrySection;
 
 // The per-user store of named text values, kept in one JSON file:
 // company key -> application -> section -> value name -> { "type": code, "data": ... }.
@@ -13,8 +16,9 @@ namespace pagorra {
 //
 // Failures throw RuntimeError with the numbers of the store's table (err::ApplicationBase +
 // 1000..1002 for empty names, + 2000 + errno for file failures, + 2000 + type code for a
-// value that is not a string). A file that cannot be parsed is renamed aside (never
-// overwritten) and reported with EBADMSG; a read-only store reports it and leaves it where it is.
+// value that is not a string); the description is the table's text followed by the file and
+// what is wrong with it. A file that cannot be parsed is renamed aside (never overwritten)
+// and reported with EBADMSG; a read-only store reports it and leaves it where it is.
 class RegistryStore {
   public:
     static QString companyKey();     // "Software\Halvorn Imaging"
@@ -35,15 +39,35 @@ class RegistryStore {
     // The stored text of value `key` in `section`, or `defaultValue` when the file, the
     // section or the value does not exist. Never creates anything.
     QString getValue(const QString &section, const QString &key, const QString &defaultValue) const;
+    // The whole section as the file holds it now, read with one opening of the file: a large
+    // file costs one parse however many values are then looked up.
+    RegistrySection readSection(const QString &section) const;
+
     // Stores `value` as a string, creating the file and the section when missing.
     void setValue(const QString &section, const QString &key, const QString &value) const;
     // Stores several values with one atomic replacement of the file: all or none.
     void setValues(const QString &section, const QList<std::pair<QString, QString>> &values) const;
 
+    // Removes the temporary copies that writes of processes killed since left beside the file.
+    // A read-only store leaves them.
+    void removeOrphanedTemporaries() const;
+
   private:
     QString m_filePath;
     QString m_appName;
     bool m_readOnly = false;
+};
+
+// One section of the store as it was read; looking values up never touches the disk.
+class RegistrySection {
+  public:
+    // As RegistryStore::getValue(), on the values read.
+    QString value(const QString &key, const QString &defaultValue) const;
+
+  private:
+    friend class RegistryStore;
+    QString m_filePath;
+    QJsonObject m_values;
 };
 
 // The store operations on the default per-user file.

@@ -131,11 +131,20 @@ QString picturesFolder()
 
 void loadRegistrySettings(RegistrySettings &settings, const RegistryStore &store)
 {
+    store.removeOrphanedTemporaries();
     std::optional<RuntimeError> firstFailure;
+    // One reading of the file for the whole record: it may be large, and each value read
+    // from it separately would cost a parse of all of it.
+    std::optional<RegistrySection> section;
+    try {
+        section = store.readSection(settingsSection());
+    } catch (const RuntimeError &error) {
+        firstFailure = error;
+    }
     for (const Field &field : fields()) {
         const QString defaultText = isFolderField(field) ? picturesFolder() : field.defaultText;
         try {
-            QString text = store.getValue(settingsSection(), field.name, defaultText);
+            QString text = section ? section->value(field.name, defaultText) : defaultText;
             if (isFolderField(field) && text == u"app.path")
                 text = picturesFolder();
             assign(settings, field, text);

@@ -11,9 +11,11 @@ QString settingsSection(); // "Pagorra"
 // The user's pictures folder without a trailing separator; empty when there is none.
 QString picturesFolder();
 
-// Fills every field from the store, in the record's order. A field whose value cannot be
-// read or converted takes its default and the later fields still load; the first such
-// failure goes to the global error handler (routine "subLoadRegistrySettings") once, at the end.
+// Fills every field from the store, in the record's order, reading the file once. A field
+// whose value cannot be read or converted takes its default and the later fields still load
+// (all of them when the file cannot be read); the first such failure goes to the global error
+// handler (routine "subLoadRegistrySettings") once, at the end. First removes what saves of
+// killed processes left behind (a writable store only).
 void loadRegistrySettings(RegistrySettings &settings, const RegistryStore &store);
 // Writes every field in one atomic replacement of the store's file. A failure goes to the
 // global error handler (routine "subSaveRegistrySettings") and leaves the file as it was.

@@ -1,5 +1,7 @@
 #include "errors/errorreportwindow.h"
 
+#include "core/filenames.h"
+#include "errors/keptreports.h"
 #include "errors/reportrequest.h"
 #include "errors/reportsender.h"
 
@@ -38,6 +40,28 @@ QLabel *valueLabel(const QString &text, QWidget *parent, const QString &name)
 QString executableBaseName()
 {
     return QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
+}
+
+// What the user is told when the report did not reach the server; the report's file names the
+// same reason.
+QString failureText(const SendResult &result, std::chrono::milliseconds timeout)
+{
+    using Outcome = SendResult::Outcome;
+    switch (result.outcome) {
+    case Outcome::NoConnection:
+        return noConnectionMessage();
+    case Outcome::NoAnswer:
+        return QStringLiteral("The report server did not answer within %1 seconds.")
+            .arg(std::chrono::duration_cast<std::chrono::seconds>(timeout).count());
+    case Outcome::Refused:
+        return QStringLiteral("The report server did not take the report: it answered with HTTP status %1%2.")
+            .arg(result.httpStatus)
+            .arg(result.detail.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(result.detail));
+    case Outcome::Cancelled:
+        return QStringLiteral("Sending the report was cancelled.");
+    default:
+        return QStringLiteral("The report could not be sent: %1.").arg(result.detail);
+    }
 }
 
 } // namespace
@@ -140,8 +164,10 @@ void ErrorReportWindow::setSendTimeout(std::chrono::milliseconds timeout)
 
 void ErrorReportWindow::reject()
 {
-    if (m_sender->isSending())
+    if (m_sender->isSending()) {
+        m_sender->cancel(); // finishSending() follows and closes the window
         return;
+    }
     QDialog::reject();
 }
 
@@ -149,25 +175,44 @@ void ErrorReportWindow::send()
 {
     if (m_sender->isSending())
         return;
-    const QUrl request = buildReportRequest(m_reportServer, m_report, m_email->text(), m_description->toPlainText());
+    const QString email = m_email->text(), description = m_description->toPlainText();
+    m_fields = reportFields(m_report, email, description);
+    // Cancel stays live: it stops the request, and the report is kept.
     m_email->setEnabled(false);
     m_description->setEnabled(false);
     m_send->setEnabled(false);
-    m_cancel->setEnabled(false);
+    if (m_reportServer.isEmpty()) {
+        hide();
+        keepAndTell(QMessageBox::Information,
+                    QStringLiteral("No report server is set up for this copy of the program, so the report was not "
+                                   "sent."));
+        accept();
+        return;
+    }
     m_sending->setVisible(true);
     setCursor(Qt::BusyCursor);
-    m_sender->send(request);
+    m_sender->send(buildReportRequest(m_reportServer, m_report, email, description));
 }
 
-void ErrorReportWindow::finishSending(bool delivered)
+void ErrorReportWindow::finishSending(const SendResult &result)
 {
     unsetCursor();
     hide();
-    if (delivered)
+    if (result.outcome == SendResult::Outcome::Delivered)
         showMessage(QMessageBox::Information, reportThankYouMessage());
     else
-        showMessage(QMessageBox::Critical, noConnectionMessage());
+        keepAndTell(result.outcome == SendResult::Outcome::Cancelled ? QMessageBox::Information : QMessageBox::Critical,
+                    failureText(result, m_sender->timeout()));
     accept();
+}
+
+void ErrorReportWindow::keepAndTell(QMessageBox::Icon icon, const QString &why)
+{
+    QString error;
+    const QString path = keepReport(keptReportText(m_fields, why), error);
+    const QString where = path.isEmpty() ? QStringLiteral("It could not be kept either: %1").arg(error)
+                                         : QStringLiteral("It was kept in '%1'.").arg(displayName(path));
+    showMessage(icon, why + QStringLiteral("\r\n\r\n") + where);
 }
 
 void ErrorReportWindow::showMessage(QMessageBox::Icon icon, const QString &text)

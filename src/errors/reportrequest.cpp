@@ -9,22 +9,17 @@ namespace pagorra {
 
 namespace {
 
-// Reserved names (RFC 2606) until the vendor's host is settled: a report can never reach a
-// stranger's server by accident, and deployments point `ReportServer` at their own.
-constexpr auto kDefaultServer = "https://reports.arvok-pagorra.example";
+// Set by the build (checked there to be an http or https address); empty unless a build names
+// its vendor's server, so that no report goes to a server nobody runs.
+constexpr auto kDefaultServer = PAGORRA_REPORT_SERVER;
+// A reserved name (RFC 2606): it can never be somebody's real address.
 constexpr auto kPlaceholderEmail = "anonymous@arvok-pagorra.example";
-
-void appendPair(QByteArray &query, const char *key, const QString &value)
-{
-    query += key;
-    query += QUrl::toPercentEncoding(value);
-}
 
 } // namespace
 
 QUrl defaultReportServerUrl()
 {
-    return QUrl(QString::fromLatin1(kDefaultServer));
+    return QUrl(QString::fromUtf8(kDefaultServer), QUrl::StrictMode);
 }
 
 QUrl reportServerFromStored(const QString &stored)
@@ -58,18 +53,28 @@ QString senderAddress(const QString &typedEmail)
     return trimmed.isEmpty() ? placeholderEmailAddress() : trimmed;
 }
 
+QList<std::pair<QString, QString>> reportFields(const ErrorReport &report, const QString &typedEmail,
+                                                const QString &userDescription)
+{
+    return {{QStringLiteral("ApplicationName"), report.applicationName},
+            {QStringLiteral("EmailFrom"), senderAddress(typedEmail)},
+            {QStringLiteral("ApplicationVersion"), report.applicationVersion},
+            {QStringLiteral("RoutineName"), report.routineName},
+            {QStringLiteral("ErrorLineNumber"), QString::number(report.errorLineNumber)},
+            {QStringLiteral("StringMessage"), report.trappingString},
+            {QStringLiteral("Error"), report.systemError},
+            {QStringLiteral("UserDescription"), userDescription}};
+}
+
 QUrl buildReportRequest(const QUrl &server, const ErrorReport &report, const QString &typedEmail,
                         const QString &userDescription)
 {
     QByteArray query;
-    appendPair(query, "ApplicationName=", report.applicationName);
-    appendPair(query, "&EmailFrom=", senderAddress(typedEmail));
-    appendPair(query, "&ApplicationVersion=", report.applicationVersion);
-    appendPair(query, "&RoutineName=", report.routineName);
-    appendPair(query, "&ErrorLineNumber=", QString::number(report.errorLineNumber));
-    appendPair(query, "&StringMessage=", report.trappingString);
-    appendPair(query, "&Error=", report.systemError);
-    appendPair(query, "&UserDescription=", userDescription);
+    for (const auto &[key, value] : reportFields(report, typedEmail, userDescription)) {
+        if (!query.isEmpty())
+            query += '&';
+        query += key.toLatin1() + '=' + QUrl::toPercentEncoding(value);
+    }
 
     QUrl url = server.adjusted(QUrl::RemoveQuery | QUrl::RemoveFragment | QUrl::StripTrailingSlash);
     url.setPath(url.path() + QStringLiteral("/email/reportError.asp"));

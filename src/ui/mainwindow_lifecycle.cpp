@@ -34,9 +34,10 @@ void MainWindow::formLoad()
 
 void MainWindow::initMainForm()
 {
+    // First, so that a report raised by anything after it names the product.
+    initErrorHandling();
     RegistrySettings &settings = registrySettings();
     loadRegistrySettings(); // reports its own failures and always completes
-    initErrorHandling();
     startImagingLibrary();
     m_viewer->setZoomOption(settings.PageZoom == 1 ? 1 : 0);
     m_currentFolder = settings.strFolderPath;

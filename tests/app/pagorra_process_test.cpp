@@ -1,7 +1,6 @@
-// The built desktop program, run as the user would run it: one copy per user.
-#include "core/registrystore.h"
-#include "core/settingspersistence.h"
-
+// The built programs, run as the user would run them, in a session that names no runtime folder
+// (a console login, cron): they must work and say nothing about it. The one-copy lock then lives
+// in the private folder Qt makes in TMPDIR.
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
@@ -11,84 +10,50 @@
 #include <QThread>
 
 #include <gtest/gtest.h>
-#include <memory>
+#include <list>
 
-using namespace pagorra;
 using namespace Qt::StringLiterals;
 
 namespace {
 
-QByteArray readBytes(const QString &path)
+bool waitFor(const std::function<bool()> &condition)
 {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    for (QDeadlineTimer deadline(30000); !condition(); QThread::msleep(20))
+        if (deadline.hasExpired())
+            return false;
+    return true;
 }
 
-class ProgramRun : public ::testing::Test {
-  protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(QDir().mkdir(runtimeDir(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
-        RegistryStore store(settingsPath());
-        store.setValues(settingsSection(), {{u"Title"_s, u"Before"_s}, {u"PageWidth"_s, u"1234"_s}});
-        m_settingsBefore = readBytes(settingsPath());
-        ASSERT_FALSE(m_settingsBefore.isEmpty());
-    }
-
-    void TearDown() override
-    {
-        for (auto &p : m_processes) {
-            if (p->state() != QProcess::NotRunning) {
-                p->kill();
-                p->waitForFinished(10000);
-            }
-        }
-    }
-
-    QString runtimeDir() const { return m_dir.filePath(u"run"_s); }
-    QString lockPath() const { return runtimeDir() + u"/pagorra.lock"_s; }
-    QString settingsPath() const { return m_dir.filePath(u"config/pagorra/settings.json"_s); }
-
-    QProcess &start()
-    {
-        auto process = std::make_unique<QProcess>();
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(u"XDG_CONFIG_HOME"_s, m_dir.filePath(u"config"_s));
-        env.insert(u"XDG_RUNTIME_DIR"_s, runtimeDir());
-        env.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
-        process->setProcessEnvironment(env);
-        process->start(QStringLiteral(PAGORRA_BINARY), {});
-        EXPECT_TRUE(process->waitForStarted(10000));
-        m_processes.push_back(std::move(process));
-        return *m_processes.back();
-    }
-
-    // The process whose id the lock file names, or 0.
-    qint64 lockOwner() const { return readBytes(lockPath()).split('\n').value(0).toLongLong(); }
-
-    bool waitFor(const std::function<bool()> &condition)
-    {
-        QDeadlineTimer deadline(30000);
-        while (!condition()) {
-            if (deadline.hasExpired())
-                return false;
-            QThread::msleep(20);
-        }
-        return true;
-    }
-
-    QTemporaryDir m_dir;
-    QByteArray m_settingsBefore;
-    std::vector<std::unique_ptr<QProcess>> m_processes;
-};
-
 // A crash (kill) leaves the lock file behind: the next copy must take it over, not be refused.
-TEST_F(ProgramRun, SecondCopyIsRefusedAndAKilledCopysLockIsTakenOver)
+TEST(ProgramRun, QuietAndOneCopyAtATimeAndAKilledCopysLockIsTakenOver)
 {
-    QProcess &first = start();
-    ASSERT_TRUE(waitFor([&] { return lockOwner() == first.processId(); }));
+    QTemporaryDir dir;
+    std::list<QProcess> processes; // each is killed when it goes
+    const auto start = [&](const char *program, const QStringList &arguments = {}) -> QProcess & {
+        QProcess &process = processes.emplace_back();
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(u"XDG_CONFIG_HOME"_s, dir.filePath(u"config"_s));
+        env.insert(u"TMPDIR"_s, dir.path());
+        env.remove(u"XDG_RUNTIME_DIR"_s);
+        env.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
+        process.setProcessEnvironment(env);
+        process.start(QString::fromLocal8Bit(program), arguments);
+        EXPECT_TRUE(process.waitForStarted(10000));
+        return process;
+    };
+    const auto lockOwner = [&] { // the process whose id the lock file names, or 0
+        const QStringList runtime = QDir(dir.path()).entryList({u"runtime-*"_s}, QDir::Dirs);
+        QFile lock(dir.filePath(runtime.value(0) + u"/pagorra.lock"_s));
+        return lock.open(QIODevice::ReadOnly) ? lock.readLine().trimmed().toLongLong() : 0;
+    };
 
-    QProcess &second = start();
+    QProcess &batch = start(PAGORRA_BATCH_BINARY, {u"--help"_s});
+    EXPECT_TRUE(batch.waitForFinished(30000) && batch.readAllStandardOutput().startsWith("Usage"));
+    EXPECT_EQ(batch.readAllStandardError().toStdString(), "");
+
+    QProcess &first = start(PAGORRA_BINARY);
+    ASSERT_TRUE(waitFor([&] { return lockOwner() == first.processId(); }));
+    QProcess &second = start(PAGORRA_BINARY);
     QByteArray err;
     const QByteArray message =
         "There is already an instance of Arvok Pagorra running!\nMultiple instance is unsupported.\n";
@@ -97,17 +62,14 @@ TEST_F(ProgramRun, SecondCopyIsRefusedAndAKilledCopysLockIsTakenOver)
         err += second.readAllStandardError();
         return err.contains(message) || second.state() == QProcess::NotRunning;
     })) << err.toStdString();
-    EXPECT_TRUE(err.contains(message)) << err.toStdString();
-    second.kill();
-    second.waitForFinished(10000);
+    // Nothing before it (the headless platform of the tests complains about the box that follows).
+    EXPECT_TRUE(err.startsWith(message)) << err.toStdString();
     EXPECT_EQ(first.state(), QProcess::Running);
     EXPECT_EQ(lockOwner(), first.processId());
 
-    first.kill(); // no shutdown, so no save
+    first.kill();
     first.waitForFinished(10000);
-    EXPECT_EQ(readBytes(settingsPath()), m_settingsBefore);
-    ASSERT_TRUE(QFile::exists(lockPath()));
-    QProcess &next = start();
+    QProcess &next = start(PAGORRA_BINARY);
     ASSERT_TRUE(waitFor([&] { return lockOwner() == next.processId() || next.state() == QProcess::NotRunning; }))
         << next.readAllStandardError().toStdString();
     EXPECT_EQ(next.state(), QProcess::Running);
