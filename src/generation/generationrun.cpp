@@ -196,7 +196,7 @@ GenerationResult GenerationRun::execute(Target &target, bool basketIs16Bit)
                 pageFull = false;
             }
             const QImage &bitmap = item.picture->bitmap;
-            page->drawBitmap(cursor.x(), cursor.y(), bitmap);
+            page->drawBitmap(cursor.x(), cursor.y(), bitmap, m_paths.at(int(i - 1)));
             ++result.placed;
             ++placedOnPage;
             pageFull = cursor.advance(bitmap.width(), bitmap.height());

@@ -12,12 +12,16 @@ namespace pagorra {
 
 void Page::newImage(int width, int height)
 {
+    m_content = PageContent();
     if (width <= 0 || height <= 0) {
         m_image = QImage();
         return;
     }
     m_image = QImage(width, height, QImage::Format_RGB32);
     m_image.fill(resolveColor(m_canvasColor));
+    m_content.layoutSize = QSizeF(width, height);
+    m_content.pointSize = QSizeF(width * 0.75, height * 0.75);
+    m_content.background = resolveColor(m_canvasColor);
 }
 
 int Page::textHeight(const QString &text) const
@@ -37,12 +41,14 @@ void Page::drawText(int x, int y, const QString &text)
     p.setFont(m_font);
     p.setPen(resolveColor(m_textColor));
     p.drawText(x, y + QFontMetrics(m_font, &m_image).ascent(), text);
+    m_content.items.append(PageTextItem{QPointF(x, y), m_font, resolveColor(m_textColor), text});
 }
 
-void Page::drawBitmap(int x, int y, const QImage &bitmap)
+void Page::drawBitmap(int x, int y, const QImage &bitmap, const QString &sourcePath)
 {
     if (m_image.isNull() || bitmap.isNull())
         return;
+    m_content.items.append(PagePictureItem{QRectF(x, y, bitmap.width(), bitmap.height()), bitmap, sourcePath});
     if (bitmap.format() != m_image.format()) {
         QPainter p(&m_image);
         p.setCompositionMode(QPainter::CompositionMode_Source);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "generation/pagecontent.h"
+
 #include <QColor>
 #include <QFont>
 #include <QImage>
@@ -48,19 +50,23 @@ class Page {
     // Draws text with its top-left at (x, y) in the current font and text colour.
     void drawText(int x, int y, const QString &text);
     // Pastes a bitmap unscaled with its top-left at (x, y); parts outside the page are clipped.
-    void drawBitmap(int x, int y, const QImage &bitmap);
+    // `sourcePath` names the file the bitmap was made from, for document formats that link it.
+    void drawBitmap(int x, int y, const QImage &bitmap, const QString &sourcePath = {});
 
     int imageWidth() const { return m_image.width(); }
     int imageHeight() const { return m_image.height(); }
     bool hasImage() const { return !m_image.isNull(); }
     const QImage &image() const { return m_image; }
     void setImage(const QImage &image) { m_image = image; }
+    // What was drawn since the last newImage(), as items (see pagecontent.h).
+    const PageContent &content() const { return m_content; }
 
     PagePrintSettings &print() { return m_print; }
     const PagePrintSettings &print() const { return m_print; }
 
   private:
     QImage m_image;
+    PageContent m_content;
     QFont m_font;
     std::int32_t m_canvasColor = 16777215;
     std::int32_t m_textColor = 0;
