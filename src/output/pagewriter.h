@@ -18,6 +18,11 @@ struct WriteOptions {
     // show and print a page at one size whatever its format; a PDF page is the page image at
     // this many pixels per inch.
     double pixelsPerInch = 96.0;
+    // PDF only: each picture a link to the file it was made from (off: links reveal folder
+    // names); pictures as JPEG at jpegQuality instead of lossless; the document's title.
+    bool pdfLinks = false;
+    bool pdfJpegPictures = false;
+    QString documentTitle;
 };
 
 // One file being written page by page, so that a document of any length costs the memory of
