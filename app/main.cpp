@@ -1,3 +1,5 @@
+#include "core/desktopidentity.h"
+#include "ui/picturebutton.h"
 #include "ui/program_lifecycle.h"
 
 #include <QApplication>
@@ -5,5 +7,8 @@
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
+    pagorra::useDesktopIdentity(pagorra::programPicture(QStringLiteral("pagorra")));
+    if (pagorra::installedFilesRequested())
+        return pagorra::printInstalledFiles();
     return pagorra::runDesktopProgram();
 }
