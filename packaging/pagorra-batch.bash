@@ -12,11 +12,14 @@ _pagorra_batch()
         _filedir
         return
     fi
-    # Any other option that --help shows with a value (--page WxH) takes one the user types.
-    local valued
-    valued=$(LC_ALL=C "$1" --help 2>/dev/null |
-        sed -nE 's/^[[:space:]]+(-{1,2}[[:alnum:]][[:alnum:]-]*) [^[:space:]].*/\1/p')
-    [[ $prev == -* && $'\n'$valued$'\n' == *$'\n'$prev$'\n'* ]] && return
+    # Any other option that --help shows with a value ("--page WxH", "--page <WxH>") takes one
+    # the user types: a size, a colour, a text.
+    local line names
+    while IFS= read -r line; do
+        [[ $line =~ ^[[:space:]]+(-[^[:space:]].*) ]] || continue
+        names=${BASH_REMATCH[1]%%  *}
+        [[ " ${names//,/ } " == *" $prev "* && $names =~ \ [^-] ]] && return
+    done < <(LC_ALL=C "$1" --help 2>/dev/null)
     $split && return
 
     if [[ $cur == -* ]]; then
