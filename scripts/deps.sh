@@ -12,6 +12,7 @@ packages=(
   xvfb xauth
   poppler-utils libtiff-tools imagemagick time
   cups cups-client cups-bsd printer-driver-cups-pdf
+  librsvg2-bin dpkg-dev file desktop-file-utils appstream bash-completion
 )
 
 missing=()
