@@ -45,12 +45,17 @@ icons_sized() {
       return 1
   done
 }
+manual_pages_complete() {
+  local program
+  for program in pagorra pagorra-batch; do
+    "$repo/packaging/check-manpage.sh" "$prefix/bin/$program" "$prefix/share/man/man1/$program.1.gz" || return 1
+  done
+}
 check "every file in its place" files_present
 check "PNG icons of 16 to 256 px" icons_sized
 check "desktop-file-validate" desktop-file-validate "$prefix/share/applications/$id.desktop"
 check "appstreamcli validate" appstreamcli validate --no-net "$prefix/share/metainfo/$id.metainfo.xml"
-check "every option of --help in the manual page" \
-  "$repo/packaging/check-manpage.sh" "$prefix/bin/pagorra-batch" "$prefix/share/man/man1/pagorra-batch.1.gz"
+check "every option of --help in the manual pages" manual_pages_complete
 
 # Completion as bash-completion finds and loads it (from the data folders, where a tree under
 # another prefix is added as for its desktop entry): options, and file names after -o.

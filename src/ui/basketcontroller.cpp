@@ -123,12 +123,20 @@ void BasketController::addFolder()
 
 void BasketController::addDropped(const QList<QUrl> &urls)
 {
+    QStringList paths;
+    for (const QUrl &url : urls) {
+        if (url.isLocalFile())
+            paths.append(localPathOf(url));
+    }
+    addPaths(paths);
+}
+
+void BasketController::addPaths(const QStringList &paths)
+{
     QStringList files;
     QStringList folders;
-    for (const QUrl &url : urls) {
-        if (!url.isLocalFile())
-            continue;
-        const QString path = QDir::cleanPath(localPathOf(url));
+    for (const QString &given : paths) {
+        const QString path = QDir::cleanPath(given);
         const DroppedKind kind = droppedKind(path);
         // The file pattern only looks at the extension; bytes that are not UTF-8 would keep it
         // from matching at all, so it sees them replaced.

@@ -57,6 +57,8 @@ class BasketController : public QObject {
     // dropped items, and files the open dialog would not offer, are left out. Names are
     // taken from the URLs' bytes, so names that are not UTF-8 arrive as they are.
     void addDropped(const QList<QUrl> &urls);
+    // The same for paths: the files and folders a file manager hands the program to open.
+    void addPaths(const QStringList &paths);
 
   signals:
     // After every key in the list: the tool buttons want a repaint.

@@ -3,6 +3,7 @@
 #include "core/imaging.h"
 #include "core/product.h"
 #include "core/singleinstance.h"
+#include "ui/basketcontroller.h"
 #include "ui/mainwindow.h"
 #include "ui/reportpresenter.h"
 
@@ -18,7 +19,7 @@ QString secondInstanceMessage()
            QStringLiteral(" running!\nMultiple instance is unsupported.");
 }
 
-int runDesktopProgram()
+int runDesktopProgram(const QStringList &paths)
 {
     SingleInstance instance;
     if (!instance.acquire()) {
@@ -37,6 +38,8 @@ int runDesktopProgram()
         window.formLoad();
         if (!window.hasEnded()) {
             window.show();
+            if (!paths.isEmpty())
+                window.basket()->addPaths(paths);
             exitCode = QApplication::exec();
         }
     }

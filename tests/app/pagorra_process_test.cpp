@@ -29,13 +29,17 @@ TEST(ProgramRun, QuietAndOneCopyAtATimeAndAKilledCopysLockIsTakenOver)
 {
     QTemporaryDir dir;
     std::list<QProcess> processes; // each is killed when it goes
-    const auto start = [&](const char *program, const QStringList &arguments = {}) -> QProcess & {
+    const auto start = [&](const char *program, const QStringList &arguments = {}, bool display = true) -> QProcess & {
         QProcess &process = processes.emplace_back();
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(u"XDG_CONFIG_HOME"_s, dir.filePath(u"config"_s));
         env.insert(u"TMPDIR"_s, dir.path());
         env.remove(u"XDG_RUNTIME_DIR"_s);
         env.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
+        if (!display) {
+            for (const QString &name : {u"QT_QPA_PLATFORM"_s, u"DISPLAY"_s, u"WAYLAND_DISPLAY"_s})
+                env.remove(name);
+        }
         process.setProcessEnvironment(env);
         process.start(QString::fromLocal8Bit(program), arguments);
         EXPECT_TRUE(process.waitForStarted(10000));
@@ -50,6 +54,13 @@ TEST(ProgramRun, QuietAndOneCopyAtATimeAndAKilledCopysLockIsTakenOver)
     QProcess &batch = start(PAGORRA_BATCH_BINARY, {u"--help"_s});
     EXPECT_TRUE(batch.waitForFinished(30000) && batch.readAllStandardOutput().startsWith("Usage"));
     EXPECT_EQ(batch.readAllStandardError().toStdString(), "");
+    // The desktop program answers --help and --version without a display to open a window on.
+    for (const QString &option : {u"--help"_s, u"--version"_s}) {
+        QProcess &desktop = start(PAGORRA_BINARY, {option}, false);
+        EXPECT_TRUE(desktop.waitForFinished(30000) && desktop.exitCode() == 0);
+        const QByteArray out = desktop.readAllStandardOutput();
+        EXPECT_TRUE(out.startsWith("Usage: pagorra [") || out == "pagorra 1.0.0\n") << out.toStdString();
+    }
 
     QProcess &first = start(PAGORRA_BINARY);
     ASSERT_TRUE(waitFor([&] { return lockOwner() == first.processId(); }));
