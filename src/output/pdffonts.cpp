@@ -22,10 +22,6 @@ constexpr double kUnitsPerEm = 1000;
 // take the line as twice as tall).
 constexpr int kGlyphsPerDrawnFont = 255;
 constexpr double kBlankWidth = 500;
-// Glyph pictures are drawn at the size shown on the output device, within these bounds: big
-// enough to stay sharp in a reader's zoom, small enough that a large title costs little.
-constexpr double kMinPicturePixels = 64;
-constexpr double kMaxPicturePixels = 512;
 // Entries per block of a CMap, the most the format allows.
 constexpr int kCMapBlock = 100;
 
@@ -50,11 +46,11 @@ QByteArray postScriptName(const QRawFont &font)
 
 // Six capitals that tell this subset from other subsets of the font, the same for the same
 // glyphs, so that a document written twice is the same.
-QByteArray subsetTag(const std::map<quint32, QString> &glyphs)
+QByteArray subsetTag(const std::vector<quint32> &glyphs)
 {
     QCryptographicHash hash(QCryptographicHash::Md5);
-    for (const auto &entry : glyphs)
-        hash.addData(QByteArray::number(entry.first) + ',');
+    for (const quint32 glyph : glyphs)
+        hash.addData(QByteArray::number(glyph) + ',');
     const QByteArray digest = hash.result();
     QByteArray tag;
     for (int i = 0; i < 6; ++i)
@@ -121,10 +117,13 @@ QByteArray outlinePath(const QPainterPath &path)
 struct PdfFontSet::Font {
     QRawFont font; // at kUnitsPerEm pixels, so its metrics are in thousandths of the em
     FontOutlines outlines;
-    std::vector<int> objects;         // embedded: one; drawn: one per kGlyphsPerDrawnFont glyphs
-    std::map<quint32, QString> texts; // by glyph id (embedded) or by code (drawn)
-    std::map<quint32, quint32> codes; // drawn fonts: glyph id to code, in order of first use
-    double picturePixels = kMinPicturePixels;
+    std::vector<int> objects; // embedded: one; drawn: one per kGlyphsPerDrawnFont glyphs
+    // A code for each glyph and the text it stands for there, in order of first use: a glyph
+    // that stands for other text elsewhere (a letter alone, and with its mark in a cluster)
+    // has a code for each, so that every occurrence extracts as its own text. CFF fonts are
+    // shown by glyph id: there the first text seen for a glyph stays.
+    std::map<std::pair<quint32, QString>, quint32> codeOf;
+    std::map<quint32, std::pair<quint32, QString>> byCode; // code -> glyph, text
 };
 
 PdfFontSet::PdfFontSet(PdfFile &file, QByteArray colorSpace) : m_file(file), m_colorSpace(std::move(colorSpace)) {}
@@ -146,24 +145,63 @@ PdfFontSet::Font &PdfFontSet::fontFor(const QRawFont &font)
     return *m_fonts.back();
 }
 
-PdfGlyphCode PdfFontSet::glyph(const QRawFont &font, quint32 index, const QString &text, double pixelsPerEm)
+PdfGlyphCode PdfFontSet::glyph(const QRawFont &font, quint32 index, const QString &text)
 {
     Font &f = fontFor(font);
     const double width = advance(f.font, index);
-    if (f.outlines == FontOutlines::TrueType || f.outlines == FontOutlines::Cff) {
-        if (f.objects.empty())
-            f.objects.push_back(m_file.reserveObject());
-        f.texts.emplace(index, text); // the first text seen for a glyph stays
-        return {f.objects.front(), hexCode(index, 2), width};
+    if (f.outlines == FontOutlines::Cff) {
+        f.byCode.emplace(index, std::pair{index, text});
+    } else if (!f.codeOf.count({index, text})) {
+        // Embedded fonts start at 1: character id 0 is the missing glyph.
+        const auto code = quint32(f.byCode.size()) + (f.outlines == FontOutlines::TrueType ? 1 : 0);
+        f.codeOf.emplace(std::pair{index, text}, code);
+        f.byCode.emplace(code, std::pair{index, text});
     }
-    if (f.outlines == FontOutlines::Pictures)
-        f.picturePixels = std::clamp(pixelsPerEm, f.picturePixels, kMaxPicturePixels);
-    const auto [code, added] = f.codes.emplace(index, quint32(f.codes.size()));
-    const std::size_t part = code->second / kGlyphsPerDrawnFont;
-    if (f.objects.size() <= part)
+    const quint32 code = f.outlines == FontOutlines::Cff ? index : f.codeOf.at({index, text});
+    const std::size_t part =
+        f.outlines == FontOutlines::Paths || f.outlines == FontOutlines::Pictures ? code / kGlyphsPerDrawnFont : 0;
+    while (f.objects.size() <= part)
         f.objects.push_back(m_file.reserveObject());
-    f.texts.emplace(code->second, text);
-    return {f.objects[part], hexCode(code->second % kGlyphsPerDrawnFont + 1, 1), width};
+    if (part == 0 && (f.outlines == FontOutlines::TrueType || f.outlines == FontOutlines::Cff))
+        return {f.objects.front(), hexCode(code, 2), width, false};
+    return {f.objects[part], hexCode(code % kGlyphsPerDrawnFont + 1, 1), width, f.outlines == FontOutlines::Pictures};
+}
+
+PdfGlyphPicture PdfFontSet::picture(const QRawFont &font, quint32 index)
+{
+    const auto key = std::tuple{keyOf(font), index, font.pixelSize()};
+    const auto found = m_pictures.find(key);
+    if (found != m_pictures.end())
+        return found->second;
+    PdfGlyphPicture made;
+    made.area = font.boundingRect(index);
+    if (made.area.isEmpty())
+        return m_pictures[key] = made;
+    QImage image(QSize(int(std::ceil(made.area.width())), int(std::ceil(made.area.height()))),
+                 QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QGlyphRun run;
+    run.setRawFont(font);
+    run.setGlyphIndexes({index});
+    run.setPositions({-made.area.topLeft()});
+    QPainter(&image).drawGlyphRun(QPointF(), run);
+    image = image.convertToFormat(QImage::Format_ARGB32);
+    made.area.setSize(image.size());
+    QByteArray alpha;
+    for (int y = 0; y < image.height(); ++y) {
+        const auto *row = reinterpret_cast<const QRgb *>(image.constScanLine(y));
+        for (int x = 0; x < image.width(); ++x)
+            alpha += char(qAlpha(row[x]));
+    }
+    const QByteArray size = " /Width " + QByteArray::number(image.width()) + " /Height " +
+                            QByteArray::number(image.height()) + " /BitsPerComponent 8";
+    const int mask = m_file.reserveObject();
+    made.object = m_file.reserveObject();
+    m_file.writeDeflated(mask, "/Type /XObject /Subtype /Image /ColorSpace /DeviceGray" + size, alpha);
+    m_file.writeImageRows(
+        made.object,
+        "/Type /XObject /Subtype /Image /ColorSpace " + m_colorSpace + size + " /SMask " + pdfReference(mask), image);
+    return m_pictures[key] = made;
 }
 
 void PdfFontSet::writeFonts()
@@ -181,20 +219,25 @@ void PdfFontSet::writeFonts()
 void PdfFontSet::writeEmbedded(const Font &font)
 {
     std::vector<quint32> glyphs;
-    for (const auto &entry : font.texts)
-        glyphs.push_back(entry.first);
-    const QByteArray name = subsetTag(font.texts) + '+' + postScriptName(font.font);
+    std::map<quint32, QString> texts; // by code
+    for (const auto &[code, shown] : font.byCode) {
+        glyphs.push_back(shown.first);
+        texts.emplace(code, shown.second);
+    }
+    const QByteArray name = subsetTag(glyphs) + '+' + postScriptName(font.font);
     const bool trueType = font.outlines == FontOutlines::TrueType;
     const int descendant = m_file.reserveObject(), descriptor = m_file.reserveObject();
     const int program = m_file.reserveObject(), unicode = m_file.reserveObject();
+    const int glyphMap = trueType ? m_file.reserveObject() : 0;
 
-    // Widths of runs of consecutive glyph ids: "first [w1 w2 ...]".
-    QByteArray widths;
-    for (auto it = glyphs.begin(); it != glyphs.end();) {
-        widths += QByteArray::number(*it) + " [";
-        quint32 next = *it;
-        for (; it != glyphs.end() && *it == next; ++it, ++next)
-            widths += pdfNumber(advance(font.font, *it)) + ' ';
+    // Widths of runs of consecutive codes: "first [w1 w2 ...]"; the glyph of each code.
+    QByteArray widths, glyphOfCode(2, 0);
+    for (auto it = font.byCode.begin(); it != font.byCode.end();) {
+        widths += QByteArray::number(it->first) + " [";
+        for (quint32 next = it->first; it != font.byCode.end() && it->first == next; ++it, ++next) {
+            widths += pdfNumber(advance(font.font, it->second.first)) + ' ';
+            glyphOfCode += hexCode(it->second.first, 2);
+        }
         widths += "] ";
     }
     m_file.writeObject(font.objects.front(), "<< /Type /Font /Subtype /Type0 /BaseFont /" + name +
@@ -206,7 +249,7 @@ void PdfFontSet::writeEmbedded(const Font &font)
                                        " /CIDSystemInfo << /Registry (Adobe) /Ordering (Identity) /Supplement 0 >>"
                                        " /FontDescriptor " +
                                        pdfReference(descriptor) + " /DW 0 /W [" + widths + ']' +
-                                       (trueType ? " /CIDToGIDMap /Identity" : "") + " >>");
+                                       (trueType ? " /CIDToGIDMap " + pdfReference(glyphMap) : QByteArray()) + " >>");
     // The bounding box from the font's header: xMin, yMin, xMax, yMax in font units.
     const QByteArray head = font.font.fontTable("head");
     QByteArray box = "0 0 0 0";
@@ -224,7 +267,9 @@ void PdfFontSet::writeEmbedded(const Font &font)
                                        (trueType ? "FontFile2 " : "FontFile3 ") + pdfReference(program) + " >>");
     m_file.writeDeflated(program, trueType ? QByteArray() : QByteArray("/Subtype /OpenType"),
                          subsetFont(font.font, glyphs));
-    m_file.writeDeflated(unicode, {}, toUnicode(font.texts, 2));
+    m_file.writeDeflated(unicode, {}, toUnicode(texts, 2));
+    if (trueType)
+        m_file.writeDeflated(glyphMap, {}, glyphOfCode);
 }
 
 void PdfFontSet::writeDrawn(const Font &font, std::size_t part)
@@ -233,22 +278,19 @@ void PdfFontSet::writeDrawn(const Font &font, std::size_t part)
     const int blank = m_file.reserveObject();
     m_file.writeStream(blank, {}, pdfNumber(kBlankWidth) + " 0 d0");
     QByteArray procs = "/blank " + pdfReference(blank) + ' ', differences = "0 /blank ";
-    QByteArray widths = pdfNumber(kBlankWidth) + ' ', pictures;
+    QByteArray widths = pdfNumber(kBlankWidth) + ' ';
     std::map<quint32, QString> texts;
     // Across every glyph, and from the font's descent to its ascent: readers take the height of
     // a line of text from it (and a colour glyph's box reaches far beyond).
     QRectF bounds(0, -font.font.ascent(), 0, font.font.ascent() + font.font.descent());
-    std::map<quint32, quint32> glyphOf; // this part's codes in order, as the widths go
-    for (const auto &[glyph, code] : font.codes) {
-        if (code >= first && code < first + kGlyphsPerDrawnFont)
-            glyphOf.emplace(code, glyph);
-    }
-    for (const auto &[code, glyph] : glyphOf) {
+    for (auto it = font.byCode.lower_bound(first); it != font.byCode.end() && it->first < first + kGlyphsPerDrawnFont;
+         ++it) {
+        const quint32 code = it->first, glyph = it->second.first;
         const quint32 byte = code - first + 1;
         const double width = advance(font.font, glyph);
         widths += pdfNumber(width) + ' ';
         differences += QByteArray::number(byte) + " /g" + QByteArray::number(byte) + ' ';
-        texts.emplace(byte, font.texts.at(code));
+        texts.emplace(byte, it->second.second);
         const int proc = m_file.reserveObject();
         procs += "/g" + QByteArray::number(byte) + ' ' + pdfReference(proc) + ' ';
 
@@ -262,42 +304,8 @@ void PdfFontSet::writeDrawn(const Font &font, std::size_t part)
                       pdfNumber(box.right()) + ' ' + pdfNumber(-box.top()) + " d1\n" +
                       outlinePath(font.font.pathForGlyph(glyph));
         } else {
-            // In its own colours (d0), drawn by Qt at the size it is shown at.
-            QRawFont sized = font.font;
-            sized.setPixelSize(font.picturePixels);
-            const QRectF area = sized.boundingRect(glyph);
-            drawing = pdfNumber(width) + " 0 d0\n";
-            if (!area.isEmpty()) {
-                QImage picture(QSize(int(std::ceil(area.width())), int(std::ceil(area.height()))),
-                               QImage::Format_ARGB32_Premultiplied);
-                picture.fill(Qt::transparent);
-                QGlyphRun run;
-                run.setRawFont(sized);
-                run.setGlyphIndexes({glyph});
-                run.setPositions({-area.topLeft()});
-                QPainter(&picture).drawGlyphRun(QPointF(), run);
-                picture = picture.convertToFormat(QImage::Format_ARGB32);
-                QByteArray alpha;
-                for (int y = 0; y < picture.height(); ++y) {
-                    const auto *row = reinterpret_cast<const QRgb *>(picture.constScanLine(y));
-                    for (int x = 0; x < picture.width(); ++x)
-                        alpha += char(qAlpha(row[x]));
-                }
-                const QByteArray size = " /Width " + QByteArray::number(picture.width()) + " /Height " +
-                                        QByteArray::number(picture.height()) + " /BitsPerComponent 8";
-                const int mask = m_file.reserveObject(), image = m_file.reserveObject();
-                m_file.writeDeflated(mask, "/Type /XObject /Subtype /Image /ColorSpace /DeviceGray" + size, alpha);
-                m_file.writeImageRows(image,
-                                      "/Type /XObject /Subtype /Image /ColorSpace " + m_colorSpace + size + " /SMask " +
-                                          pdfReference(mask),
-                                      picture);
-                const QByteArray name = "/P" + QByteArray::number(image);
-                pictures += name + ' ' + pdfReference(image) + ' ';
-                const double scale = kUnitsPerEm / font.picturePixels;
-                drawing += "q " + pdfNumber(picture.width() * scale) + " 0 0 " + pdfNumber(picture.height() * scale) +
-                           ' ' + pdfNumber(area.left() * scale) + ' ' + pdfNumber(-area.bottom() * scale) + " cm " +
-                           name + " Do Q";
-            }
+            // Drawn on the page as a picture (see picture()); the glyph is the text's only.
+            drawing = pdfNumber(width) + " 0 d0";
         }
         m_file.writeDeflated(proc, {}, drawing);
     }
@@ -308,8 +316,7 @@ void PdfFontSet::writeDrawn(const Font &font, std::size_t part)
                            pdfNumber(-bounds.top()) + "] /FontMatrix [0.001 0 0 0.001 0 0] /CharProcs << " + procs +
                            ">> /Encoding << /Type /Encoding /Differences [" + differences +
                            "] >> /FirstChar 0 /LastChar " + QByteArray::number(qsizetype(texts.size())) + " /Widths [" +
-                           widths + "] /Resources << /XObject << " + pictures + ">> >> /ToUnicode " +
-                           pdfReference(unicode) + " >>");
+                           widths + "] /ToUnicode " + pdfReference(unicode) + " >>");
     m_file.writeDeflated(unicode, {}, toUnicode(texts, 1));
 }
 

@@ -40,10 +40,14 @@ QByteArray jpegData(const QImage &image, int quality)
 
 // The glyphs of a text item as text-showing operators: runs of one font on one baseline,
 // each glyph placed where the layout put it (kerning, marks and fallback fonts included).
-QByteArray showGlyphs(PdfFontSet &fonts, const PlacedText &text, double pixelsPerInch, std::set<int> &used)
+// Glyphs without outlines are shown invisibly, for their text, and listed in `pictures` to be
+// drawn as images.
+QByteArray showGlyphs(PdfFontSet &fonts, const PlacedText &text, double pixelsPerInch, std::set<int> &used,
+                      QList<std::pair<QRectF, int>> &pictures)
 {
     QByteArray ops;
     int font = 0;
+    bool invisible = false;
     double size = 0, baseline = 0, penX = 0; // where the last glyph's width left the pen
     QByteArray codes;
     bool inRun = false;
@@ -54,13 +58,23 @@ QByteArray showGlyphs(PdfFontSet &fonts, const PlacedText &text, double pixelsPe
         inRun = false;
     };
     for (const PlacedGlyph &g : text.glyphs) {
-        const PdfGlyphCode code = fonts.glyph(g.font, g.index, g.text, g.size * pixelsPerInch / 96.0);
+        const PdfGlyphCode code = fonts.glyph(g.font, g.index, g.text);
+        if (code.picture) {
+            const PdfGlyphPicture picture = fonts.picture(g.font, g.index);
+            const double scale = 96.0 / pixelsPerInch;
+            if (picture.object != 0)
+                pictures.append(
+                    {QRectF(g.origin + picture.area.topLeft() * scale, picture.area.size() * scale), picture.object});
+        }
         if (!inRun || code.font != font || g.size != size || std::abs(g.origin.y() - baseline) > 1e-6) {
             closeRun();
             font = code.font;
             size = g.size;
             baseline = g.origin.y();
             used.insert(font);
+            if (code.picture != invisible)
+                ops += code.picture ? "3 Tr " : "0 Tr ";
+            invisible = code.picture;
             ops += "/F" + QByteArray::number(font) + ' ' + pdfNumber(size) + " Tf 1 0 0 -1 " + pdfNumber(g.origin.x()) +
                    ' ' + pdfNumber(baseline) + " Tm [";
             inRun = true;
@@ -78,6 +92,8 @@ QByteArray showGlyphs(PdfFontSet &fonts, const PlacedText &text, double pixelsPe
         penX += code.width * size / 1000;
     }
     closeRun();
+    if (invisible)
+        ops += "0 Tr\n";
     return ops;
 }
 
@@ -141,8 +157,16 @@ bool composePdfPage(PdfFile &file, PdfFontSet &fonts, const PageContent &page, c
             }
         } else if (const auto *text = std::get_if<PageTextItem>(&item)) {
             const PlacedText placed = placeText(*text, page.pixelsPerInch);
-            ops +=
-                "BT " + rgb(text->color) + " rg\n" + showGlyphs(fonts, placed, page.pixelsPerInch, usedFonts) + "ET\n";
+            QList<std::pair<QRectF, int>> glyphPictures;
+            ops += "BT " + rgb(text->color) + " rg\n" +
+                   showGlyphs(fonts, placed, page.pixelsPerInch, usedFonts, glyphPictures) + "ET\n";
+            for (const auto &[area, object] : glyphPictures) {
+                const QByteArray name = "/G" + QByteArray::number(object);
+                if (!pictures.contains(name + ' '))
+                    pictures += name + ' ' + pdfReference(object) + ' ';
+                ops += "q " + pdfNumber(area.width()) + " 0 0 " + pdfNumber(-area.height()) + ' ' +
+                       pdfNumber(area.x()) + ' ' + pdfNumber(area.bottom()) + " cm " + name + " Do Q\n";
+            }
             for (const QRectF &rule : placed.rules)
                 ops += rgb(text->color) + " rg " + rectangle(rule) + " re f\n";
         }

@@ -64,8 +64,9 @@ PlacedText placeText(const PageTextItem &item, double pixelsPerInch)
     const QPointF baseline(item.topLeft.x(), item.topLeft.y() + metrics.ascent() * scale);
 
     // Which characters each glyph stands for: Qt tells the glyphs of a range of characters,
-    // so each grapheme is asked for its own. The first glyph of a grapheme carries its text;
-    // a ligature is the first glyph of several and carries them all.
+    // so each grapheme is asked for its own. The first glyph of a grapheme carries its text
+    // (marks included: readers keep a cluster together only so); a ligature is the first
+    // glyph of several and carries them all.
     std::map<GlyphKey, QString> textOf;
     QTextBoundaryFinder graphemes(QTextBoundaryFinder::Grapheme, item.text);
     for (int start = 0, end = graphemes.toNextBoundary(); end > 0; start = end, end = graphemes.toNextBoundary()) {
@@ -105,7 +106,8 @@ PlacedText placeText(const PageTextItem &item, double pixelsPerInch)
     // Decoration lines as the raster draws them: from whole pixel to whole pixel, the
     // underline's offset rounded up and centred on a pixel row.
     const QFontMetricsF lineMetrics(item.font, &device);
-    const double thickness = std::max(1.0, lineMetrics.lineWidth());
+    // The raster draws them without antialiasing: whole pixel rows.
+    const double thickness = std::max(1.0, std::round(lineMetrics.lineWidth()));
     const double originX = item.topLeft.x() / scale;
     const double left = std::floor(originX), right = std::floor(originX + line.naturalTextWidth());
     const double baselineY = item.topLeft.y() / scale + metrics.ascent();

@@ -44,7 +44,6 @@ void printPageOnDisplay(QWidget *owner, RegistrySettings &settings, PageSet &pag
     readBackPrintSettings(page.print(), settings);
 }
 
-
 } // namespace
 
 QString printCaption()
