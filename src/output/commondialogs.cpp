@@ -48,7 +48,7 @@ constexpr std::int32_t kFontDialogInitialColor = 0xFFFF00;
 
 // Centres the dialog when it first shows, at its final size, then lets go.
 class CentreOnFirstShow : public QObject {
-  public:
+public:
     CentreOnFirstShow(QDialog *dialog, QWidget *owner) : QObject(dialog), m_owner(owner) {}
 
     bool eventFilter(QObject *watched, QEvent *event) override
@@ -62,7 +62,7 @@ class CentreOnFirstShow : public QObject {
         return false;
     }
 
-  private:
+private:
     QPointer<QWidget> m_owner;
 };
 
@@ -86,7 +86,7 @@ QIcon swatch(std::int32_t color)
 
 // QFontDialog has no colour choice, so the chooser embeds it next to a colour list.
 class FontChooser : public QDialog {
-  public:
+public:
     FontChooser(const QFont &initial, std::int32_t initialColor, QWidget *parent) : QDialog(parent)
     {
         setWindowTitle(QStringLiteral("Font"));
@@ -127,7 +127,7 @@ class FontChooser : public QDialog {
     QFont selectedFont() const { return m_fonts->currentFont(); }
     std::int32_t selectedColor() const { return m_colors->currentData().toInt(); }
 
-  private:
+private:
     QFontDialog *m_fonts;
     QComboBox *m_colors;
 };

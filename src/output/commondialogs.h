@@ -32,7 +32,7 @@ struct FontDialogResult {
 // The colour chooser a window opens. Callers depend on this interface so that tests can
 // answer it with a script; the program uses colorDialog().
 class ColorDialog {
-  public:
+public:
     virtual ~ColorDialog() = default;
     // Blocks until the user closes the chooser. owner may be null.
     virtual ColorDialogResult showColorDialog(QWidget *owner, bool centreOnOwner) = 0;
@@ -40,7 +40,7 @@ class ColorDialog {
 
 // The font chooser a window opens; the program uses fontDialog().
 class FontDialog {
-  public:
+public:
     virtual ~FontDialog() = default;
     virtual FontDialogResult showFontDialog(QWidget *owner, const QString &initialFontName, bool centreOnOwner) = 0;
 };
@@ -49,24 +49,24 @@ class FontDialog {
 // process-wide custom colours, the custom colour block, which is seeded with near-white
 // on the first use of any instance. Nothing is written to disk.
 class QtColorDialog : public ColorDialog {
-  public:
+public:
     ColorDialogResult showColorDialog(QWidget *owner, bool centreOnOwner) override;
 
     std::int32_t currentColor() const { return m_currentColor; }
 
-  private:
+private:
     std::int32_t m_currentColor = 0; // black until a colour is confirmed
 };
 
 // Opens a font chooser (face, style, size, underline, strike-through and one of the sixteen
 // standard colours). It remembers the last confirmed size.
 class QtFontDialog : public FontDialog {
-  public:
+public:
     FontDialogResult showFontDialog(QWidget *owner, const QString &initialFontName, bool centreOnOwner) override;
 
     int pointSizeTenths() const { return m_pointSizeTenths; }
 
-  private:
+private:
     int m_pointSizeTenths = 0; // 0 = not used yet; the chooser then opens at 10 pt
 };
 

@@ -44,6 +44,7 @@ void printPageOnDisplay(QWidget *owner, RegistrySettings &settings, PageSet &pag
     readBackPrintSettings(page.print(), settings);
 }
 
+
 } // namespace
 
 QString printCaption()
