@@ -68,14 +68,14 @@ bool PageDocument::addPage(const QImage &page, QString &error)
     return written(writePage(direct ? page : page.convertToFormat(QImage::Format_RGB32), error));
 }
 
-bool PageDocument::addPage(const Page &page, QString &error)
+bool PageDocument::addPage(const PageContent &content, const QImage &raster, QString &error)
 {
     // A page whose image was set rather than drawn has no items: its raster is what it shows.
-    if (!drawsContent() || page.content().layoutSize.isEmpty())
-        return addPage(page.image(), error);
+    if (!drawsContent() || content.layoutSize.isEmpty())
+        return addPage(raster, error);
     if (!admit(error))
         return false;
-    return written(writeContent(page.content(), error));
+    return written(writeContent(content, error));
 }
 
 bool PageDocument::commit(QString &error)

@@ -44,7 +44,9 @@ class PageDocument {
     bool addPage(const QImage &page, QString &error);
     // The same from what the page shows: a document format draws its items (text as text,
     // each picture at its own resolution), the others take its raster image.
-    bool addPage(const Page &page, QString &error);
+    bool addPage(const Page &page, QString &error) { return addPage(page.content(), page.image(), error); }
+    // `content` without items or size stands for nothing: the raster is what the page shows.
+    bool addPage(const PageContent &content, const QImage &raster, QString &error);
     // Completes the file and renames it into place; a document without pages is refused.
     bool commit(QString &error);
     void abandon();
