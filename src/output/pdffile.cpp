@@ -1,5 +1,7 @@
 #include "output/pdffile.h"
 
+#include "output/pagewriter.h"
+
 #include <cstdio>
 #include <zlib.h>
 
@@ -102,14 +104,8 @@ bool PdfFile::writeImageRows(int number, const QByteArray &dictionary, const QIm
     std::vector<unsigned char> chunk(kDeflateChunk);
     for (int y = 0; y <= image.height(); ++y) {
         const bool last = y == image.height();
-        if (!last) {
-            const auto *pixels = reinterpret_cast<const QRgb *>(image.constScanLine(y));
-            for (int x = 0; x < image.width(); ++x) {
-                row[std::size_t(x) * 3] = static_cast<unsigned char>(qRed(pixels[x]));
-                row[std::size_t(x) * 3 + 1] = static_cast<unsigned char>(qGreen(pixels[x]));
-                row[std::size_t(x) * 3 + 2] = static_cast<unsigned char>(qBlue(pixels[x]));
-            }
-        }
+        if (!last)
+            rgbRow(image, y, 0, image.width(), row.data());
         stream.next_in = row.data();
         stream.avail_in = last ? 0 : uInt(row.size());
         int result = Z_OK;

@@ -25,8 +25,9 @@ class PdfFile {
     void writeStream(int number, const QByteArray &dictionary, const QByteArray &data);
     // The same, deflated here.
     void writeDeflated(int number, const QByteArray &dictionary, const QByteArray &data);
-    // An image of 8-bit R, G, B samples, deflated a row at a time straight into the file, so
-    // that the image is never copied whole; false when deflate cannot start.
+    // An image (32 bits a pixel, alpha left out) as 8-bit R, G, B samples, deflated a row at a
+    // time straight into the file, so that it is never copied whole; false when deflate cannot
+    // start.
     bool writeImageRows(int number, const QByteArray &dictionary, const QImage &image);
     // The cross-reference table and the trailer; the file is complete after flush().
     void writeTrailer(int catalog, int info);
