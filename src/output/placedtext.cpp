@@ -56,7 +56,7 @@ PlacedText placeText(const PageTextItem &item, double pixelsPerInch)
         layout.endLayout();
         return {};
     }
-    line.setLineWidth(1e9);
+    line.setLineWidth(1e9); // one line, never wrapped, as the raster draws it
     layout.endLayout();
 
     // The raster puts the baseline one whole-pixel ascent below the item's top.
