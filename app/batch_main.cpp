@@ -9,6 +9,7 @@
 #include "generation/generationrun.h"
 #include "generation/imageloader.h"
 #include "generation/page.h"
+#include "output/pagesaving.h"
 
 #include <QGuiApplication>
 #include <QLoggingCategory>
@@ -95,11 +96,11 @@ int main(int argc, char *argv[])
     std::signal(SIGTERM, onInterrupt);
 
     TerminalProgress progress(stderr);
-    PageFileWriter writer(parse.options.output, parse.options.multipage);
+    PageFileWriter writer(parse.options.output, parse.options.multipage, writeOptionsFor(settings));
     GenerationRun run(settings, inputs.files, progress);
     run.setDecodingThreads(parse.options.jobs);
     setLastAction(QStringLiteral("Making pages into '%1'").arg(parse.options.output));
-    GenerationResult result = run.stream([&](const Page &page, int number) { writer.write(page.image(), number); });
+    GenerationResult result = run.stream([&](const Page &page, int number) { writer.write(page, number); });
     if (result.outcome == GenerationResult::Outcome::CheckFailed) {
         printLine(stderr, result.message->text);
         return 1;

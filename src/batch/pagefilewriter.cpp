@@ -3,6 +3,8 @@
 #include "core/runtimeerror.h"
 #include "output/outputformats.h"
 
+#include <utility>
+
 namespace pagorra {
 
 PageFileWriter::PageFileWriter(QString output, bool multipage, const WriteOptions &options)
@@ -24,7 +26,7 @@ void PageFileWriter::raiseNoFormat() const
             : QStringLiteral("Could not write '%1': the extension names no format that can be written").arg(m_output));
 }
 
-void PageFileWriter::writeOne(const QImage &page, const QString &path)
+void PageFileWriter::writeOne(const Page &page, const QString &path)
 {
     QString error;
     if (!m_writer->write(page, path, error))
@@ -33,7 +35,7 @@ void PageFileWriter::writeOne(const QImage &page, const QString &path)
     ++m_pagesWritten;
 }
 
-void PageFileWriter::addToDocument(const QImage &page)
+void PageFileWriter::addToDocument(const Page &page)
 {
     if (!m_documentError.isEmpty())
         return;
@@ -46,7 +48,7 @@ void PageFileWriter::addToDocument(const QImage &page)
     }
 }
 
-void PageFileWriter::write(const QImage &page, int pageNumber)
+void PageFileWriter::write(const Page &page, int pageNumber)
 {
     if (!m_writer)
         raiseNoFormat();
@@ -58,9 +60,8 @@ void PageFileWriter::write(const QImage &page, int pageNumber)
         m_pendingFirst = page;
         return;
     }
-    if (!m_pendingFirst.isNull()) {
-        const QImage first = m_pendingFirst;
-        m_pendingFirst = QImage();
+    if (m_pendingFirst) {
+        const Page first = *std::exchange(m_pendingFirst, std::nullopt);
         writeOne(first, numberedPageName(m_output, 1));
     }
     writeOne(page, numberedPageName(m_output, pageNumber));
@@ -81,10 +82,9 @@ void PageFileWriter::finish()
         m_pagesWritten = document->pageCount();
         return;
     }
-    if (m_pendingFirst.isNull())
+    if (!m_pendingFirst)
         return;
-    const QImage first = m_pendingFirst;
-    m_pendingFirst = QImage();
+    const Page first = *std::exchange(m_pendingFirst, std::nullopt);
     writeOne(first, m_output);
 }
 
@@ -93,7 +93,7 @@ void PageFileWriter::abandon()
     if (m_document)
         m_document->abandon();
     m_document.reset();
-    m_pendingFirst = QImage();
+    m_pendingFirst.reset();
 }
 
 } // namespace pagorra

@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 #include <memory>
+#include <optional>
 
 namespace pagorra {
 
@@ -32,7 +33,7 @@ class PageFileWriter {
     PageFileWriter(const PageFileWriter &) = delete;
     PageFileWriter &operator=(const PageFileWriter &) = delete;
 
-    void write(const QImage &page, int pageNumber);
+    void write(const Page &page, int pageNumber);
     // Writes what is still waiting: a lone first page, or puts the multipage document in place.
     void finish();
     void abandon();
@@ -43,14 +44,14 @@ class PageFileWriter {
     int pagesWritten() const { return m_pagesWritten; }
 
   private:
-    void writeOne(const QImage &page, const QString &path);
-    void addToDocument(const QImage &page);
+    void writeOne(const Page &page, const QString &path);
+    void addToDocument(const Page &page);
     [[noreturn]] void raiseNoFormat() const;
 
     QString m_output;
     bool m_multipage;
     std::unique_ptr<PageWriter> m_writer; // none when the extension names no usable format
-    QImage m_pendingFirst;
+    std::optional<Page> m_pendingFirst;
     std::unique_ptr<PageDocument> m_document;
     QString m_documentError; // the first failure of the document, raised by finish()
     QStringList m_written;

@@ -1,21 +1,30 @@
 #include "output/pagesaving.h"
 
 #include "core/runtimeerror.h"
+#include "core/settings.h"
 #include "errors/errorhandler.h"
 #include "generation/pageset.h"
 
 namespace pagorra {
 
-QList<QImage> pageImages(const PageSet &pages)
+QList<Page> pageList(const PageSet &pages)
 {
-    QList<QImage> images;
-    images.reserve(pages.count());
+    QList<Page> list;
+    list.reserve(pages.count());
     for (int k = 0; k < pages.count(); ++k)
-        images.append(pages.page(k).image());
-    return images;
+        list.append(pages.page(k));
+    return list;
 }
 
-RunOutcome saveNumberedPages(const QList<QImage> &pages, const QString &name, RunProgress &progress,
+WriteOptions writeOptionsFor(const RegistrySettings &settings)
+{
+    WriteOptions options;
+    if (settings.AddTitle != 0)
+        options.documentTitle = settings.Title.trimmed();
+    return options;
+}
+
+RunOutcome saveNumberedPages(const QList<Page> &pages, const QString &name, RunProgress &progress,
                              const WriteOptions &options)
 {
     const std::optional<ImageFormat> format = formatFromFileName(name);
@@ -39,7 +48,7 @@ RunOutcome saveNumberedPages(const QList<QImage> &pages, const QString &name, Ru
     return RunOutcome::Finished;
 }
 
-RunOutcome saveMultipageDocument(const QList<QImage> &pages, const QString &fileName, MultipageKind kind,
+RunOutcome saveMultipageDocument(const QList<Page> &pages, const QString &fileName, MultipageKind kind,
                                  RunProgress &progress, const WriteOptions &options)
 {
     const auto writer = createPageWriter(kind == MultipageKind::Pdf ? ImageFormat::Pdf : ImageFormat::Tiff, options);
@@ -50,7 +59,7 @@ RunOutcome saveMultipageDocument(const QList<QImage> &pages, const QString &file
     const std::unique_ptr<PageDocument> document = writer->begin(fileName, error);
     if (!document)
         PAGORRA_RAISE(err::PathFileAccess, error);
-    const auto add = [&](const QImage &page) {
+    const auto add = [&](const Page &page) {
         if (!document->addPage(page, error))
             PAGORRA_RAISE(err::PathFileAccess, error);
     };
@@ -76,7 +85,7 @@ bool saveMultiPageFromBitmaps(const PageSet &pages, const QString &fileName, Mul
 {
     setLastAction(QStringLiteral("Saving to multipage file '") + fileName + u'\'');
     try {
-        saveMultipageDocument(pageImages(pages), fileName, kind, progress);
+        saveMultipageDocument(pageList(pages), fileName, kind, progress, writeOptionsFor(registrySettings()));
         return true;
     } catch (const RuntimeError &error) {
         globalErrorHandler(error, QStringLiteral("fncSaveMultiPageFromBitmaps"));

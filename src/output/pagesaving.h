@@ -11,27 +11,32 @@
 namespace pagorra {
 
 class PageSet;
+struct RegistrySettings;
 
 enum class RunOutcome { Finished, Cancelled };
 
-// The images of every page, in page-set order.
-QList<QImage> pageImages(const PageSet &pages);
+// Every page, in page-set order (copies share the pages' images).
+QList<Page> pageList(const PageSet &pages);
+
+// What the settings ask of written files: the document's title is the pages' title text.
+WriteOptions writeOptionsFor(const RegistrySettings &settings);
 
 // Writes page k to numberedPageName(name, k + 1) in the format of name's extension, with a
 // yield, a cancel check and a progress step (value k, maximum count - 1) before each page.
 // Throws RuntimeError at the first page that cannot be written; pages written before stay.
-RunOutcome saveNumberedPages(const QList<QImage> &pages, const QString &name, RunProgress &progress,
+RunOutcome saveNumberedPages(const QList<Page> &pages, const QString &name, RunProgress &progress,
                              const WriteOptions &options = {});
 
 // Writes the pages into one new document. Each call starts from an empty document. The
 // first page is always in it; a cancel stops adding pages and the document is written with
 // those added so far. Throws RuntimeError when the document cannot be written (nothing is
 // left behind then).
-RunOutcome saveMultipageDocument(const QList<QImage> &pages, const QString &fileName, MultipageKind kind,
+RunOutcome saveMultipageDocument(const QList<Page> &pages, const QString &fileName, MultipageKind kind,
                                  RunProgress &progress, const WriteOptions &options = {});
 
 // The multipage writer of the main window: names the operation in the current-action text
-// and traps its errors to the global handler as "fncSaveMultiPageFromBitmaps". True when the
+// and traps its errors to the global handler as "fncSaveMultiPageFromBitmaps". Written with
+// the options of the settings record. True when the
 // run reached the end (a cancelled run also writes its document); false after an error.
 bool saveMultiPageFromBitmaps(const PageSet &pages, const QString &fileName, MultipageKind kind, RunProgress &progress);
 

@@ -39,21 +39,43 @@ bool PageDocument::refuse(const QString &reason, QString &error)
     return false;
 }
 
-bool PageDocument::addPage(const QImage &page, QString &error)
+bool PageDocument::admit(QString &error)
 {
     if (!m_file || m_committed)
         return refuse(QStringLiteral("the document is closed"), error);
-    if (page.isNull())
-        return refuse(QStringLiteral("a page holds no image"), error);
     if (m_pageCount > 0 && !m_multiplePages)
         return refuse(QStringLiteral("this format holds exactly one page"), error);
-    const bool direct = page.format() == QImage::Format_RGB32 || page.format() == QImage::Format_ARGB32;
-    if (!writePage(direct ? page : page.convertToFormat(QImage::Format_RGB32), error)) {
+    return true;
+}
+
+bool PageDocument::written(bool ok)
+{
+    if (!ok) {
         abandon();
         return false;
     }
     ++m_pageCount;
     return true;
+}
+
+bool PageDocument::addPage(const QImage &page, QString &error)
+{
+    if (!admit(error))
+        return false;
+    if (page.isNull())
+        return refuse(QStringLiteral("a page holds no image"), error);
+    const bool direct = page.format() == QImage::Format_RGB32 || page.format() == QImage::Format_ARGB32;
+    return written(writePage(direct ? page : page.convertToFormat(QImage::Format_RGB32), error));
+}
+
+bool PageDocument::addPage(const PageContent &content, const QImage &raster, QString &error)
+{
+    // A page whose image was set rather than drawn has no items: its raster is what it shows.
+    if (!drawsContent() || content.layoutSize.isEmpty())
+        return addPage(raster, error);
+    if (!admit(error))
+        return false;
+    return written(writeContent(content, error));
 }
 
 bool PageDocument::commit(QString &error)
@@ -98,6 +120,12 @@ bool PageWriter::writePages(const QList<QImage> &pages, const QString &path, QSt
     return document->commit(error);
 }
 
+bool PageWriter::write(const Page &page, const QString &path, QString &error) const
+{
+    const std::unique_ptr<PageDocument> document = begin(path, error);
+    return document && document->addPage(page, error) && document->commit(error);
+}
+
 std::unique_ptr<PageWriter> createPageWriter(ImageFormat format, const WriteOptions &options)
 {
     switch (format) {
@@ -116,7 +144,7 @@ std::unique_ptr<PageWriter> createPageWriter(ImageFormat format, const WriteOpti
     }
 }
 
-void writePageFile(const QImage &page, const QString &path, const WriteOptions &options)
+void writePageFile(const Page &page, const QString &path, const WriteOptions &options)
 {
     const std::optional<ImageFormat> format = formatFromFileName(path);
     if (!format)

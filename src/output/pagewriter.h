@@ -1,5 +1,6 @@
 #pragma once
 
+#include "generation/page.h"
 #include "output/atomicfile.h"
 #include "output/outputformats.h"
 
@@ -41,6 +42,11 @@ class PageDocument {
     // Writes the next page; the caller may drop its image afterwards. A failure abandons
     // the document, and every later call fails.
     bool addPage(const QImage &page, QString &error);
+    // The same from what the page shows: a document format draws its items (text as text,
+    // each picture at its own resolution), the others take its raster image.
+    bool addPage(const Page &page, QString &error) { return addPage(page.content(), page.image(), error); }
+    // `content` without items or size stands for nothing: the raster is what the page shows.
+    bool addPage(const PageContent &content, const QImage &raster, QString &error);
     // Completes the file and renames it into place; a document without pages is refused.
     bool commit(QString &error);
     void abandon();
@@ -58,6 +64,9 @@ class PageDocument {
     virtual bool openFile(QString &error) = 0;
     // The page is in QImage::Format_RGB32 or Format_ARGB32.
     virtual bool writePage(const QImage &page, QString &error) = 0;
+    // Formats that draw a page's items instead of its raster say so, and take them here.
+    virtual bool drawsContent() const { return false; }
+    virtual bool writeContent(const PageContent &, QString &) { return false; }
     virtual bool finishFile(QString &error) = 0;
     // Lets go of the file after a failure or an abandon; derived destructors do the same.
     virtual void closeFile() = 0;
@@ -66,6 +75,9 @@ class PageDocument {
     friend class PageWriter;
     bool open(QString &error);
     bool refuse(const QString &reason, QString &error);
+    // Refuses a page the document cannot take now; true when it may be written.
+    bool admit(QString &error);
+    bool written(bool ok);
 
     QString m_path;
     bool m_multiplePages;
@@ -109,6 +121,7 @@ class PageWriter {
     {
         return writePages(QList<QImage>{page}, path, error);
     }
+    bool write(const Page &page, const QString &path, QString &error) const;
 
   protected:
     virtual std::unique_ptr<PageDocument> newDocument(const QString &path) const = 0;
@@ -119,7 +132,7 @@ std::unique_ptr<PageWriter> createPageWriter(ImageFormat format, const WriteOpti
 
 // Writes one page in the format its file name's extension asks for. Throws RuntimeError
 // (number err::PathFileAccess) when the extension names no format or the write fails.
-void writePageFile(const QImage &page, const QString &path, const WriteOptions &options = {});
+void writePageFile(const Page &page, const QString &path, const WriteOptions &options = {});
 
 namespace err {
 // Run-time error numbers of failed writes.

@@ -1,181 +1,199 @@
 #include "output/pdfpagewriter.h"
 
 #include "core/filenames.h"
-#include "output/fileoutput.h"
+#include "core/product.h"
+#include "output/pdffile.h"
+#include "output/pdffonts.h"
+#include "output/pdfpage.h"
+#include "output/srgbprofile.h"
 
-#include <cstdio>
-#include <vector>
-#include <zlib.h>
+#include <QDateTime>
 
 namespace pagorra {
 
 namespace {
 
-// Objects the document has whatever its length; each page adds four after them: the page,
-// its contents, its image and the image's length, known only once the image is written.
-constexpr int kCatalogObject = 1;
-constexpr int kPagesObject = 2;
-constexpr int kInfoObject = 3;
-// Deflate output is handed to the file in pieces of this size.
-constexpr std::size_t kDeflateChunk = 64 * 1024;
 constexpr double kPointsPerInch = 72.0;
+constexpr double kLayoutPixelsPerInch = 96.0;
 
-// A PDF number: at most four decimals, no trailing zeros.
-QByteArray pdfNumber(double value)
+// "D:YYYYMMDDHHmmSS" and the offset from UTC. SOURCE_DATE_EPOCH, when set, stands for now
+// (in UTC), so that the same pages give the same file byte for byte.
+QByteArray creationDate()
 {
-    QByteArray text = QByteArray::number(value, 'f', 4);
-    while (text.endsWith('0'))
-        text.chop(1);
-    if (text.endsWith('.'))
-        text.chop(1);
-    return text;
+    bool fixed = false;
+    const qint64 epoch = qEnvironmentVariable("SOURCE_DATE_EPOCH").toLongLong(&fixed);
+    const QDateTime when = fixed ? QDateTime::fromSecsSinceEpoch(epoch, Qt::UTC) : QDateTime::currentDateTime();
+    const QByteArray stamp = "D:" + when.toString(QStringLiteral("yyyyMMddHHmmss")).toLatin1();
+    const int minutes = when.offsetFromUtc() / 60;
+    if (minutes == 0)
+        return stamp + 'Z';
+    const int away = std::abs(minutes);
+    return stamp + (minutes < 0 ? '-' : '+') + QByteArray::number(away / 60).rightJustified(2, '0') + '\'' +
+           QByteArray::number(away % 60).rightJustified(2, '0') + '\'';
+}
+
+QString productVersion()
+{
+    return QStringLiteral("%1 %2.%3.%4")
+        .arg(productTitle())
+        .arg(PAGORRA_VERSION_MAJOR)
+        .arg(PAGORRA_VERSION_MINOR)
+        .arg(PAGORRA_VERSION_PATCH);
+}
+
+// A page given as its raster only: one picture that fills the page.
+PageContent rasterContent(const QImage &page, double pixelsPerInch)
+{
+    PageContent content;
+    content.pixelsPerInch = pixelsPerInch;
+    content.layoutSize = QSizeF(page.size()) * (kLayoutPixelsPerInch / pixelsPerInch);
+    content.pointSize = QSizeF(page.size()) * (kPointsPerInch / pixelsPerInch);
+    content.items.append(PagePictureItem{QRectF(QPointF(), content.layoutSize), page, {}});
+    return content;
 }
 
 class PdfDocument : public PageDocument {
   public:
-    PdfDocument(const QString &path, const WriteOptions &options)
-        : PageDocument(path, true), m_pixelsPerInch(options.pixelsPerInch > 0 ? options.pixelsPerInch : 96.0)
+    PdfDocument(const QString &path, const WriteOptions &options) : PageDocument(path, true), m_options(options)
     {
+        if (m_options.pixelsPerInch <= 0)
+            m_options.pixelsPerInch = kLayoutPixelsPerInch;
     }
 
   protected:
     bool openFile(QString &error) override;
-    bool writePage(const QImage &page, QString &error) override;
+    bool writePage(const QImage &page, QString &error) override
+    {
+        return writeContent(rasterContent(page, m_options.pixelsPerInch), error);
+    }
+    bool drawsContent() const override { return true; }
+    bool writeContent(const PageContent &content, QString &error) override;
     bool finishFile(QString &error) override;
     void closeFile() override {}
 
   private:
-    // Starts object `number` at the current offset and writes its opening line.
-    void beginObject(int number);
-    void writeObject(int number, const QByteArray &body);
-    bool deflateImage(const QImage &page);
-    bool failed(QString &error) const;
+    void writeOutline(int outlines);
+    bool failed(QString &error) const
+    {
+        error = fileErrorText(path(), m_file->error());
+        return false;
+    }
 
-    double m_pixelsPerInch;
-    std::optional<FileOutput> m_out;
-    std::vector<std::uint64_t> m_offsets{0, 0, 0, 0}; // by object number; object 0 is no object
+    WriteOptions m_options;
+    std::optional<PdfFile> m_file;
+    std::unique_ptr<PdfFontSet> m_fonts;
+    int m_catalog = 0, m_pages = 0, m_info = 0, m_profile = 0;
+    QByteArray m_colorSpace;
     std::vector<int> m_pageObjects;
+    QStringList m_pageTitles; // for the outline
 };
-
-void PdfDocument::beginObject(int number)
-{
-    if (m_offsets.size() <= std::size_t(number))
-        m_offsets.resize(std::size_t(number) + 1);
-    m_offsets[std::size_t(number)] = m_out->position();
-    const QByteArray line = QByteArray::number(number) + " 0 obj\n";
-    m_out->write(line.constData(), std::size_t(line.size()));
-}
-
-void PdfDocument::writeObject(int number, const QByteArray &body)
-{
-    beginObject(number);
-    const QByteArray text = body + "\nendobj\n";
-    m_out->write(text.constData(), std::size_t(text.size()));
-}
 
 bool PdfDocument::openFile(QString &)
 {
-    m_out.emplace(descriptor());
+    m_file.emplace(descriptor());
     // The second line's bytes above 127 tell transfer programs that the file is binary.
-    m_out->write("%PDF-1.4\n%\xE2\xE3\xCF\xD3\n", 15);
+    m_file->out().write("%PDF-1.7\n%\xE2\xE3\xCF\xD3\n", 15);
+    m_catalog = m_file->reserveObject();
+    m_pages = m_file->reserveObject();
+    m_info = m_file->reserveObject();
+    m_profile = m_file->reserveObject();
+    // Pictures and text colours are sRGB; a reader without colour management takes them as
+    // device RGB.
+    m_colorSpace = srgbProfile().isEmpty() ? QByteArray("/DeviceRGB") : "[/ICCBased " + pdfReference(m_profile) + ']';
+    m_fonts = std::make_unique<PdfFontSet>(*m_file, m_colorSpace);
     return true;
 }
 
-bool PdfDocument::writePage(const QImage &page, QString &error)
+bool PdfDocument::writeContent(const PageContent &content, QString &error)
 {
-    const int pageObject = int(m_offsets.size());
-    const int contents = pageObject + 1;
-    const int image = pageObject + 2;
-    const int length = pageObject + 3;
-    const QByteArray ref = " 0 R";
-    const QByteArray width = pdfNumber(page.width() * kPointsPerInch / m_pixelsPerInch);
-    const QByteArray height = pdfNumber(page.height() * kPointsPerInch / m_pixelsPerInch);
-
-    writeObject(pageObject, "<< /Type /Page /Parent " + QByteArray::number(kPagesObject) + ref + " /MediaBox [0 0 " +
-                                width + ' ' + height + "] /Resources << /XObject << /Im0 " + QByteArray::number(image) +
-                                ref + " >> >> /Contents " + QByteArray::number(contents) + ref + " >>");
-    const QByteArray drawing = "q " + width + " 0 0 " + height + " 0 0 cm /Im0 Do Q";
-    writeObject(contents,
-                "<< /Length " + QByteArray::number(drawing.size()) + " >>\nstream\n" + drawing + "\nendstream");
-
-    beginObject(image);
-    const QByteArray head = "<< /Type /XObject /Subtype /Image /Width " + QByteArray::number(page.width()) +
-                            " /Height " + QByteArray::number(page.height()) +
-                            " /ColorSpace /DeviceRGB /BitsPerComponent 8 /Filter /FlateDecode /Length " +
-                            QByteArray::number(length) + ref + " >>\nstream\n";
-    m_out->write(head.constData(), std::size_t(head.size()));
-    const std::uint64_t start = m_out->position();
-    if (!deflateImage(page)) {
+    const int page = m_file->reserveObject();
+    PdfPageParts parts;
+    if (!composePdfPage(*m_file, *m_fonts, content, m_options, m_colorSpace, parts)) {
         error = QStringLiteral("Could not write '%1': not enough memory to compress the page").arg(displayName(path()));
         return false;
     }
-    const std::uint64_t streamBytes = m_out->position() - start;
-    m_out->write("\nendstream\nendobj\n", 18);
-    writeObject(length, QByteArray::number(qulonglong(streamBytes)));
+    const int contents = m_file->reserveObject();
+    m_file->writeDeflated(contents, {}, parts.content);
+    QByteArray annotations;
+    for (const auto &[area, uri] : parts.links) {
+        const int link = m_file->reserveObject();
+        m_file->writeObject(link, "<< /Type /Annot /Subtype /Link /Rect [" + pdfNumber(area.left()) + ' ' +
+                                      pdfNumber(area.top()) + ' ' + pdfNumber(area.right()) + ' ' +
+                                      pdfNumber(area.bottom()) + "] /Border [0 0 0] /A << /S /URI /URI " +
+                                      pdfLiteral(uri) + " >> >>");
+        annotations += pdfReference(link) + ' ';
+    }
+    m_file->writeObject(page, "<< /Type /Page /Parent " + pdfReference(m_pages) + " /MediaBox [0 0 " +
+                                  pdfNumber(content.pointSize.width()) + ' ' + pdfNumber(content.pointSize.height()) +
+                                  "] /Resources << " + parts.resources + " >> /Contents " + pdfReference(contents) +
+                                  (annotations.isEmpty() ? QByteArray() : " /Annots [" + annotations + ']') + " >>");
+    m_pageObjects.push_back(page);
 
-    m_pageObjects.push_back(pageObject);
-    return m_out->error() == 0 ? true : failed(error);
+    // A page is listed in the outline by its title line, or by its number.
+    QString title = QStringLiteral("Page %1").arg(m_pageObjects.size());
+    for (const auto &item : content.items) {
+        if (const auto *text = std::get_if<PageTextItem>(&item)) {
+            title = text->text;
+            break;
+        }
+    }
+    m_pageTitles << title;
+    return m_file->error() == 0 ? true : failed(error);
 }
 
-// The page's rows as R, G, B bytes through deflate, one row converted at a time; false when
-// deflate cannot start. The level is zlib's default, a fair trade of time and size.
-bool PdfDocument::deflateImage(const QImage &page)
+// One entry per page, in order, each opening its page whole.
+void PdfDocument::writeOutline(int outlines)
 {
-    z_stream stream{};
-    if (deflateInit(&stream, Z_DEFAULT_COMPRESSION) != Z_OK)
-        return false;
-    std::vector<unsigned char> row(std::size_t(page.width()) * 3);
-    std::vector<unsigned char> chunk(kDeflateChunk);
-    for (int y = 0; y <= page.height(); ++y) {
-        const bool last = y == page.height();
-        if (!last)
-            rgbRow(page, y, 0, page.width(), row.data());
-        stream.next_in = row.data();
-        stream.avail_in = last ? 0 : uInt(row.size());
-        int result = Z_OK;
-        do {
-            stream.next_out = chunk.data();
-            stream.avail_out = uInt(chunk.size());
-            result = deflate(&stream, last ? Z_FINISH : Z_NO_FLUSH);
-            m_out->write(chunk.data(), chunk.size() - stream.avail_out);
-        } while (stream.avail_out == 0 || (last && result != Z_STREAM_END));
-        if (m_out->error() != 0)
-            break;
+    std::vector<int> entries;
+    for (std::size_t k = 0; k < m_pageObjects.size(); ++k)
+        entries.push_back(m_file->reserveObject());
+    for (std::size_t k = 0; k < entries.size(); ++k) {
+        QByteArray links;
+        if (k > 0)
+            links += " /Prev " + pdfReference(entries[k - 1]);
+        if (k + 1 < entries.size())
+            links += " /Next " + pdfReference(entries[k + 1]);
+        m_file->writeObject(entries[k], "<< /Title " + pdfTextString(m_pageTitles.at(qsizetype(k))) + " /Parent " +
+                                            pdfReference(outlines) + links + " /Dest [" +
+                                            pdfReference(m_pageObjects[k]) + " /Fit] >>");
     }
-    deflateEnd(&stream);
-    return true;
+    m_file->writeObject(outlines, "<< /Type /Outlines /First " + pdfReference(entries.front()) + " /Last " +
+                                      pdfReference(entries.back()) + " /Count " +
+                                      QByteArray::number(qsizetype(entries.size())) + " >>");
 }
 
 bool PdfDocument::finishFile(QString &error)
 {
+    m_fonts->writeFonts();
     QByteArray kids;
     for (const int page : m_pageObjects)
-        kids += QByteArray::number(page) + " 0 R ";
-    writeObject(kPagesObject, "<< /Type /Pages /Kids [ " + kids + "] /Count " +
-                                  QByteArray::number(qsizetype(m_pageObjects.size())) + " >>");
-    writeObject(kCatalogObject, "<< /Type /Catalog /Pages " + QByteArray::number(kPagesObject) + " 0 R >>");
-    writeObject(kInfoObject, "<< /Creator (Arvok Pagorra) /Producer (Arvok Pagorra) >>");
+        kids += pdfReference(page) + ' ';
+    m_file->writeObject(m_pages, "<< /Type /Pages /Kids [" + kids + "] /Count " +
+                                     QByteArray::number(qsizetype(m_pageObjects.size())) + " >>");
+    const int outlines = m_file->reserveObject();
+    writeOutline(outlines);
 
-    // The cross-reference table: one line of exactly 20 bytes per object.
-    const std::uint64_t tableAt = m_out->position();
-    const QByteArray head = "xref\n0 " + QByteArray::number(qsizetype(m_offsets.size())) + "\n0000000000 65535 f \n";
-    m_out->write(head.constData(), std::size_t(head.size()));
-    for (std::size_t number = 1; number < m_offsets.size(); ++number) {
-        char entry[21];
-        std::snprintf(entry, sizeof entry, "%010llu 00000 n \n", static_cast<unsigned long long>(m_offsets[number]));
-        m_out->write(entry, 20);
+    QByteArray intents;
+    const QByteArray &profile = srgbProfile();
+    m_file->writeDeflated(m_profile, "/N 3 /Alternate /DeviceRGB", profile);
+    if (!profile.isEmpty()) {
+        // The colours a reader or printer should aim at: the pages are sRGB.
+        intents = " /OutputIntents [<< /Type /OutputIntent /S /GTS_PDFA1 /OutputConditionIdentifier (sRGB "
+                  "IEC61966-2.1) /Info (sRGB IEC61966-2.1) /DestOutputProfile " +
+                  pdfReference(m_profile) + " >>]";
     }
-    const QByteArray trailer = "trailer\n<< /Size " + QByteArray::number(qsizetype(m_offsets.size())) + " /Root " +
-                               QByteArray::number(kCatalogObject) + " 0 R /Info " + QByteArray::number(kInfoObject) +
-                               " 0 R >>\nstartxref\n" + QByteArray::number(qulonglong(tableAt)) + "\n%%EOF\n";
-    m_out->write(trailer.constData(), std::size_t(trailer.size()));
-    return m_out->flush() ? true : failed(error);
-}
-
-bool PdfDocument::failed(QString &error) const
-{
-    error = fileErrorText(path(), m_out->error());
-    return false;
+    m_file->writeObject(m_catalog, "<< /Type /Catalog /Pages " + pdfReference(m_pages) + " /Outlines " +
+                                       pdfReference(outlines) + intents + " >>");
+    const QByteArray date = pdfLiteral(creationDate());
+    const QByteArray product = pdfTextString(productVersion());
+    m_file->writeObject(m_info, "<< " +
+                                    (m_options.documentTitle.isEmpty()
+                                         ? QByteArray()
+                                         : "/Title " + pdfTextString(m_options.documentTitle) + ' ') +
+                                    "/Creator " + product + " /Producer " + product + " /CreationDate " + date +
+                                    " /ModDate " + date + " >>");
+    m_file->writeTrailer(m_catalog, m_info);
+    return m_file->flush() ? true : failed(error);
 }
 
 } // namespace

@@ -4,10 +4,12 @@
 
 namespace pagorra {
 
-// PDF written by our own code: each page image fills one PDF page whose size is the image at
-// WriteOptions::pixelsPerInch. The image is embedded losslessly, deflated row by row straight
-// into the file as its page is added, so only that page is held and never copied; a failed
-// write is reported with its cause.
+// PDF written by our own code, a document rather than a picture of one: each page has its
+// size on paper, its pictures as images at their own resolution (lossless, or JPEG when
+// asked), its text as text in embedded font subsets, with an outline entry per page, the
+// document's title and an sRGB output intent. A page given as a raster image only is one
+// picture at WriteOptions::pixelsPerInch. Pictures go into the file as their page is added;
+// fonts, which collect glyphs from every page, are written at commit.
 class PdfPageWriter : public PageWriter {
   public:
     explicit PdfPageWriter(const WriteOptions &options) : m_options(options) {}

@@ -1,6 +1,7 @@
 #include "output/savecommands.h"
 
 #include "core/runtimeerror.h"
+#include "core/settings.h"
 #include "core/spacetrim.h"
 #include "errors/errorhandler.h"
 #include "generation/pageset.h"
@@ -27,9 +28,9 @@ void savePageAs(QWidget *owner, PageSet &pages, SaveAsDialog &dialog)
         const QString answer = trimSpaces(dialog.askPageFile(owner, choice));
         if (answer.isEmpty())
             return;
-        WriteOptions options;
+        WriteOptions options = writeOptionsFor(registrySettings());
         options.jpegQuality = choice.jpegQuality;
-        writePageFile(pages.page(current).image(), pageSaveName(answer, choice.filterIndex), options);
+        writePageFile(pages.page(current), pageSaveName(answer, choice.filterIndex), options);
     } catch (const RuntimeError &error) {
         globalErrorHandler(error, QStringLiteral("cmdSave_Click"));
     }
@@ -64,7 +65,7 @@ void saveAllPages(QWidget *owner, PageSet &pages, RunProgress &progress, SaveAsD
         if (request.fileName.isEmpty())
             return;
         const QString name = appendFilterExtension(request.fileName, request.filterIndex);
-        saveNumberedPages(pageImages(pages), name, progress);
+        saveNumberedPages(pageList(pages), name, progress, writeOptionsFor(registrySettings()));
     } catch (const RuntimeError &error) {
         globalErrorHandler(error, QStringLiteral("cmdSaveAll_Click"));
     }

@@ -1,6 +1,7 @@
 #include "output/tiffpagewriter.h"
 
 #include "core/filenames.h"
+#include "output/srgbprofile.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -100,6 +101,9 @@ bool TiffDocument::writePage(const QImage &page, QString &error)
     TIFFSetField(m_tiff, TIFFTAG_YRESOLUTION, m_pixelsPerInch);
     TIFFSetField(m_tiff, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
     TIFFSetField(m_tiff, TIFFTAG_SOFTWARE, "Arvok Pagorra");
+    const QByteArray &profile = srgbProfile(); // colour-managed readers take the page as sRGB
+    if (!profile.isEmpty())
+        TIFFSetField(m_tiff, TIFFTAG_ICCPROFILE, std::uint32_t(profile.size()), profile.constData());
 
     // One strip converted at a time; the predictor rewrites the buffer it is given anyway.
     std::vector<unsigned char> strip(rowBytes * rowsPerStrip);

@@ -5,6 +5,7 @@
 
 #include "core/filenames.h"
 #include "output/fileoutput.h"
+#include "output/srgbprofile.h"
 
 #include <mutex>
 
@@ -44,6 +45,10 @@ vips::VImage pageView(const QImage &page, double pixelsPerInch)
                            VIPS_INTERPRETATION_sRGB, pixelsPerMm, pixelsPerMm);
     // JPEG states the resolution per inch (PNG has metres only).
     vips_image_set_string(view, "resolution-unit", "in");
+    // The savers embed the profile, which tells colour-managed programs the page is sRGB.
+    const QByteArray &profile = srgbProfile();
+    if (!profile.isEmpty())
+        vips_image_set_blob_copy(view, VIPS_META_ICC_NAME, profile.constData(), std::size_t(profile.size()));
     if (vips_image_pipelinev(view, VIPS_DEMAND_STYLE_THINSTRIP, nullptr) != 0 ||
         vips_image_generate(view, nullptr, generateRows, nullptr, const_cast<QImage *>(&page), nullptr) != 0) {
         g_object_unref(view);

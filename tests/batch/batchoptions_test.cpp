@@ -66,8 +66,8 @@ TEST(BatchFlags, EachValueIsTakenInItsSyntaxOrRefusedWithAReason)
 TEST(BatchWriter, AFailedWriteRaisesAndKeepsThePagesBefore)
 {
     QTemporaryDir dir;
-    QImage page(32, 32, QImage::Format_RGB32);
-    page.fill(Qt::white);
+    Page page;
+    page.newImage(32, 32);
     ASSERT_TRUE(QDir(dir.path()).mkpath(u"S2.png/x"_s)); // the second page's name is taken by a folder
     PageFileWriter blocked(dir.filePath(u"S.png"_s), false);
     blocked.write(page, 1);

@@ -4,6 +4,7 @@
 // ImageMagick for raster files, poppler for PDF, libtiff's tiffinfo for TIFF directories.
 
 #include "core/runprogress.h"
+#include "generation/page.h"
 
 #include <QDir>
 #include <QFile>
@@ -117,6 +118,15 @@ inline QList<QImage> flatPages(int count)
     QList<QImage> pages;
     for (int k = 1; k <= count; ++k)
         pages << flatPage(k);
+    return pages;
+}
+
+// Pages whose images were set rather than drawn: what they show is their raster.
+inline QList<Page> asPages(const QList<QImage> &images)
+{
+    QList<Page> pages(images.size());
+    for (qsizetype k = 0; k < images.size(); ++k)
+        pages[k].setImage(images[k]);
     return pages;
 }
 

@@ -14,6 +14,7 @@ struct FormatCase {
     ImageFormat format;
     const char *extension;
     double maxMeanDifference; // 0 = lossless
+    const char *profile;      // the ICC profile's description; formats without one: empty
 };
 
 class EachFormat : public ::testing::TestWithParam<FormatCase> {};
@@ -44,12 +45,15 @@ TEST_P(EachFormat, WritesThePagePixelsAndResolutionForAnIndependentDecoder)
             EXPECT_EQ(pdfInfo(plain, u"Page size"_s).section(u" pts"_s, 0, 0),
                       u"%1 x %2"_s.arg(160 * 72.0 / pixelsPerInch).arg(120 * 72.0 / pixelsPerInch));
             decoded = decodeDocument(plain).value(0);
+            EXPECT_TRUE(runTool(u"pdfimages"_s, {u"-list"_s, plain}).simplified().contains(" image 160 120 icc 3 8 "));
         } else {
             // One frame of 8 bits a channel (a PSD holds no layer beside the composite image) at
             // the resolution, in whatever unit the format has; GIF has none.
-            const QString inches = u"%[fx:round(resolution.x)]x%[fx:round(resolution.y)] %z-bit|"_s;
+            const QString inches = u"%[fx:round(resolution.x)]x%[fx:round(resolution.y)] %z-bit %[icc:description]|"_s;
             EXPECT_EQ(runTool(u"identify"_s, {u"-units"_s, u"PixelsPerInch"_s, u"-format"_s, inches, plain}),
-                      u"%1x%1 8-bit|"_s.arg(c.format == ImageFormat::Gif ? 0 : pixelsPerInch).toUtf8());
+                      u"%1x%1 8-bit %2|"_s.arg(c.format == ImageFormat::Gif ? 0 : pixelsPerInch)
+                          .arg(QString::fromUtf8(c.profile))
+                          .toUtf8());
             decoded = decodeWithMagick(plain);
         }
         EXPECT_EQ(decoded.size(), page.size());
@@ -60,10 +64,10 @@ TEST_P(EachFormat, WritesThePagePixelsAndResolutionForAnIndependentDecoder)
 
 INSTANTIATE_TEST_SUITE_P(
     Formats, EachFormat,
-    ::testing::Values(FormatCase{ImageFormat::Bmp, "bmp", 0}, FormatCase{ImageFormat::Gif, "gif", 0},
-                      FormatCase{ImageFormat::Jpeg, "jpg", 4}, FormatCase{ImageFormat::Tiff, "tif", 0},
-                      FormatCase{ImageFormat::Psd, "psd", 0}, FormatCase{ImageFormat::Pcx, "pcx", 0},
-                      FormatCase{ImageFormat::Pdf, "pdf", 0}, FormatCase{ImageFormat::Png, "png", 0}),
+    ::testing::Values(FormatCase{ImageFormat::Bmp, "bmp", 0, ""}, FormatCase{ImageFormat::Gif, "gif", 0, ""},
+                      FormatCase{ImageFormat::Jpeg, "jpg", 4, "sRGB"}, FormatCase{ImageFormat::Tiff, "tif", 0, "sRGB"},
+                      FormatCase{ImageFormat::Psd, "psd", 0, ""}, FormatCase{ImageFormat::Pcx, "pcx", 0, ""},
+                      FormatCase{ImageFormat::Pdf, "pdf", 0, ""}, FormatCase{ImageFormat::Png, "png", 0, "sRGB"}),
     [](const auto &info) { return std::string(info.param.extension); });
 
 // Tests run as root, where permissions stop nothing, so the failures are made in ways that
@@ -103,6 +107,6 @@ TEST(PageWriter, RefusesPagesItCannotWrite)
     EXPECT_FALSE(createPageWriter(ImageFormat::Png)->writePages(flatPages(2), dir.filePath(u"b.png"_s), error));
     EXPECT_FALSE(
         createPageWriter(ImageFormat::Tiff)->writePages({flatPage(1), richPage()}, dir.filePath(u"c.tif"_s), error));
-    EXPECT_THROW(writePageFile(flatPage(1), dir.filePath(u"d.xyz"_s)), RuntimeError);
+    EXPECT_THROW(writePageFile(Page(), dir.filePath(u"d.xyz"_s)), RuntimeError);
     EXPECT_TRUE(filesIn(dir.path()).isEmpty());
 }
