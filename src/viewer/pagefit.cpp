@@ -29,10 +29,10 @@ int centred(int inner, int shown)
 
 } // namespace
 
-PageFit fitPage(QSize imageSize, QSize viewportSize, bool bestFit)
+PageFit fitPage(QSize pageSize, QSize viewportSize, bool bestFit, double zoom)
 {
-    const int imageWidth = std::max(0, imageSize.width());
-    const int imageHeight = std::max(0, imageSize.height());
+    const int imageWidth = std::max(0, pageSize.width());
+    const int imageHeight = std::max(0, pageSize.height());
     const int innerWidth = std::max(0, viewportSize.width());
     const int innerHeight = std::max(0, viewportSize.height());
 
@@ -42,6 +42,9 @@ PageFit fitPage(QSize imageSize, QSize viewportSize, bool bestFit)
         const double scale = std::min(double(innerWidth) / imageWidth, double(innerHeight) / imageHeight);
         fit.zoom = scale * 100;
         fit.shown = QSize(roundHalfEven(imageWidth * scale), roundHalfEven(imageHeight * scale));
+    } else if (!bestFit && zoom != 100) {
+        fit.zoom = zoom;
+        fit.shown = QSize(roundHalfEven(imageWidth * zoom / 100), roundHalfEven(imageHeight * zoom / 100));
     }
     const int width = fit.shown.width();
     const int height = fit.shown.height();
