@@ -72,11 +72,12 @@ RunOutcome saveMultipageDocument(const QList<QImage> &pages, const QString &file
     return outcome;
 }
 
-bool saveMultiPageFromBitmaps(const PageSet &pages, const QString &fileName, MultipageKind kind, RunProgress &progress)
+bool saveMultiPageFromBitmaps(const PageSet &pages, const QString &fileName, MultipageKind kind, RunProgress &progress,
+                              const WriteOptions &options)
 {
     setLastAction(QStringLiteral("Saving to multipage file '") + fileName + u'\'');
     try {
-        saveMultipageDocument(pageImages(pages), fileName, kind, progress);
+        saveMultipageDocument(pageImages(pages), fileName, kind, progress, options);
         return true;
     } catch (const RuntimeError &error) {
         globalErrorHandler(error, QStringLiteral("fncSaveMultiPageFromBitmaps"));

@@ -33,6 +33,7 @@ RunOutcome saveMultipageDocument(const QList<QImage> &pages, const QString &file
 // The multipage writer of the main window: names the operation in the current-action text
 // and traps its errors to the global handler as "fncSaveMultiPageFromBitmaps". True when the
 // run reached the end (a cancelled run also writes its document); false after an error.
-bool saveMultiPageFromBitmaps(const PageSet &pages, const QString &fileName, MultipageKind kind, RunProgress &progress);
+bool saveMultiPageFromBitmaps(const PageSet &pages, const QString &fileName, MultipageKind kind, RunProgress &progress,
+                              const WriteOptions &options = {});
 
 } // namespace pagorra
