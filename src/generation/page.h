@@ -64,7 +64,12 @@ class Page {
     int imageHeight() const { return m_image.height(); }
     bool hasImage() const { return !m_image.isNull(); }
     const QImage &image() const { return m_image; }
-    void setImage(const QImage &image) { m_image = image; }
+    // An image from elsewhere: the page shows no drawing items then.
+    void setImage(const QImage &image)
+    {
+        m_image = image;
+        m_content = PageContent();
+    }
     // What was drawn since the last newImage(), as items (see pagecontent.h).
     const PageContent &content() const { return m_content; }
 
