@@ -86,6 +86,7 @@ PaperOutputTab::PaperOutputTab(QWidget *parent)
     custom->addWidget(new QLabel(QStringLiteral("x"), paper));
     custom->addWidget(m_height);
     custom->addWidget(m_units);
+    custom->addStretch(1);
     paperForm->addRow(QStringLiteral("Custom size"), custom);
     auto *output = new QGroupBox(QStringLiteral("Output"), this);
     auto *outputForm = new QFormLayout(output);
