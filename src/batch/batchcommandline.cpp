@@ -47,6 +47,16 @@ bool takeNumbers(const QString &text, QChar separator, std::initializer_list<std
     return true;
 }
 
+// A whole number from `min` to `max` into `field`; otherwise what the value must be.
+template <typename T> QString takeNumberFrom(const QString &value, int min, int max, T &field)
+{
+    const auto n = parseInteger(value);
+    if (!n || *n < min || *n > max)
+        return u"a number from %1 to %2"_s.arg(min).arg(max);
+    field = T(*n);
+    return {};
+}
+
 // Decoding threads: beyond the cores of any machine the tool meets, and each thread holds a
 // decoded picture, so a mistyped count cannot take the memory of thousands.
 constexpr int kMaxJobs = 256;
@@ -205,20 +215,10 @@ QString takeFlag(Flag flag, const QString &value, BatchOptions &o)
     case Flag::PdfJpeg:
         o.pdfJpeg = true;
         return {};
-    case Flag::Quality: {
-        const auto n = parseInteger(value);
-        if (!n || *n < kMinQuality || *n > kMaxQuality)
-            return u"a number from %1 to %2"_s.arg(kMinQuality).arg(kMaxQuality);
-        o.quality = std::int16_t(*n);
-        return {};
-    }
-    case Flag::Jobs: {
-        const auto n = parseInteger(value);
-        if (!n || *n < 1 || *n > kMaxJobs)
-            return u"a number from 1 to %1"_s.arg(kMaxJobs);
-        o.jobs = int(*n);
-        return {};
-    }
+    case Flag::Quality:
+        return takeNumberFrom(value, kMinQuality, kMaxQuality, o.quality);
+    case Flag::Jobs:
+        return takeNumberFrom(value, 1, kMaxJobs, o.jobs);
     case Flag::Multipage:
         o.multipage = true;
         return {};
