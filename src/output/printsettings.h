@@ -44,9 +44,9 @@ QString unitName(std::uint8_t unitsCode);
 
 // Where a page of `imagePixels` layout pixels goes on the paper, in points, relative to the
 // top-left corner of the printable area of `areaPoints` size. Size: fitted into the area
-// keeping the aspect ratio when `fit` is set, else one layout pixel per 1/96 inch; then times the scale (a scale
-// that is not a positive number counts as 100 %); a page larger than the area is then shrunk
-// to fit it. Position: centred in the area when `centre` is set, else at the area's corner;
+// keeping the aspect ratio when `fit` is set, else one layout pixel per 1/96 inch; then times
+// the scale (a scale that is not a positive number counts as 100 %); a page larger than the
+// area is then shrunk to fit it. Position: centred in the area when `centre` is set, else at the area's corner;
 // then moved by (left, top) in the given units, but never past the area's edges.
 QRectF printTargetRect(const PagePrintSettings &print, QSizeF imagePixels, QSizeF areaPoints);
 

@@ -25,9 +25,10 @@ class PaperOutputTab;
 
 // The modal "Settings" dialog. It edits the page, margin, thumbnail and title fields of the
 // record it is given on its first tab, the paper and output choices on its second (a paper
-// chosen there fills the page size), and writes them back only when "Save" is pressed; "Cancel", Escape and
-// the title-bar close leave the record untouched. Every control's objectName is its control
-// name; the members of a control array are named with their index, e.g. "txtCanvasCustom(2)".
+// chosen there fills the page size), and writes them back only when "Save" is pressed;
+// "Cancel", Escape and the title-bar close leave the record untouched. Every control's
+// objectName is its control name; the members of a control array are named with their index,
+// e.g. "txtCanvasCustom(2)".
 class SettingsDialog : public QDialog {
     Q_OBJECT
   public:
