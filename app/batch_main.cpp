@@ -9,7 +9,7 @@
 #include "generation/generationrun.h"
 #include "generation/imageloader.h"
 #include "generation/page.h"
-#include "output/pagesaving.h"
+#include "output/outputsettings.h"
 
 #include <QGuiApplication>
 #include <QLoggingCategory>
@@ -96,8 +96,9 @@ int main(int argc, char *argv[])
     std::signal(SIGTERM, onInterrupt);
 
     TerminalProgress progress(stderr);
-    PageFileWriter writer(parse.options.output, parse.options.multipage, writeOptionsFor(settings));
     GenerationRun run(settings, inputs.files, progress);
+    const double resolution = pageOutput(settings.Output, QSize(settings.PageWidth, settings.PageHeight)).pixelsPerInch;
+    PageFileWriter writer(parse.options.output, parse.options.multipage, writeOptionsFor(settings, resolution));
     run.setDecodingThreads(parse.options.jobs);
     setLastAction(QStringLiteral("Making pages into '%1'").arg(parse.options.output));
     GenerationResult result = run.stream([&](const Page &page, int number) { writer.write(page, number); });

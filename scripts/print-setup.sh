@@ -33,5 +33,8 @@ if ! lpstat -p "$queue" >/dev/null 2>&1; then
     exit 0
   fi
 fi
+# Text must reach the PDF as text a reader can extract: cups-filters' default converter
+# (Ghostscript) turns the program's embedded fonts into glyphs without their characters.
+$sudo lpadmin -p "$queue" -o pdftops-renderer-default=pdftocairo 2>/dev/null || true
 echo "print-setup: CUPS is running with the queue $queue."
 exit 0

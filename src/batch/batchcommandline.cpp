@@ -1,6 +1,7 @@
 #include "batch/batchcommandline.h"
 
 #include "core/colors.h"
+#include "generation/pagegeometry.h"
 #include "output/outputformats.h"
 
 #include <QCommandLineParser>
@@ -46,6 +47,16 @@ bool takeNumbers(const QString &text, QChar separator, std::initializer_list<std
     return true;
 }
 
+// A whole number from `min` to `max` into `field`; otherwise what the value must be.
+template <typename T> QString takeNumberFrom(const QString &value, int min, int max, T &field)
+{
+    const auto n = parseInteger(value);
+    if (!n || *n < min || *n > max)
+        return u"a number from %1 to %2"_s.arg(min).arg(max);
+    field = T(*n);
+    return {};
+}
+
 // Decoding threads: beyond the cores of any machine the tool meets, and each thread holds a
 // decoded picture, so a mistyped count cannot take the memory of thousands.
 constexpr int kMaxJobs = 256;
@@ -63,6 +74,11 @@ enum class Flag {
     NoTitle,
     PageNumbers,
     Background,
+    Paper,
+    Resolution,
+    PdfLinks,
+    PdfJpeg,
+    Quality,
     Jobs,
     Multipage,
     Output
@@ -83,6 +99,26 @@ QString outputExtensions()
     return extensions.join(u' ');
 }
 
+QString paperNames()
+{
+    QStringList names;
+    for (const NamedPaper &paper : namedPapers())
+        names << paper.name;
+    return names.join(u' ');
+}
+
+QString resolutionNames()
+{
+    QStringList names;
+    for (const int resolution : offeredResolutions())
+        names << QString::number(resolution);
+    return names.join(u' ');
+}
+
+// A JPEG quality outside this range is no quality the encoder knows.
+constexpr int kMinQuality = 1;
+constexpr int kMaxQuality = 100;
+
 const QList<BatchFlag> &batchFlags()
 {
     static const QList<BatchFlag> flags{
@@ -95,6 +131,20 @@ const QList<BatchFlag> &batchFlags()
         {Flag::NoTitle, {u"no-title"_s}, {}, u"no title"_s},
         {Flag::PageNumbers, {u"page-numbers"_s}, {}, u"append the page number to the title"_s},
         {Flag::Background, {u"background"_s}, u"#RRGGBB"_s, u"page background colour"_s},
+        {Flag::Paper,
+         {u"paper"_s},
+         u"NAME"_s,
+         u"page of that paper instead of --page: "_s + paperNames() + u", -landscape turns it (A4-landscape)"_s},
+        {Flag::Resolution,
+         {u"resolution"_s},
+         u"DPI"_s,
+         u"pixels per inch of the pages: "_s + resolutionNames() + u" (default 96), the layout unchanged"_s},
+        {Flag::PdfLinks, {u"pdf-links"_s}, {}, u"in a PDF, link each thumbnail to its file (shows folder names)"_s},
+        {Flag::PdfJpeg, {u"pdf-jpeg"_s}, {}, u"in a PDF, store the thumbnails as JPEG at --quality"_s},
+        {Flag::Quality,
+         {u"quality"_s},
+         u"N"_s,
+         u"JPEG quality of .jpg pages and --pdf-jpeg thumbnails, 1 to 100 (default 90)"_s},
         {Flag::Jobs, {u"jobs"_s}, u"N"_s, u"decoding threads (default: one per core)"_s},
         {Flag::Multipage, {u"multipage"_s}, {}, u"write every page into one .pdf or .tif document"_s},
         {Flag::Output,
@@ -111,7 +161,10 @@ QString takeFlag(Flag flag, const QString &value, BatchOptions &o)
 {
     switch (flag) {
     case Flag::Page:
-        return takeNumbers(value, u'x', {&o.pageWidth, &o.pageHeight}) ? QString() : u"a size such as 800x600"_s;
+        if (!takeNumbers(value, u'x', {&o.pageWidth, &o.pageHeight}))
+            return u"a size such as 800x600"_s;
+        o.paper = QString();
+        return {};
     case Flag::Cell:
         return takeNumbers(value, u'x', {&o.cellWidth, &o.cellHeight}) ? QString() : u"a size such as 800x600"_s;
     case Flag::Margins:
@@ -140,13 +193,35 @@ QString takeFlag(Flag flag, const QString &value, BatchOptions &o)
         o.background = colorToStored(QColor::fromString(value));
         return {};
     }
-    case Flag::Jobs: {
-        const auto n = parseInteger(value);
-        if (!n || *n < 1 || *n > kMaxJobs)
-            return u"a number from 1 to %1"_s.arg(kMaxJobs);
-        o.jobs = int(*n);
+    case Flag::Paper: {
+        static const QRegularExpression form(u"^(.*?)(-landscape)?$"_s, QRegularExpression::CaseInsensitiveOption);
+        const QRegularExpressionMatch parts = form.match(value);
+        const NamedPaper *paper = paperNamed(parts.captured(1));
+        if (!paper)
+            return u"one of "_s + paperNames() + u", with -landscape to turn it"_s;
+        o.paper = paper->name;
+        o.landscape = parts.hasCaptured(2);
+        o.pageWidth.reset();
+        o.pageHeight.reset();
         return {};
     }
+    case Flag::Resolution: {
+        const auto n = parseInteger(value);
+        if (!n || !offeredResolutions().contains(*n))
+            return u"one of "_s + resolutionNames();
+        o.resolution = std::int16_t(*n);
+        return {};
+    }
+    case Flag::PdfLinks:
+        o.pdfLinks = true;
+        return {};
+    case Flag::PdfJpeg:
+        o.pdfJpeg = true;
+        return {};
+    case Flag::Quality:
+        return takeNumberFrom(value, kMinQuality, kMaxQuality, o.quality);
+    case Flag::Jobs:
+        return takeNumberFrom(value, 1, kMaxJobs, o.jobs);
     case Flag::Multipage:
         o.multipage = true;
         return {};

@@ -18,7 +18,14 @@ struct BatchOptions {
     bool noTitle = false;
     bool pageNumbers = false;
     std::optional<std::int32_t> background; // stored colour form
-    int jobs = 0;                           // 0: one decoding thread per core
+    // --paper or --page, whichever came last: a paper name ("" for --page's size in pixels).
+    std::optional<QString> paper;
+    bool landscape = false;
+    std::optional<std::int16_t> resolution;
+    bool pdfLinks = false;
+    bool pdfJpeg = false;
+    std::optional<std::int16_t> quality;
+    int jobs = 0; // 0: one decoding thread per core
     bool multipage = false;
     QString output;
     QStringList inputs;

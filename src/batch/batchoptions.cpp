@@ -4,6 +4,7 @@
 #include "core/filenames.h"
 #include "core/settingspersistence.h"
 #include "errors/errorhandler.h"
+#include "generation/pagegeometry.h"
 
 #include <QDir>
 #include <QSet>
@@ -102,6 +103,23 @@ void applyBatchOptions(const BatchOptions &o, RegistrySettings &s)
         s.AppendPageNumber = 1;
     if (o.background)
         s.PageBackColor = *o.background;
+    if (o.paper) {
+        s.Output.Paper = *o.paper;
+        s.Output.PaperLandscape = o.landscape;
+        if (const std::optional<QSizeF> points = paperPoints(s.Output)) {
+            const QSize size = layoutPixels(*points);
+            s.PageWidth = size.width();
+            s.PageHeight = size.height();
+        }
+    }
+    if (o.resolution)
+        s.Output.Resolution = *o.resolution;
+    if (o.pdfLinks)
+        s.Output.PdfLinks = true;
+    if (o.pdfJpeg)
+        s.Output.PdfJpegPictures = true;
+    if (o.quality)
+        s.Output.JpegQuality = *o.quality;
 }
 
 BatchInputs listBatchInputs(const QStringList &inputs)

@@ -228,11 +228,22 @@ QString RegistryStore::getValue(const QString &section, const QString &key, cons
 
 RegistrySection RegistryStore::readSection(const QString &section) const
 {
-    checkAppAndSection(m_appName, section);
-    RegistrySection result;
-    result.m_filePath = m_filePath;
-    if (const std::optional<QJsonObject> root = readDocument(m_filePath, openForReadText(), !m_readOnly))
-        result.m_values = sectionOf(*root, m_appName, section);
+    return readSections({section}).front();
+}
+
+QList<RegistrySection> RegistryStore::readSections(const QStringList &sections) const
+{
+    for (const QString &section : sections)
+        checkAppAndSection(m_appName, section);
+    const std::optional<QJsonObject> root = readDocument(m_filePath, openForReadText(), !m_readOnly);
+    QList<RegistrySection> result;
+    for (const QString &section : sections) {
+        RegistrySection read;
+        read.m_filePath = m_filePath;
+        if (root)
+            read.m_values = sectionOf(*root, m_appName, section);
+        result.append(read);
+    }
     return result;
 }
 
@@ -257,9 +268,16 @@ void RegistryStore::setValue(const QString &section, const QString &key, const Q
 
 void RegistryStore::setValues(const QString &section, const QList<std::pair<QString, QString>> &values) const
 {
-    checkAppAndSection(m_appName, section);
-    for (const auto &entry : values)
-        checkKey(entry.first);
+    setSections({{section, values}});
+}
+
+void RegistryStore::setSections(const QList<SectionValues> &sections) const
+{
+    for (const auto &[section, values] : sections) {
+        checkAppAndSection(m_appName, section);
+        for (const auto &entry : values)
+            checkKey(entry.first);
+    }
     if (m_readOnly)
         raiseStore(EROFS, openForWriteText(), m_filePath, QStringLiteral("this program only reads the settings"));
 
@@ -268,10 +286,12 @@ void RegistryStore::setValues(const QString &section, const QList<std::pair<QStr
     QJsonObject root = readDocument(m_filePath, openForWriteText(), true).value_or(QJsonObject());
     QJsonObject company = root.value(companyKey()).toObject();
     QJsonObject app = company.value(trimSpaces(m_appName)).toObject();
-    QJsonObject sectionObject = app.value(trimSpaces(section)).toObject();
-    for (const auto &[key, text] : values)
-        sectionObject.insert(key, QJsonObject{{kTypeField, kTypeString}, {kDataField, text}});
-    app.insert(trimSpaces(section), sectionObject);
+    for (const auto &[section, values] : sections) {
+        QJsonObject sectionObject = app.value(trimSpaces(section)).toObject();
+        for (const auto &[key, text] : values)
+            sectionObject.insert(key, QJsonObject{{kTypeField, kTypeString}, {kDataField, text}});
+        app.insert(trimSpaces(section), sectionObject);
+    }
     company.insert(trimSpaces(m_appName), app);
     root.insert(companyKey(), company);
 

@@ -3,6 +3,7 @@
 #include <QJsonObject>
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <utility>
 
 namespace pagorra {
@@ -42,11 +43,16 @@ class RegistryStore {
     // The whole section as the file holds it now, read with one opening of the file: a large
     // file costs one parse however many values are then looked up.
     RegistrySection readSection(const QString &section) const;
+    // Several sections with one opening of the file, in the order asked for.
+    QList<RegistrySection> readSections(const QStringList &sections) const;
 
     // Stores `value` as a string, creating the file and the section when missing.
     void setValue(const QString &section, const QString &key, const QString &value) const;
     // Stores several values with one atomic replacement of the file: all or none.
     void setValues(const QString &section, const QList<std::pair<QString, QString>> &values) const;
+    // The same for values of several sections, still in one replacement: all or none.
+    using SectionValues = std::pair<QString, QList<std::pair<QString, QString>>>;
+    void setSections(const QList<SectionValues> &sections) const;
 
     // Removes the temporary copies that writes of processes killed since left beside the file.
     // A read-only store leaves them.

@@ -5,9 +5,28 @@
 
 namespace pagorra {
 
+// The paper, resolution and document choices, stored in a section of their own ("Output") so
+// that a store written before they existed loads unchanged. Field names are the stored value
+// names. Unlike the fields of the record below, these start at their defaults, which leave
+// every page as it is without them: no paper (the page is its size in pixels), 96 pixels
+// per inch.
+struct OutputSettings {
+    std::int16_t Resolution = 96; // pixels per inch of the pages; 96 keeps one per layout pixel
+    QString Paper;                // "" (none), "A5" "A4" "A3" "Letter" "Legal" "Tabloid" or "Custom"
+    bool PaperLandscape = false;  // named papers only
+    double PaperWidth = 210;      // the Custom paper, in PaperUnits
+    double PaperHeight = 297;
+    QString PaperUnits = QStringLiteral("mm"); // "mm" or "in"
+    bool PdfLinks = false;                     // each PDF picture links to its file
+    bool PdfJpegPictures = false;              // PDF pictures as JPEG rather than lossless
+    std::int16_t JpegQuality = 90;             // of JPEG pages and JPEG pictures in PDF
+
+    bool operator==(const OutputSettings &) const = default;
+};
+
 // The user's settings, one instance for the life of the process. Field names are the
 // stored value names; the order of the fields is the load and save order. Before loading,
-// every field holds its type's initial value (0, empty, false).
+// every field holds its type's initial value (0, empty, false), `Output` its defaults.
 struct RegistrySettings {
     std::uint8_t AddTitle = 0;
     std::uint8_t AppendPageNumber = 0;
@@ -43,6 +62,8 @@ struct RegistrySettings {
     std::int32_t PrintPaperSize = 0;
     double PrintScale = 0;
     std::uint8_t PrintUnits = 0;
+    // Kept apart from the fields above, which are the section "Pagorra", in its own section.
+    OutputSettings Output;
 
     bool operator==(const RegistrySettings &) const = default;
 };

@@ -11,60 +11,74 @@ namespace pagorra {
 
 namespace {
 
-using Member =
-    std::variant<std::uint8_t RegistrySettings::*, std::int16_t RegistrySettings::*, std::int32_t RegistrySettings::*,
-                 double RegistrySettings::*, bool RegistrySettings::*, QString RegistrySettings::*>;
-
-struct Field {
+// A stored value of a record: its name, its default text and the member it fills.
+template <typename Record> struct FieldOf {
+    using Member = std::variant<std::uint8_t Record::*, std::int16_t Record::*, std::int32_t Record::*,
+                                double Record::*, bool Record::*, QString Record::*>;
     QString name;
     QString defaultText; // the folder field computes its default instead
     Member member;
 };
+using Field = FieldOf<RegistrySettings>;
+using OutputField = FieldOf<OutputSettings>;
 
-#define PAGORRA_FIELD(name, defaultText)                                                                               \
-    Field                                                                                                              \
+#define PAGORRA_FIELD(record, name, defaultText)                                                                       \
+    FieldOf<record>                                                                                                    \
     {                                                                                                                  \
-        QStringLiteral(#name), QStringLiteral(defaultText), &RegistrySettings::name                                    \
+        QStringLiteral(#name), QStringLiteral(defaultText), &record::name                                              \
     }
 
 // Load and save order.
 const std::vector<Field> &fields()
 {
     static const std::vector<Field> table = {
-        PAGORRA_FIELD(AddTitle, "0"),
-        PAGORRA_FIELD(AppendPageNumber, "0"),
-        PAGORRA_FIELD(PageBackColor, "16777215"),
-        PAGORRA_FIELD(PageWidth, "800"),
-        PAGORRA_FIELD(PageHeight, "600"),
-        PAGORRA_FIELD(PageMarginTop, "0"),
-        PAGORRA_FIELD(PageMarginLeft, "0"),
-        PAGORRA_FIELD(PageMarginRight, "0"),
-        PAGORRA_FIELD(PageMarginBottom, "0"),
-        PAGORRA_FIELD(PageZoom, "0"),
-        PAGORRA_FIELD(ThumbnailWidth, "140"),
-        PAGORRA_FIELD(ThumbnailHeight, "88"),
-        PAGORRA_FIELD(ThumbnailProportion, "1"),
-        PAGORRA_FIELD(ThumbnailUniformPlacement, "1"),
-        PAGORRA_FIELD(Title, "Photo List"),
-        PAGORRA_FIELD(TitleBold, "False"),
-        PAGORRA_FIELD(TitleFontColor, "&H80000012"),
-        PAGORRA_FIELD(TitleFontName, "Tahoma"),
-        PAGORRA_FIELD(TitleFontSize, "20"),
-        PAGORRA_FIELD(TitleItalic, "False"),
-        PAGORRA_FIELD(TitleStrikeThru, "False"),
-        PAGORRA_FIELD(TitleUnderline, "False"),
-        PAGORRA_FIELD(strFolderPath, ""),
-        PAGORRA_FIELD(iState, "0"),
-        PAGORRA_FIELD(PrintCentre, "False"),
-        PAGORRA_FIELD(PrintFit, "False"),
-        PAGORRA_FIELD(PrintCopies, "1"),
-        PAGORRA_FIELD(PrinterIndex, "-1"),
-        PAGORRA_FIELD(PrintLeft, "0"),
-        PAGORRA_FIELD(PrintTop, "0"),
-        PAGORRA_FIELD(PrintOrientation, "0"),
-        PAGORRA_FIELD(PrintPaperSize, "0"),
-        PAGORRA_FIELD(PrintScale, "100"),
-        PAGORRA_FIELD(PrintUnits, "0"),
+        PAGORRA_FIELD(RegistrySettings, AddTitle, "0"),
+        PAGORRA_FIELD(RegistrySettings, AppendPageNumber, "0"),
+        PAGORRA_FIELD(RegistrySettings, PageBackColor, "16777215"),
+        PAGORRA_FIELD(RegistrySettings, PageWidth, "800"),
+        PAGORRA_FIELD(RegistrySettings, PageHeight, "600"),
+        PAGORRA_FIELD(RegistrySettings, PageMarginTop, "0"),
+        PAGORRA_FIELD(RegistrySettings, PageMarginLeft, "0"),
+        PAGORRA_FIELD(RegistrySettings, PageMarginRight, "0"),
+        PAGORRA_FIELD(RegistrySettings, PageMarginBottom, "0"),
+        PAGORRA_FIELD(RegistrySettings, PageZoom, "0"),
+        PAGORRA_FIELD(RegistrySettings, ThumbnailWidth, "140"),
+        PAGORRA_FIELD(RegistrySettings, ThumbnailHeight, "88"),
+        PAGORRA_FIELD(RegistrySettings, ThumbnailProportion, "1"),
+        PAGORRA_FIELD(RegistrySettings, ThumbnailUniformPlacement, "1"),
+        PAGORRA_FIELD(RegistrySettings, Title, "Photo List"),
+        PAGORRA_FIELD(RegistrySettings, TitleBold, "False"),
+        PAGORRA_FIELD(RegistrySettings, TitleFontColor, "&H80000012"),
+        PAGORRA_FIELD(RegistrySettings, TitleFontName, "Tahoma"),
+        PAGORRA_FIELD(RegistrySettings, TitleFontSize, "20"),
+        PAGORRA_FIELD(RegistrySettings, TitleItalic, "False"),
+        PAGORRA_FIELD(RegistrySettings, TitleStrikeThru, "False"),
+        PAGORRA_FIELD(RegistrySettings, TitleUnderline, "False"),
+        PAGORRA_FIELD(RegistrySettings, strFolderPath, ""),
+        PAGORRA_FIELD(RegistrySettings, iState, "0"),
+        PAGORRA_FIELD(RegistrySettings, PrintCentre, "False"),
+        PAGORRA_FIELD(RegistrySettings, PrintFit, "False"),
+        PAGORRA_FIELD(RegistrySettings, PrintCopies, "1"),
+        PAGORRA_FIELD(RegistrySettings, PrinterIndex, "-1"),
+        PAGORRA_FIELD(RegistrySettings, PrintLeft, "0"),
+        PAGORRA_FIELD(RegistrySettings, PrintTop, "0"),
+        PAGORRA_FIELD(RegistrySettings, PrintOrientation, "0"),
+        PAGORRA_FIELD(RegistrySettings, PrintPaperSize, "0"),
+        PAGORRA_FIELD(RegistrySettings, PrintScale, "100"),
+        PAGORRA_FIELD(RegistrySettings, PrintUnits, "0"),
+    };
+    return table;
+}
+
+// The section "Output", in load and save order; its defaults are those of OutputSettings.
+const std::vector<OutputField> &outputFields()
+{
+    static const std::vector<OutputField> table = {
+        PAGORRA_FIELD(OutputSettings, Resolution, "96"),        PAGORRA_FIELD(OutputSettings, Paper, ""),
+        PAGORRA_FIELD(OutputSettings, PaperLandscape, "False"), PAGORRA_FIELD(OutputSettings, PaperWidth, "210"),
+        PAGORRA_FIELD(OutputSettings, PaperHeight, "297"),      PAGORRA_FIELD(OutputSettings, PaperUnits, "mm"),
+        PAGORRA_FIELD(OutputSettings, PdfLinks, "False"),       PAGORRA_FIELD(OutputSettings, PdfJpegPictures, "False"),
+        PAGORRA_FIELD(OutputSettings, JpegQuality, "90"),
     };
     return table;
 }
@@ -73,45 +87,83 @@ const std::vector<Field> &fields()
 
 bool isFolderField(const Field &field)
 {
-    return field.member == Member(&RegistrySettings::strFolderPath);
+    return field.member == Field::Member(&RegistrySettings::strFolderPath);
 }
 
-void assign(RegistrySettings &settings, const Field &field, const QString &text)
+template <typename Record> void assign(Record &record, const FieldOf<Record> &field, const QString &text)
 {
     std::visit(
         [&](auto member) {
-            using T = std::remove_reference_t<decltype(settings.*member)>;
+            using T = std::remove_reference_t<decltype(record.*member)>;
             if constexpr (std::is_same_v<T, std::uint8_t>)
-                settings.*member = textToU8(text);
+                record.*member = textToU8(text);
             else if constexpr (std::is_same_v<T, std::int16_t>)
-                settings.*member = textToI16(text);
+                record.*member = textToI16(text);
             else if constexpr (std::is_same_v<T, std::int32_t>)
-                settings.*member = textToI32(text);
+                record.*member = textToI32(text);
             else if constexpr (std::is_same_v<T, double>)
-                settings.*member = textToF64(text);
+                record.*member = textToF64(text);
             else if constexpr (std::is_same_v<T, bool>)
-                settings.*member = textToBool(text);
+                record.*member = textToBool(text);
             else
-                settings.*member = text;
+                record.*member = text;
         },
         field.member);
 }
 
-QString toText(const RegistrySettings &settings, const Field &field)
+template <typename Record> QString toText(const Record &record, const FieldOf<Record> &field)
 {
     return std::visit(
         [&](auto member) -> QString {
-            using T = std::remove_cvref_t<decltype(settings.*member)>;
+            using T = std::remove_cvref_t<decltype(record.*member)>;
             if constexpr (std::is_same_v<T, double>)
-                return f64ToText(settings.*member);
+                return f64ToText(record.*member);
             else if constexpr (std::is_same_v<T, bool>)
-                return boolToText(settings.*member);
+                return boolToText(record.*member);
             else if constexpr (std::is_same_v<T, QString>)
-                return settings.*member;
+                return record.*member;
             else
-                return integerToText(settings.*member);
+                return integerToText(record.*member);
         },
         field.member);
+}
+
+// Fills each field from `section` (from its default when the section could not be read). One
+// bad value must not cost the user the rest of the settings, nor have the save at exit write
+// zeros over them: it takes its default and the first such failure is kept for the report.
+template <typename Record>
+void loadFields(Record &record, const std::vector<FieldOf<Record>> &table,
+                const std::optional<RegistrySection> &section, std::optional<RuntimeError> &firstFailure)
+{
+    for (const FieldOf<Record> &field : table) {
+        QString defaultText = field.defaultText;
+        if constexpr (std::is_same_v<Record, RegistrySettings>) {
+            if (isFolderField(field))
+                defaultText = picturesFolder();
+        }
+        try {
+            QString text = section ? section->value(field.name, defaultText) : defaultText;
+            if constexpr (std::is_same_v<Record, RegistrySettings>) {
+                if (isFolderField(field) && text == u"app.path")
+                    text = picturesFolder();
+            }
+            assign(record, field, text);
+        } catch (const RuntimeError &error) {
+            assign(record, field, defaultText);
+            if (!firstFailure)
+                firstFailure = error;
+        }
+    }
+}
+
+template <typename Record>
+QList<std::pair<QString, QString>> fieldTexts(const Record &record, const std::vector<FieldOf<Record>> &table)
+{
+    QList<std::pair<QString, QString>> values;
+    values.reserve(qsizetype(table.size()));
+    for (const FieldOf<Record> &field : table)
+        values.append({field.name, toText(record, field)});
+    return values;
 }
 
 } // namespace
@@ -119,6 +171,11 @@ QString toText(const RegistrySettings &settings, const Field &field)
 QString settingsSection()
 {
     return QStringLiteral("Pagorra");
+}
+
+QString outputSection()
+{
+    return QStringLiteral("Output");
 }
 
 QString picturesFolder()
@@ -135,39 +192,25 @@ void loadRegistrySettings(RegistrySettings &settings, const RegistryStore &store
     std::optional<RuntimeError> firstFailure;
     // One reading of the file for the whole record: it may be large, and each value read
     // from it separately would cost a parse of all of it.
-    std::optional<RegistrySection> section;
+    std::optional<RegistrySection> section, output;
     try {
-        section = store.readSection(settingsSection());
+        QList<RegistrySection> read = store.readSections({settingsSection(), outputSection()});
+        section = read.at(0);
+        output = read.at(1);
     } catch (const RuntimeError &error) {
         firstFailure = error;
     }
-    for (const Field &field : fields()) {
-        const QString defaultText = isFolderField(field) ? picturesFolder() : field.defaultText;
-        try {
-            QString text = section ? section->value(field.name, defaultText) : defaultText;
-            if (isFolderField(field) && text == u"app.path")
-                text = picturesFolder();
-            assign(settings, field, text);
-        } catch (const RuntimeError &error) {
-            // One bad value must not cost the user the rest of the settings, nor have the
-            // save at exit write zeros over them.
-            assign(settings, field, defaultText);
-            if (!firstFailure)
-                firstFailure = error;
-        }
-    }
+    loadFields(settings, fields(), section, firstFailure);
+    loadFields(settings.Output, outputFields(), output, firstFailure);
     if (firstFailure)
         globalErrorHandler(*firstFailure, QStringLiteral("subLoadRegistrySettings"));
 }
 
 bool saveRegistrySettings(const RegistrySettings &settings, const RegistryStore &store)
 {
-    QList<std::pair<QString, QString>> values;
-    values.reserve(qsizetype(fields().size()));
-    for (const Field &field : fields())
-        values.append({field.name, toText(settings, field)});
     try {
-        store.setValues(settingsSection(), values);
+        store.setSections({{settingsSection(), fieldTexts(settings, fields())},
+                           {outputSection(), fieldTexts(settings.Output, outputFields())}});
         return true;
     } catch (const RuntimeError &error) {
         globalErrorHandler(error, QStringLiteral("subSaveRegistrySettings"));

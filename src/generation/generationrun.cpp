@@ -9,6 +9,8 @@
 
 #include <QThread>
 
+#include <cmath>
+
 namespace pagorra {
 
 namespace {
@@ -117,6 +119,7 @@ std::int16_t GenerationRun::applyTitleFont(Page &page) const
 void GenerationRun::preparePage(Page &page, int pageNumber)
 {
     page.setCanvasColor(m_settings.PageBackColor);
+    page.setOutput(m_output);
     page.newImage(m_input.pageWidth, m_input.pageHeight);
     if (!page.hasImage())
         PAGORRA_RAISE(err::OutOfMemory, QStringLiteral("Out of memory"));
@@ -136,6 +139,7 @@ GenerationResult GenerationRun::execute(Target &target, bool basketIs16Bit)
     int placedOnPage = 0;
     try {
         m_input = snapshotLayoutInput(m_settings);
+        m_output = pageOutput(m_settings.Output, QSize(m_input.pageWidth, m_input.pageHeight));
         const std::int64_t entries = basketIs16Bit ? std::int64_t(toInt16(m_paths.size())) : m_paths.size();
         if (auto message = checkBasketSize(entries)) {
             result.outcome = GenerationResult::Outcome::CheckFailed;
@@ -159,10 +163,13 @@ GenerationResult GenerationRun::execute(Target &target, bool basketIs16Bit)
         LayoutCursor cursor(m_input, grid);
 
         ProgressScope progressScope(m_progress, int(std::min<std::int64_t>(entries, INT32_MAX)));
+        // Thumbnails are decoded at the size they have on the page, never enlarged from a
+        // smaller one; the layout goes on in layout pixels.
+        const double scale = m_output.scale();
         LoadRequest pattern;
         pattern.loadAs = LoadAs::Fixed;
-        pattern.fixedWidth = m_input.cellWidth;
-        pattern.fixedHeight = m_input.cellHeight;
+        pattern.fixedWidth = int(std::lround(m_input.cellWidth * scale));
+        pattern.fixedHeight = int(std::lround(m_input.cellHeight * scale));
         // Resolved here: worker threads must not read the desktop palette.
         pattern.backColor = colorToStored(resolveColor(m_settings.PageBackColor));
         const int threads = m_threads > 0 ? m_threads : std::max(1, QThread::idealThreadCount());
@@ -199,7 +206,8 @@ GenerationResult GenerationRun::execute(Target &target, bool basketIs16Bit)
             page->drawBitmap(cursor.x(), cursor.y(), bitmap, m_paths.at(int(i - 1)));
             ++result.placed;
             ++placedOnPage;
-            pageFull = cursor.advance(bitmap.width(), bitmap.height());
+            pageFull =
+                cursor.advance(int(std::lround(bitmap.width() / scale)), int(std::lround(bitmap.height() / scale)));
         }
         target.finish(*page);
     } catch (const RuntimeError &e) {

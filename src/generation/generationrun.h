@@ -3,6 +3,7 @@
 #include "core/runprogress.h"
 #include "core/runtimeerror.h"
 #include "core/settings.h"
+#include "generation/pagegeometry.h"
 #include "generation/pagelayout.h"
 
 #include <QStringList>
@@ -73,6 +74,7 @@ class GenerationRun {
     QStringList m_paths;
     RunProgress &m_progress;
     LayoutInput m_input;
+    PageOutput m_output;
     int m_threads = 0;
     std::function<void(int)> m_pageOpened;
     std::int16_t m_titleBandHeight = 0;

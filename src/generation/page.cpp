@@ -6,6 +6,7 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 namespace pagorra {
@@ -17,20 +18,25 @@ void Page::newImage(int width, int height)
         m_image = QImage();
         return;
     }
-    m_image = QImage(width, height, QImage::Format_RGB32);
+    const QSize layout(width, height);
+    m_image = QImage(m_output.rasterSize(layout), QImage::Format_RGB32);
+    if (m_image.isNull())
+        return;
+    // Point sizes of text drawn on the image then mean the same on paper at any resolution.
+    setImageResolution(m_image, m_output.pixelsPerInch);
     m_image.fill(resolveColor(m_canvasColor));
-    m_content.layoutSize = QSizeF(width, height);
-    m_content.pointSize = QSizeF(width * 0.75, height * 0.75);
+    m_content.layoutSize = QSizeF(layout);
+    m_content.pointSize = m_output.pointSize(layout);
+    m_content.pixelsPerInch = m_output.pixelsPerInch;
     m_content.background = resolveColor(m_canvasColor);
 }
 
 int Page::textHeight(const QString &text) const
 {
     Q_UNUSED(text); // one line of title text: the font's line height, whatever the characters
-    // Measured for an image, never the screen, so a point size means the same here as when
-    // drawn on the page (the first measurement may come before the page has an image).
-    static const QImage probe(1, 1, QImage::Format_RGB32);
-    return QFontMetrics(m_font, m_image.isNull() ? &probe : &m_image).height();
+    // Measured in layout pixels, never on the screen nor at the page's resolution, so that the
+    // layout is the same whatever the screen and whatever resolution the page is made at.
+    return layoutTextHeight(m_font);
 }
 
 void Page::drawText(int x, int y, const QString &text)
@@ -40,7 +46,8 @@ void Page::drawText(int x, int y, const QString &text)
     QPainter p(&m_image);
     p.setFont(m_font);
     p.setPen(resolveColor(m_textColor));
-    p.drawText(x, y + QFontMetrics(m_font, &m_image).ascent(), text);
+    const double scale = m_output.scale();
+    p.drawText(QPointF(x * scale, y * scale + QFontMetrics(m_font, &m_image).ascent()), text);
     m_content.items.append(PageTextItem{QPointF(x, y), m_font, resolveColor(m_textColor), text});
 }
 
@@ -48,7 +55,11 @@ void Page::drawBitmap(int x, int y, const QImage &bitmap, const QString &sourceP
 {
     if (m_image.isNull() || bitmap.isNull())
         return;
-    m_content.items.append(PagePictureItem{QRectF(x, y, bitmap.width(), bitmap.height()), bitmap, sourcePath});
+    const double scale = m_output.scale();
+    m_content.items.append(
+        PagePictureItem{QRectF(x, y, bitmap.width() / scale, bitmap.height() / scale), bitmap, sourcePath});
+    x = int(std::lround(x * scale));
+    y = int(std::lround(y * scale));
     if (bitmap.format() != m_image.format()) {
         QPainter p(&m_image);
         p.setCompositionMode(QPainter::CompositionMode_Source);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "generation/pagecontent.h"
+#include "generation/pagegeometry.h"
 
 #include <QColor>
 #include <QFont>
@@ -37,27 +38,38 @@ class Page {
     // Colour (stored form, system colours allowed) of the next newImage().
     void setCanvasColor(std::int32_t storedColor) { m_canvasColor = storedColor; }
     std::int32_t canvasColor() const { return m_canvasColor; }
-    // Replaces the held image by a blank one of that size in the canvas colour.
-    // A size of zero or less leaves an empty (null) image.
+    // Replaces the held image by a blank page of that size in layout pixels, in the canvas
+    // colour, made at the output's resolution and paper. A size of zero or less leaves an
+    // empty (null) image.
     void newImage(int width, int height);
+    // The resolution and paper of the next newImage(); by default one pixel per layout pixel.
+    void setOutput(const PageOutput &output) { m_output = output; }
+    const PageOutput &output() const { return m_output; }
 
     void setFont(const QFont &font) { m_font = font; }
     const QFont &font() const { return m_font; }
     void setTextColor(std::int32_t storedColor) { m_textColor = storedColor; }
     std::int32_t textColor() const { return m_textColor; }
-    // Height in pixels of the text drawn in the current font.
+    // Height in layout pixels of the text drawn in the current font.
     int textHeight(const QString &text) const;
     // Draws text with its top-left at (x, y) in the current font and text colour.
     void drawText(int x, int y, const QString &text);
     // Pastes a bitmap unscaled with its top-left at (x, y); parts outside the page are clipped.
-    // `sourcePath` names the file the bitmap was made from, for document formats that link it.
+    // Positions are layout pixels; the bitmap is at the output's resolution (a cell of w x h
+    // layout pixels is w x h times scale() pixels). `sourcePath` names the file the bitmap was
+    // made from, for document formats that link it.
     void drawBitmap(int x, int y, const QImage &bitmap, const QString &sourcePath = {});
 
     int imageWidth() const { return m_image.width(); }
     int imageHeight() const { return m_image.height(); }
     bool hasImage() const { return !m_image.isNull(); }
     const QImage &image() const { return m_image; }
-    void setImage(const QImage &image) { m_image = image; }
+    // An image from elsewhere: the page shows no drawing items then.
+    void setImage(const QImage &image)
+    {
+        m_image = image;
+        m_content = PageContent();
+    }
     // What was drawn since the last newImage(), as items (see pagecontent.h).
     const PageContent &content() const { return m_content; }
 
@@ -66,6 +78,7 @@ class Page {
 
   private:
     QImage m_image;
+    PageOutput m_output;
     PageContent m_content;
     QFont m_font;
     std::int32_t m_canvasColor = 16777215;

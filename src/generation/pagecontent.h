@@ -10,6 +10,8 @@
 #include <QString>
 #include <variant>
 
+class QPainter;
+
 namespace pagorra {
 
 // What a page shows, kept as drawing items beside its raster image, so that a document
@@ -37,5 +39,15 @@ struct PageContent {
     QColor background;
     QList<std::variant<PageTextItem, PagePictureItem>> items; // in drawing order
 };
+
+// Text measured in layout pixels (as at 96 pixels per inch), whatever the screen: the height
+// of a line of `font`, and the distance from a line's top to its baseline.
+int layoutTextHeight(const QFont &font);
+int layoutAscent(const QFont &font);
+
+// Draws the page with `painter`, whose transformation maps layout pixels onto its device:
+// the background, then each text as text in its point size on paper, each picture at its
+// own pixels, all clipped to the page. A device at any resolution gets the same page.
+void paintPageContent(QPainter &painter, const PageContent &content);
 
 } // namespace pagorra

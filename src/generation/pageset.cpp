@@ -14,6 +14,7 @@ Page &PageSet::addPage()
     auto page = std::make_unique<Page>();
     const Page &first = *m_pages.front();
     page->setCanvasColor(first.canvasColor());
+    page->setOutput(first.output());
     page->setFont(first.font());
     page->setTextColor(first.textColor());
     page->print() = first.print();

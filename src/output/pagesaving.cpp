@@ -16,14 +16,6 @@ QList<Page> pageList(const PageSet &pages)
     return list;
 }
 
-WriteOptions writeOptionsFor(const RegistrySettings &settings)
-{
-    WriteOptions options;
-    if (settings.AddTitle != 0)
-        options.documentTitle = settings.Title.trimmed();
-    return options;
-}
-
 RunOutcome saveNumberedPages(const QList<Page> &pages, const QString &name, RunProgress &progress,
                              const WriteOptions &options)
 {
@@ -81,11 +73,12 @@ RunOutcome saveMultipageDocument(const QList<Page> &pages, const QString &fileNa
     return outcome;
 }
 
-bool saveMultiPageFromBitmaps(const PageSet &pages, const QString &fileName, MultipageKind kind, RunProgress &progress)
+bool saveMultiPageFromBitmaps(const PageSet &pages, const QString &fileName, MultipageKind kind, RunProgress &progress,
+                              const WriteOptions &options)
 {
     setLastAction(QStringLiteral("Saving to multipage file '") + fileName + u'\'');
     try {
-        saveMultipageDocument(pageList(pages), fileName, kind, progress, writeOptionsFor(registrySettings()));
+        saveMultipageDocument(pageList(pages), fileName, kind, progress, options);
         return true;
     } catch (const RuntimeError &error) {
         globalErrorHandler(error, QStringLiteral("fncSaveMultiPageFromBitmaps"));

@@ -18,9 +18,6 @@ enum class RunOutcome { Finished, Cancelled };
 // Every page, in page-set order (copies share the pages' images).
 QList<Page> pageList(const PageSet &pages);
 
-// What the settings ask of written files: the document's title is the pages' title text.
-WriteOptions writeOptionsFor(const RegistrySettings &settings);
-
 // Writes page k to numberedPageName(name, k + 1) in the format of name's extension, with a
 // yield, a cancel check and a progress step (value k, maximum count - 1) before each page.
 // Throws RuntimeError at the first page that cannot be written; pages written before stay.
@@ -38,6 +35,7 @@ RunOutcome saveMultipageDocument(const QList<Page> &pages, const QString &fileNa
 // and traps its errors to the global handler as "fncSaveMultiPageFromBitmaps". Written with
 // the options of the settings record. True when the
 // run reached the end (a cancelled run also writes its document); false after an error.
-bool saveMultiPageFromBitmaps(const PageSet &pages, const QString &fileName, MultipageKind kind, RunProgress &progress);
+bool saveMultiPageFromBitmaps(const PageSet &pages, const QString &fileName, MultipageKind kind, RunProgress &progress,
+                              const WriteOptions &options = {});
 
 } // namespace pagorra

@@ -30,11 +30,24 @@ int printPageImage(Page &page, PrintDialog &dialog, QWidget *owner)
     QPainter painter;
     if (!painter.begin(&printer))
         PAGORRA_RAISE(PrinterError, QStringLiteral("Printer error"));
+    // The placement is worked out in layout pixels, so the print settings mean the same at
+    // every resolution; the page is then drawn at the printer's own: text as text, each
+    // picture with all its pixels. A page with no drawing items is printed as its image.
+    const PageContent &content = page.content();
+    const bool drawn = !content.layoutSize.isEmpty();
+    const QSizeF pageSize = drawn ? content.layoutSize : QSizeF(page.image().size());
     const QSizeF area = printer.pageLayout().paintRect(QPageLayout::Point).size();
-    const QRectF target = printTargetRect(print, page.image().size(), area);
+    const QRectF target = printTargetRect(print, pageSize, area);
     const double devicePerPoint = printer.resolution() / 72.0;
-    painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    painter.drawImage(QRectF(target.topLeft() * devicePerPoint, target.size() * devicePerPoint), page.image());
+    const QRectF onDevice(target.topLeft() * devicePerPoint, target.size() * devicePerPoint);
+    if (drawn) {
+        painter.translate(onDevice.topLeft());
+        painter.scale(onDevice.width() / pageSize.width(), onDevice.height() / pageSize.height());
+        paintPageContent(painter, content);
+    } else {
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.drawImage(onDevice, page.image());
+    }
     if (!painter.end())
         PAGORRA_RAISE(PrinterError, QStringLiteral("Printer error"));
     return 1;

@@ -30,7 +30,8 @@ constexpr std::int32_t Colour = 0;
 constexpr std::int32_t Greyscale = 1;
 } // namespace printcode
 
-// Pixels of the page image per inch of paper at a scale of 100 % (the screen's 96 DPI).
+// Layout pixels of a page per inch of paper at a scale of 100 % (the screen's 96 DPI),
+// whatever resolution the page's image is made at.
 constexpr double PagePixelsPerInch = 96.0;
 
 // The ten print settings from the record to a page's print properties, and back.
@@ -41,11 +42,11 @@ void readBackPrintSettings(const PagePrintSettings &print, RegistrySettings &set
 double pointsPerUnit(std::uint8_t unitsCode);
 QString unitName(std::uint8_t unitsCode);
 
-// Where the page image goes on the paper, in points, relative to the top-left corner of
-// the printable area of `areaPoints` size. Size: fitted into the area keeping the aspect
-// ratio when `fit` is set, else one image pixel per 1/96 inch; then times the scale (a scale
-// that is not a positive number counts as 100 %); a page larger than the area is then shrunk
-// to fit it. Position: centred in the area when `centre` is set, else at the area's corner;
+// Where a page of `imagePixels` layout pixels goes on the paper, in points, relative to the
+// top-left corner of the printable area of `areaPoints` size. Size: fitted into the area
+// keeping the aspect ratio when `fit` is set, else one layout pixel per 1/96 inch; then times
+// the scale (a scale that is not a positive number counts as 100 %); a page larger than the
+// area is then shrunk to fit it. Position: centred in the area when `centre` is set, else at the area's corner;
 // then moved by (left, top) in the given units, but never past the area's edges.
 QRectF printTargetRect(const PagePrintSettings &print, QSizeF imagePixels, QSizeF areaPoints);
 

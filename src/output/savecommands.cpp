@@ -16,7 +16,7 @@ PageSaveChoice &pageSaveChoice()
     return choice;
 }
 
-void savePageAs(QWidget *owner, PageSet &pages, SaveAsDialog &dialog)
+void savePageAs(QWidget *owner, PageSet &pages, SaveAsDialog &dialog, const WriteOptions &writeOptions)
 {
     if (pages.count() == 1)
         pages.setCurrentPageIndex(0);
@@ -28,7 +28,7 @@ void savePageAs(QWidget *owner, PageSet &pages, SaveAsDialog &dialog)
         const QString answer = trimSpaces(dialog.askPageFile(owner, choice));
         if (answer.isEmpty())
             return;
-        WriteOptions options = writeOptionsFor(registrySettings());
+        WriteOptions options = writeOptions;
         options.jpegQuality = choice.jpegQuality;
         writePageFile(pages.page(current), pageSaveName(answer, choice.filterIndex), options);
     } catch (const RuntimeError &error) {
@@ -53,10 +53,11 @@ const FileDialog &askSaveFile(QWidget *owner, const QString &title, const QStrin
 
 } // namespace
 
-void saveAllPages(QWidget *owner, PageSet &pages, RunProgress &progress, SaveAsDialog &dialog)
+void saveAllPages(QWidget *owner, PageSet &pages, RunProgress &progress, SaveAsDialog &dialog,
+                  const WriteOptions &options)
 {
     if (pages.count() < 2) {
-        savePageAs(owner, pages, dialog);
+        savePageAs(owner, pages, dialog, options);
         return;
     }
     try {
@@ -65,16 +66,17 @@ void saveAllPages(QWidget *owner, PageSet &pages, RunProgress &progress, SaveAsD
         if (request.fileName.isEmpty())
             return;
         const QString name = appendFilterExtension(request.fileName, request.filterIndex);
-        saveNumberedPages(pageList(pages), name, progress, writeOptionsFor(registrySettings()));
+        saveNumberedPages(pageList(pages), name, progress, options);
     } catch (const RuntimeError &error) {
         globalErrorHandler(error, QStringLiteral("cmdSaveAll_Click"));
     }
 }
 
-bool saveMultiPage(QWidget *owner, PageSet &pages, RunProgress &progress, SaveAsDialog &dialog)
+bool saveMultiPage(QWidget *owner, PageSet &pages, RunProgress &progress, SaveAsDialog &dialog,
+                   const WriteOptions &options)
 {
     if (pages.count() < 2) {
-        savePageAs(owner, pages, dialog);
+        savePageAs(owner, pages, dialog, options);
         return false;
     }
     setLastAction(QStringLiteral("saving pages to a single new file"));
@@ -84,7 +86,7 @@ bool saveMultiPage(QWidget *owner, PageSet &pages, RunProgress &progress, SaveAs
         if (request.fileName.isEmpty())
             return false;
         const MultipageTarget target = multipageTarget(request.fileName, request.filterIndex);
-        return saveMultiPageFromBitmaps(pages, target.fileName, target.kind, progress);
+        return saveMultiPageFromBitmaps(pages, target.fileName, target.kind, progress, options);
     } catch (const RuntimeError &error) {
         globalErrorHandler(error, QStringLiteral("fncSaveMultiPageFileBitmap_Dialog"));
         return false;

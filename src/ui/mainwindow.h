@@ -23,6 +23,7 @@ class WorkerWait;
 class ZoomTools;
 struct RegistrySettings;
 struct UserMessage;
+struct WriteOptions;
 
 // The dialogs the window's commands open. A null entry means the program's own dialog; tests
 // put scripted ones in. The window does not own them, and they must outlive it.
@@ -115,6 +116,7 @@ class MainWindow : public QMainWindow {
     void savePage();
     void saveAll();
     void saveMultiPageDocument();
+    WriteOptions writeOptions() const;
     void printPage();
     void printAll();
     void showAbout();

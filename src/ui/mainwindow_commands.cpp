@@ -4,6 +4,7 @@
 
 #include "core/help.h"
 #include "core/settings.h"
+#include "output/outputsettings.h"
 #include "output/printcommands.h"
 #include "output/savecommands.h"
 #include "ui/aboutbox.h"
@@ -56,20 +57,26 @@ void MainWindow::showSettings()
         showSettingsDialog(registrySettings(), this);
 }
 
+// The pages state the resolution they were made at, whatever the settings say now.
+WriteOptions MainWindow::writeOptions() const
+{
+    return writeOptionsFor(registrySettings(), m_pages.page(0).content().pixelsPerInch);
+}
+
 void MainWindow::savePage()
 {
     m_panes->cmdSave()->repaint();
-    savePageAs(this, m_pages, *m_dialogs.saveAs);
+    savePageAs(this, m_pages, *m_dialogs.saveAs, writeOptions());
 }
 
 void MainWindow::saveAll()
 {
-    runOutput([this] { saveAllPages(this, m_pages, *m_progress, *m_dialogs.saveAs); });
+    runOutput([this] { saveAllPages(this, m_pages, *m_progress, *m_dialogs.saveAs, writeOptions()); });
 }
 
 void MainWindow::saveMultiPageDocument()
 {
-    runOutput([this] { saveMultiPage(this, m_pages, *m_progress, *m_dialogs.saveAs); });
+    runOutput([this] { saveMultiPage(this, m_pages, *m_progress, *m_dialogs.saveAs, writeOptions()); });
 }
 
 void MainWindow::printPage()

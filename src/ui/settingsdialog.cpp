@@ -4,6 +4,7 @@
 #include "core/settings.h"
 #include "output/commondialogs.h"
 #include "ui/settingsdialognumberbox.h"
+#include "ui/settingsdialogpaper.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -16,6 +17,7 @@
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QStyle>
+#include <QTabWidget>
 #include <QVBoxLayout>
 
 namespace pagorra {
@@ -203,10 +205,19 @@ void SettingsDialog::buildControls()
     auto *top = new QHBoxLayout;
     top->addWidget(page);
     top->addWidget(margins, 1);
+    auto *pageTab = new QWidget(this);
+    pageTab->setObjectName(QStringLiteral("tabPage"));
+    auto *pageTabLayout = new QVBoxLayout(pageTab);
+    pageTabLayout->addLayout(top);
+    pageTabLayout->addWidget(thumbnails);
+    pageTabLayout->addLayout(titleGrid);
+    m_paperTab = new PaperOutputTab(this);
+    auto *tabs = new QTabWidget(this);
+    tabs->setObjectName(QStringLiteral("tabSettings"));
+    tabs->addTab(pageTab, QStringLiteral("Page and title"));
+    tabs->addTab(m_paperTab, QStringLiteral("Paper and output"));
     auto *layout = new QVBoxLayout(this);
-    layout->addLayout(top);
-    layout->addWidget(thumbnails);
-    layout->addLayout(titleGrid);
+    layout->addWidget(tabs);
     layout->addLayout(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 }
@@ -225,6 +236,7 @@ void SettingsDialog::connectHandlers()
 
     connect(m_resizeWidth, &QLineEdit::textChanged, this, &SettingsDialog::resizeWidthChanged);
     connect(m_resizeHeight, &QLineEdit::textChanged, this, &SettingsDialog::resizeHeightChanged);
+    connect(m_paperTab, &PaperOutputTab::pageSizeChosen, this, &SettingsDialog::paperSizeChosen);
     for (auto [box, spin] : {std::pair{m_pageWidth, m_pageWidthSpin}, std::pair{m_pageHeight, m_pageHeightSpin}}) {
         connect(box, &QLineEdit::textChanged, this, [this, box = box] { pageBoxChanged(box); });
         box->onLeft = [this, box = box, spin = spin] { pageBoxLeft(box, spin); };
@@ -279,6 +291,7 @@ void SettingsDialog::fillSettingsForm()
                    s.TitleUnderline, s.TitleStrikeThru, s.TitleFontColor};
     showTitleFont();
     addTitleClicked();
+    m_paperTab->fill(s.Output, QSize(s.PageWidth, s.PageHeight));
 }
 
 void SettingsDialog::applySettingsForm()
@@ -312,6 +325,7 @@ void SettingsDialog::applySettingsForm()
     s.TitleItalic = m_titleFont.italic;
     s.TitleStrikeThru = m_titleFont.strikeThru;
     s.TitleUnderline = m_titleFont.underline;
+    m_paperTab->apply(s.Output);
 }
 
 void SettingsDialog::proportionChosen(int index)
@@ -403,6 +417,19 @@ void SettingsDialog::pageBoxChanged(QLineEdit *box)
         box->setText(QStringLiteral("200"));
         box->setSelection(0, 3);
     }
+    if (!m_takingPaperSize)
+        m_paperTab->pageSizeEdited(
+            QSize(boxNumber(m_pageWidth->text()).value_or(-1), boxNumber(m_pageHeight->text()).value_or(-1)));
+}
+
+void SettingsDialog::paperSizeChosen(QSize layoutSize)
+{
+    m_takingPaperSize = true;
+    m_pageWidth->setText(QString::number(layoutSize.width()));
+    setSpin(m_pageWidthSpin, layoutSize.width());
+    m_pageHeight->setText(QString::number(layoutSize.height()));
+    setSpin(m_pageHeightSpin, layoutSize.height());
+    m_takingPaperSize = false;
 }
 
 void SettingsDialog::marginBoxChanged(QLineEdit *box)

@@ -3,6 +3,7 @@
 #include "ui/settingsdialogrules.h"
 
 #include <QDialog>
+#include <QSize>
 #include <QString>
 #include <array>
 #include <cstdint>
@@ -20,14 +21,17 @@ struct RegistrySettings;
 class ColorDialog;
 class FontDialog;
 class NumberBox;
+class PaperOutputTab;
 
 // The modal "Settings" dialog. It edits the page, margin, thumbnail and title fields of the
-// record it is given, and writes them back only when "Save" is pressed; "Cancel", Escape and
-// the title-bar close leave the record untouched. Every control's objectName is its control
-// name; the members of a control array are named with their index, e.g. "txtCanvasCustom(2)".
+// record it is given on its first tab, the paper and output choices on its second (a paper
+// chosen there fills the page size), and writes them back only when "Save" is pressed;
+// "Cancel", Escape and the title-bar close leave the record untouched. Every control's
+// objectName is its control name; the members of a control array are named with their index,
+// e.g. "txtCanvasCustom(2)".
 class SettingsDialog : public QDialog {
     Q_OBJECT
-public:
+  public:
     // The record must outlive the dialog. colors and fonts are the choosers "Background" and
     // "Font" open.
     SettingsDialog(RegistrySettings &settings, ColorDialog &colors, FontDialog &fonts, QWidget *parent = nullptr);
@@ -35,7 +39,7 @@ public:
     explicit SettingsDialog(RegistrySettings &settings, QWidget *parent = nullptr);
     ~SettingsDialog() override;
 
-private:
+  private:
     struct TitleFont {
         QString name;
         std::int16_t size = 0;
@@ -59,6 +63,7 @@ private:
     void resizeWidthChanged();
     void resizeHeightChanged();
     void pageBoxChanged(QLineEdit *box);
+    void paperSizeChosen(QSize layoutSize);
     void marginBoxChanged(QLineEdit *box);
     void pageBoxLeft(QLineEdit *box, QScrollBar *spin);
     void marginBoxLeft(QLineEdit *box);
@@ -88,6 +93,8 @@ private:
     QCheckBox *m_appendPageNumber = nullptr;
     QPushButton *m_fontButton = nullptr;
     QLabel *m_fontSample = nullptr;
+    PaperOutputTab *m_paperTab = nullptr;
+    bool m_takingPaperSize = false; // the page boxes are being set from the paper
     QPushButton *m_okButton = nullptr;
     QPushButton *m_cancelButton = nullptr;
 

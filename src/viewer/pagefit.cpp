@@ -29,19 +29,22 @@ int centred(int inner, int shown)
 
 } // namespace
 
-PageFit fitPage(QSize imageSize, QSize viewportSize, bool bestFit)
+PageFit fitPage(QSize pageSize, QSize viewportSize, bool bestFit, double zoom)
 {
-    const int imageWidth = std::max(0, imageSize.width());
-    const int imageHeight = std::max(0, imageSize.height());
+    const int pageWidth = std::max(0, pageSize.width());
+    const int pageHeight = std::max(0, pageSize.height());
     const int innerWidth = std::max(0, viewportSize.width());
     const int innerHeight = std::max(0, viewportSize.height());
 
     PageFit fit;
-    fit.shown = QSize(imageWidth, imageHeight);
-    if (bestFit && imageWidth > 0 && imageHeight > 0) {
-        const double scale = std::min(double(innerWidth) / imageWidth, double(innerHeight) / imageHeight);
+    fit.shown = QSize(pageWidth, pageHeight);
+    if (bestFit && pageWidth > 0 && pageHeight > 0) {
+        const double scale = std::min(double(innerWidth) / pageWidth, double(innerHeight) / pageHeight);
         fit.zoom = scale * 100;
-        fit.shown = QSize(roundHalfEven(imageWidth * scale), roundHalfEven(imageHeight * scale));
+        fit.shown = QSize(roundHalfEven(pageWidth * scale), roundHalfEven(pageHeight * scale));
+    } else if (!bestFit && zoom != 100) {
+        fit.zoom = zoom;
+        fit.shown = QSize(roundHalfEven(pageWidth * zoom / 100), roundHalfEven(pageHeight * zoom / 100));
     }
     const int width = fit.shown.width();
     const int height = fit.shown.height();

@@ -26,13 +26,28 @@ void PageView::paintEvent(QPaintEvent *event)
         return;
     QPainter painter(this);
     const QRect exposed = event->rect();
-    if (size() == m_image.size()) {
+    if (size() == m_image.size() && devicePixelRatioF() == 1) {
         painter.drawImage(exposed, m_image, exposed);
         return;
     }
-    if (m_scaled.size() != size())
-        m_scaled = QPixmap::fromImage(m_image.scaled(size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
-    painter.drawPixmap(exposed, m_scaled, exposed);
+    const double ratio = devicePixelRatioF();
+    const QSize device(qRound(width() * ratio), qRound(height() * ratio));
+    if (device.width() > m_image.width() || device.height() > m_image.height()) {
+        // Shown larger than its own pixels: each repaint scales only what it shows, so no
+        // enlarged copy of a large page is ever held.
+        const double x = double(m_image.width()) / width(), y = double(m_image.height()) / height();
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.drawImage(QRectF(exposed), m_image,
+                          QRectF(exposed.x() * x, exposed.y() * y, exposed.width() * x, exposed.height() * y));
+        return;
+    }
+    if (m_scaled.size() != device) {
+        m_scaled = QPixmap::fromImage(m_image.scaled(device, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+        m_scaled.setDevicePixelRatio(ratio);
+    }
+    painter.drawPixmap(
+        QRectF(exposed), m_scaled,
+        QRectF(exposed.x() * ratio, exposed.y() * ratio, exposed.width() * ratio, exposed.height() * ratio));
 }
 
 void PageView::mousePressEvent(QMouseEvent *event)

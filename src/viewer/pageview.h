@@ -6,8 +6,10 @@
 
 namespace pagorra {
 
-// The page on display (`ib`): paints its image stretched to the widget's size and reports
-// the pointer in its own coordinates, which is what drag-panning needs.
+// The page on display (`ib`): paints its image stretched to the widget's size, with as many
+// of the image's pixels as the screen shows (a page made at a high resolution shows its
+// detail when zoomed in, or on a dense screen), and reports the pointer in its own
+// coordinates, which is what drag-panning needs.
 class PageView : public QWidget {
     Q_OBJECT
   public:
@@ -30,8 +32,8 @@ class PageView : public QWidget {
 
   private:
     QImage m_image;
-    // The image scaled to the shown size, rebuilt only when the size or the image changes,
-    // so that panning and repaints do not rescale.
+    // The image scaled down to the shown size, rebuilt only when the size or the image
+    // changes, so that panning and repaints do not rescale.
     QPixmap m_scaled;
 };
 

@@ -14,6 +14,7 @@
 #include <QVBoxLayout>
 #include <QWheelEvent>
 #include <algorithm>
+#include <array>
 
 namespace pagorra {
 
@@ -22,6 +23,10 @@ namespace {
 // Design sizes of the strip under the viewport and of the navigation block in it, in twips.
 constexpr int BarHeightTwips = 975;
 constexpr int NavigationWidthTwips = 5175;
+
+// The zooms Ctrl and the wheel step through, in per cent: from a quarter to where a page made
+// at the highest resolution (600, 6.25 pixels per layout pixel) shows each of its pixels.
+constexpr std::array<double, 10> ZoomSteps{25, 50, 75, 100, 150, 200, 300, 400, 600, 800};
 
 // A step past either end stops the bar at that end: panning halts at the page's edges.
 void panBar(QScrollBar *bar, double start, int position)
@@ -141,10 +146,14 @@ int PageViewer::currentPageIndex() const
 void PageViewer::showBitmap()
 {
     QImage image;
+    m_pageSize = QSize();
     if (m_pages) {
         const int index = std::clamp(m_pages->currentPageIndex(), 0, m_pages->lastPageIndex());
         m_pages->setCurrentPageIndex(index);
-        image = m_pages->page(index).image();
+        const Page &page = m_pages->page(index);
+        image = page.image();
+        // A page drawn without items (set as an image) is its image's size.
+        m_pageSize = page.content().layoutSize.isEmpty() ? image.size() : page.content().layoutSize.toSize();
     }
     m_view->setImage(image);
     m_view->setVisible(!image.isNull());
@@ -202,6 +211,25 @@ void PageViewer::setZoomOption(int option)
 void PageViewer::zoomClicked(int index)
 {
     m_bestFit = index == 0;
+    m_zoom = 100;
+    layoutPane();
+}
+
+void PageViewer::zoomBy(int steps)
+{
+    const double from = m_fit.zoom;
+    double to = from;
+    if (steps > 0) {
+        const auto next = std::upper_bound(ZoomSteps.begin(), ZoomSteps.end(), from + 0.01);
+        to = next == ZoomSteps.end() ? ZoomSteps.back() : *next;
+    } else if (steps < 0) {
+        const auto next = std::lower_bound(ZoomSteps.begin(), ZoomSteps.end(), from - 0.01);
+        to = next == ZoomSteps.begin() ? ZoomSteps.front() : *(next - 1);
+    }
+    if (m_tools)
+        m_tools->select(1);
+    m_bestFit = false;
+    m_zoom = to;
     layoutPane();
 }
 
@@ -228,7 +256,7 @@ void PageViewer::layoutPane()
 
 void PageViewer::fitBitmap()
 {
-    m_fit = fitPage(m_view->image().size(), m_container->size(), m_bestFit);
+    m_fit = fitPage(m_view->image().isNull() ? QSize() : m_pageSize, m_container->size(), m_bestFit, m_zoom);
     m_view->resize(m_fit.shown);
     // A fitting page has no overhang to scroll; its bar rests at 0 until it overhangs again.
     m_horizontal->setRange(0, std::max(0, m_fit.horizontalMaximum));
@@ -274,10 +302,17 @@ void PageViewer::endDrag()
     m_view->unsetCursor();
 }
 
-// The wheel over the page scrolls whichever bar can move, the vertical one first.
+// The wheel over the page scrolls whichever bar can move, the vertical one first; with Ctrl
+// it zooms.
 bool PageViewer::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() == QEvent::Wheel && (watched == m_container || watched == m_view)) {
+        const auto *wheel = static_cast<QWheelEvent *>(event);
+        if (wheel->modifiers() & Qt::ControlModifier) {
+            if (!m_view->image().isNull() && wheel->angleDelta().y() != 0)
+                zoomBy(wheel->angleDelta().y() > 0 ? 1 : -1);
+            return true;
+        }
         QScrollBar *target = m_vertical->isEnabled() ? m_vertical : m_horizontal;
         if (target->isEnabled())
             QApplication::sendEvent(target, event);

@@ -19,7 +19,9 @@ class ZoomTools;
 // The right pane (`picRight`): the viewport `picContainer` with the page on display, its
 // scroll bars and the navigation strip under it. It shows one page of a page set owned by
 // the main window, fits it (best fit or actual size, chosen with the zoom tools) and pans
-// it with the bars or by dragging. The zoom choice applies to every page shown.
+// it with the bars or by dragging. The zoom choice applies to every page shown. Pages are
+// shown by their layout size, so a page looks the same at every resolution it is made at;
+// Ctrl and the wheel zoom in on the detail a higher resolution holds.
 class PageViewer : public QWidget {
     Q_OBJECT
   public:
@@ -40,9 +42,13 @@ class PageViewer : public QWidget {
     // Fits the page on display into the viewport and sets up both bars.
     void fitBitmap();
 
-    // 0 = best fit, 1 = actual size; selecting applies it like a click.
+    // 0 = best fit, 1 = actual size; selecting applies it like a click, and actual size is
+    // then 100 %.
     int zoomOption() const { return m_bestFit ? 0 : 1; }
     void setZoomOption(int option);
+    // One step of Ctrl and the wheel: the next zoom in (steps > 0) or out from the one shown,
+    // within 25 % to 800 %, selecting actual size.
+    void zoomBy(int steps);
     const PageFit &fit() const { return m_fit; }
 
     // "Page 2 of 5". Until a page has been generated the counter reads "Page 1" instead.
@@ -83,6 +89,8 @@ class PageViewer : public QWidget {
     PageSet *m_pages = nullptr;
     QPointer<ZoomTools> m_tools;
     bool m_bestFit = true;
+    double m_zoom = 100; // while not at best fit
+    QSize m_pageSize;    // the page on display in layout pixels
     PageFit m_fit;
 
     QWidget *m_container;

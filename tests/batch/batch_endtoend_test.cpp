@@ -139,6 +139,40 @@ TEST(BatchEndToEnd, RealPhotosGiveNumberedPagesWithThumbnailsInTheirCells)
     EXPECT_EQ(last.pixel(200, 200), qRgb(0x20, 0x40, 0x60));
 }
 
+// A paper at a resolution makes the page the paper's size in pixels there, stated in the file;
+// the layout stays in 1/96 inch, so the same photos lie in the same cells as at 96.
+TEST(BatchEndToEnd, PaperAndResolutionScaleThePagesNotTheLayout)
+{
+    QTemporaryDir dir;
+    const struct {
+        QStringList flags;
+        QSize size;
+        int dpi;
+    } cases[] = {
+        {{u"--paper"_s, u"A4"_s, u"--resolution"_s, u"300"_s}, {2480, 3508}, 300},
+        {{u"--paper"_s, u"a4"_s}, {794, 1123}, 96},
+        {{u"--paper"_s, u"Letter-Landscape"_s, u"--resolution"_s, u"150"_s}, {1650, 1275}, 150},
+        {{u"--paper"_s, u"A4"_s, u"--page"_s, u"800x600"_s, u"--resolution"_s, u"200"_s}, {1667, 1250}, 200},
+    };
+    QList<QImage> pages;
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.flags.join(u' ').toStdString());
+        const QString sheet = dir.filePath(u"S%1.png"_s.arg(pages.size()));
+        const Outcome r =
+            runBatch(c.flags + QStringList{u"--title"_s, u"Trip"_s, u"-o"_s, sheet} + photoFiles().mid(0, 7));
+        ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+        pages << QImage(sheet).convertToFormat(QImage::Format_RGB32);
+        EXPECT_EQ(pages.last().size(), c.size);
+        EXPECT_EQ(pages.last().dotsPerMeterX(), std::lround(c.dpi / 0.0254));
+    }
+    const QImage shrunk = pages[0].scaled(pages[1].size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    double difference = 0;
+    for (int y = 0; y < shrunk.height(); ++y)
+        for (int x = 0; x < shrunk.width(); ++x)
+            difference += std::abs(qGray(shrunk.pixel(x, y)) - qGray(pages[1].pixel(x, y)));
+    EXPECT_LT(difference / (shrunk.width() * shrunk.height()), 1.5);
+}
+
 // A document holds every page; Ctrl-C or SIGTERM ends a run as a cancel, and then the pages
 // made so far are not passed off as the document: the one already there stays as it was.
 TEST(BatchEndToEnd, MultipageDocumentAppearsWholeOrNotAtAll)
@@ -221,6 +255,7 @@ TEST(BatchEndToEnd, StoredSettingsAreReadNeverWrittenAndFlagsOverrideThem)
 {
     QTemporaryDir config, out;
     const QString storePath = config.filePath(u"pagorra/settings.json"_s), sheet = out.filePath(u"S.png"_s);
+    const QList<std::pair<QString, QString>> a5{{u"PageWidth"_s, u"559"_s}, {u"PageHeight"_s, u"794"_s}};
     const QList<std::pair<QString, QString>> stored{{u"PageWidth"_s, u"640"_s},
                                                     {u"PageHeight"_s, u"480"_s},
                                                     {u"ThumbnailHeight"_s, u"wide"_s},
@@ -229,11 +264,18 @@ TEST(BatchEndToEnd, StoredSettingsAreReadNeverWrittenAndFlagsOverrideThem)
         QList<std::pair<QString, QString>> values; // none: the file cannot be parsed
         QStringList flags;
         QString page, report; // the page's size and corner colour
+        QList<std::pair<QString, QString>> output = {};
     } cases[] = {
         {stored, {}, u"640x480 #ff0000"_s, u"subLoadRegistrySettings"_s},
         {stored, {u"--background"_s, u"#00FF00"_s}, u"640x480 #00ff00"_s, u"subLoadRegistrySettings"_s},
         {{}, {}, u"800x600 #ffffff"_s, storePath},
         {{{u"PageWidth"_s, u"99999999"_s}}, {}, u"none"_s, u"cmdPreview_Click: 6 - Overflow: PageWidth 99999999"_s},
+        {a5, {}, u"874x1240 #ffffff"_s, {}, {{u"Paper"_s, u"A5"_s}, {u"Resolution"_s, u"150"_s}}},
+        {a5,
+         {u"--resolution"_s, u"96"_s},
+         u"559x794 #ffffff"_s,
+         {},
+         {{u"Paper"_s, u"A5"_s}, {u"Resolution"_s, u"150"_s}}},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.report.toStdString());
@@ -241,12 +283,12 @@ TEST(BatchEndToEnd, StoredSettingsAreReadNeverWrittenAndFlagsOverrideThem)
         if (c.values.isEmpty())
             writeNative(QFile::encodeName(storePath), "[1, 2]");
         else
-            RegistryStore(storePath).setValues(settingsSection(), c.values);
+            RegistryStore(storePath).setSections({{settingsSection(), c.values}, {outputSection(), c.output}});
         const QByteArray before = readBytes(storePath);
         QFile::remove(sheet);
         const Outcome r = runBatch(c.flags + QStringList{u"-o"_s, sheet} + photoFiles().mid(0, 2), config.path());
         EXPECT_EQ(r.exitCode, c.page == u"none" ? 1 : 0) << r.err.toStdString();
-        EXPECT_TRUE(r.err.contains(c.report)) << r.err.toStdString();
+        EXPECT_TRUE(r.err.contains(c.report) && (!c.report.isEmpty() || r.err.isEmpty())) << r.err.toStdString();
         const QImage page(sheet);
         EXPECT_EQ(page.isNull() ? u"none"_s
                                 : u"%1x%2 "_s.arg(page.width()).arg(page.height()) +
@@ -296,6 +338,7 @@ TEST(BatchEndToEnd, HelpNamesEveryOptionAndVersionTheRelease)
     const QStringList words = help.out.split(QRegularExpression(u"[\\s,()]+"_s));
     for (const QString &word :
          u"-h --help -v --version --page --cell --margins --uniform --no-uniform --title --no-title "
-         "--page-numbers --background --jobs --multipage -o --output @LIST .pcx Sheet1.png"_s.split(u' '))
+         "--page-numbers --background --paper --resolution --pdf-links --pdf-jpeg --quality --jobs --multipage -o "
+         "--output @LIST .pcx Sheet1.png"_s.split(u' '))
         EXPECT_TRUE(words.contains(word)) << word.toStdString();
 }

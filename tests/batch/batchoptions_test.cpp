@@ -36,6 +36,15 @@ TEST(BatchFlags, OverrideTheStoredSettings)
     e.PageMarginLeft = 2, e.PageMarginRight = 3, e.PageMarginBottom = 4, e.ThumbnailUniformPlacement = 0;
     e.AddTitle = 1, e.Title = u"Trip"_s, e.AppendPageNumber = 1, e.PageBackColor = 0x302010;
     EXPECT_TRUE(s == e);
+
+    applyBatchOptions(
+        parseBatchArguments(
+            u"--paper A4-landscape --resolution 300 --pdf-links --pdf-jpeg --quality 70 -o o.pdf a"_s.split(u' '))
+            .options,
+        s);
+    e.PageWidth = 1123, e.PageHeight = 794, e.Output.Paper = u"A4"_s, e.Output.PaperLandscape = true;
+    e.Output.Resolution = 300, e.Output.PdfLinks = e.Output.PdfJpegPictures = true, e.Output.JpegQuality = 70;
+    EXPECT_TRUE(s == e);
 }
 
 TEST(BatchFlags, EachValueIsTakenInItsSyntaxOrRefusedWithAReason)
@@ -52,6 +61,9 @@ TEST(BatchFlags, EachValueIsTakenInItsSyntaxOrRefusedWithAReason)
         {"--margins 1,2,3 -o x.png a", "--margins needs four numbers: top,left,right,bottom"},
         {"--background #1020304 -o x.png a", "--background needs a colour such as #FFFFFF"},
         {"--jobs 0 -o x.png a", "--jobs needs a number from 1 to 256"},
+        {"--paper B5 -o x.png a", "--paper needs one of A5 A4 A3 Letter Legal Tabloid, with -landscape to turn it"},
+        {"--resolution 120 -o x.png a", "--resolution needs one of 96 150 200 300 400 600"},
+        {"--quality 101 -o x.jpg a", "--quality needs a number from 1 to 100"},
         {"--jobs 257 -o x.png a", "--jobs needs a number from 1 to 256"},
         {"--output= a", "--output needs an output file name"},
         {"--frobnicate -o x.png a", "unknown option 'frobnicate'"},

@@ -4,6 +4,7 @@
 #include "core/settings.h"
 #include "generation/generationrun.h"
 #include "generation/pageset.h"
+#include "output/outputsettings.h"
 #include "output/pagesaving.h"
 #include "output/pdfpage.h"
 
@@ -77,7 +78,7 @@ TEST(PdfDocument, AGeneratedRunIsADocumentThatReadersUnderstand)
     ASSERT_EQ(GenerationRun(settings, photos, progress).run(pages).placed, 19);
     ASSERT_EQ(pages.count(), 2);
 
-    WriteOptions options = writeOptionsFor(settings);
+    WriteOptions options = writeOptionsFor(settings, 96);
     options.pdfLinks = true;
     const QString pdf = dir.filePath(u"t.pdf"_s), again = dir.filePath(u"again.pdf"_s);
     qputenv("SOURCE_DATE_EPOCH", "1700000000");

@@ -3,6 +3,7 @@
 // real print dialog seeded and read back. Skips where no CUPS server with the queue runs.
 #include "core/settings.h"
 #include "errors/errorhandler.h"
+#include "generation/generationrun.h"
 #include "generation/pageset.h"
 #include "output/printcommands.h"
 #include "output/printdialog.h"
@@ -13,6 +14,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QImageReader>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QSet>
@@ -69,6 +71,21 @@ QSet<QString> jobs()
     return ids;
 }
 
+// How many pixels of row y lie between black and white at the edge that ends the row's first
+// black run of 200 pixels or more (a picture's black half, not the title's strokes); -1: none.
+int edgeWidth(const QImage &paper, int y)
+{
+    int x = 0;
+    for (int run = 0; x < paper.width() && run < 200; ++x)
+        run = qGray(paper.pixel(x, y)) <= 8 ? run + 1 : 0;
+    while (x < paper.width() && qGray(paper.pixel(x, y)) <= 8)
+        ++x;
+    const int from = x;
+    while (x < paper.width() && qGray(paper.pixel(x, y)) < 247)
+        ++x;
+    return x < paper.width() ? x - from : -1;
+}
+
 bool near(QColor a, QColor b)
 {
     return qAbs(a.red() - b.red()) < 40 && qAbs(a.green() - b.green()) < 40 && qAbs(a.blue() - b.blue()) < 40;
@@ -102,7 +119,8 @@ class PrintCupsTest : public QObject {
 
     // Waits until the PDF files of the jobs `ours` have arrived; returns them by job title, each as
     // the first sheet drawn by poppler at `dpi`. cups-pdf ends each file name in the job id.
-    QMap<QString, QImage> waitForPdfs(const QSet<QString> &ours, int dpi = 18, int *sheets = nullptr)
+    QMap<QString, QImage> waitForPdfs(const QSet<QString> &ours, int dpi = 18, int *sheets = nullptr,
+                                      QString *text = nullptr)
     {
         QMap<QString, QImage> byTitle;
         QElapsedTimer timer;
@@ -120,6 +138,8 @@ class PrintCupsTest : public QObject {
                 byTitle.insert(title, QImage(png + u".png"_s));
                 if (sheets)
                     *sheets = pdfPageCount(path);
+                if (text)
+                    *text = QString::fromUtf8(runTool(u"pdftotext"_s, {path, u"-"_s}));
                 QFile::remove(path);
             }
         }
@@ -149,6 +169,7 @@ class PrintCupsTest : public QObject {
         if (runTool(u"lpstat"_s, {u"-r"_s}).contains("is running"))
             m_queue = printerIndexOf(Queue);
         m_outDir = pdfOutputDir();
+        QImageReader::setAllocationLimit(256); // a sheet at 600 dpi
         setReportPresenter([](const ErrorReport &report) { QFAIL(qPrintable(report.systemError)); });
     }
     void cleanupTestCase() { setReportPresenter({}); }
@@ -245,6 +266,35 @@ class PrintCupsTest : public QObject {
                                          {QPoint(x, bottom), QPoint(0, -1)}})
             QVERIFY2(near(firstInk(paper, from, step), Qt::blue),
                      qPrintable(u"edge cut off walking %1,%2"_s.arg(step.x()).arg(step.y())));
+    }
+
+    // A page made at 300 pixels per inch prints sharper than at 96: the edge in a picture half
+    // black, half white spans fewer dots; its title stays text either way.
+    void printedAtThePagesResolutionWithTextAsText()
+    {
+        QImage halves(600, 400, QImage::Format_RGB32);
+        halves.fill(Qt::white);
+        QPainter(&halves).fillRect(0, 0, 300, 400, Qt::black);
+        const QString picture = m_scratch.filePath(u"halves.png"_s);
+        QVERIFY(halves.save(picture));
+        QList<int> widths;
+        for (const int dpi : {96, 300}) {
+            prepare({});
+            m_settings.AddTitle = 1;
+            m_settings.Title = u"Sharpness"_s;
+            m_settings.Output.Resolution = std::int16_t(dpi);
+            NullProgress progress;
+            GenerationRun(m_settings, {picture, picture}, progress).run(m_pages);
+            printCurrentPage(nullptr, m_settings, m_pages, &m_dialog);
+            QString text;
+            const QImage paper = waitForPdfs(newJobs(), 600, nullptr, &text).value(u"Arvok Pagorra"_s);
+            QVERIFY2(text.contains(u"Sharpness"_s), qPrintable(text));
+            int top = 0; // of the first cell, whose picture fills its 88 layout pixels' height
+            while (top < paper.height() && edgeWidth(paper, top) < 0)
+                ++top;
+            widths << edgeWidth(paper, top + 44 * 600 / 96);
+        }
+        QVERIFY2(widths[1] > 0 && widths[1] * 2 <= widths[0], qPrintable(u"%1 %2"_s.arg(widths[0]).arg(widths[1])));
     }
 
     void batchPrintsEveryPageWithTheFirstPagesChoices()

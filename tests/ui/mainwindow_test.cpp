@@ -229,8 +229,9 @@ class MainWindowTest : public QObject {
     }
 
     // The first run starts from the defaults and writes nothing until it ends; a later run starts
-    // from what was stored. Either way of closing saves the window's state once, keeps values it
-    // does not know, and closes every other window. (The window from init() saves nothing.)
+    // from what was stored. Either way of closing saves the window's state once (the paper and
+    // output choices in their own section), keeps values it does not know, and closes every
+    // other window. (The window from init() saves nothing.)
     void startsFromTheStoreAndSavesAtTheEnd()
     {
         for (const bool firstRun : {true, false}) {
@@ -254,6 +255,7 @@ class MainWindowTest : public QObject {
                 loadRegistrySettings(saved, RegistryStore());
                 expected.strFolderPath = picturesFolder();
                 QCOMPARE(saved, expected);
+                QCOMPARE(RegistryStore().getValue(outputSection(), u"Resolution"_s, {}), u"96"_s);
             } else {
                 QTest::mouseClick(child<QAbstractButton>("optZoom0"), Qt::LeftButton);
                 m_window->setCurrentFolder(u"/srv/photos"_s);

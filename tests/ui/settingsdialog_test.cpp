@@ -9,6 +9,7 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
+#include <QDoubleSpinBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollBar>
@@ -206,6 +207,53 @@ class SettingsDialogTest : public QObject {
         s.click(u"cmdOK"_s);
         start.ThumbnailProportion = 0;
         QCOMPARE(s.record, start);
+    }
+
+    // A paper fills the page boxes with its size in layout pixels; a page size typed after it is
+    // no paper; Save keeps the paper and output choices in the record's Output section.
+    void paperFillsThePageSize()
+    {
+        const struct {
+            const char16_t *paper;
+            int orientation;
+            double width, height; // the custom size, in `units`
+            const char16_t *units, *boxes;
+        } rows[] = {
+            {u"A4", 0, 0, 0, u"", u"794 1123"},          {u"A4", 1, 0, 0, u"", u"1123 794"},
+            {u"Letter", 0, 0, 0, u"", u"816 1056"},      {u"A5", 1, 0, 0, u"", u"794 559"},
+            {u"Custom", 0, 100, 150, u"mm", u"378 567"}, {u"Custom", 0, 5, 7, u"in", u"480 672"},
+        };
+        for (const auto &row : rows) {
+            Session s;
+            auto *paper = s.get<QComboBox>(u"cboPaper"_s);
+            paper->setCurrentIndex(paper->findText(QString::fromUtf16(row.paper)));
+            s.get<QComboBox>(u"cboOrientation"_s)->setCurrentIndex(row.orientation);
+            if (row.width > 0) {
+                auto *units = s.get<QComboBox>(u"cboPaperUnits"_s);
+                units->setCurrentIndex(units->findText(QString::fromUtf16(row.units)));
+                s.get<QDoubleSpinBox>(u"txtPaperWidth"_s)->setValue(row.width);
+                s.get<QDoubleSpinBox>(u"txtPaperHeight"_s)->setValue(row.height);
+            }
+            QCOMPARE(s.pair(u"txtPage"_s), QString::fromUtf16(row.boxes));
+            QCOMPARE(s.get<QScrollBar>(u"txtPageHeightD"_s)->value(), s.text(u"txtPageHeight"_s).toInt());
+            s.click(u"cmdOK"_s);
+            QCOMPARE(s.record.Output.Paper, QString::fromUtf16(row.paper));
+        }
+        RegistrySettings start = defaultSettings();
+        start.Output.Paper = u"A3"_s;
+        start.PageWidth = 1123, start.PageHeight = 1587;
+        Session s(start);
+        QCOMPARE(s.get<QComboBox>(u"cboPaper"_s)->currentText(), u"A3"_s);
+        s.get<QComboBox>(u"cboResolution"_s)->setCurrentIndex(3);
+        s.click(u"chkPdfLinks"_s);
+        s.typeInto(u"txtPageWidth"_s, u"1000"_s);
+        QCOMPARE(s.get<QComboBox>(u"cboPaper"_s)->currentIndex(), 0);
+        s.click(u"cmdOK"_s);
+        QCOMPARE(u"%1 %2 %3 %4"_s.arg(s.record.PageWidth)
+                     .arg(s.record.Output.Paper)
+                     .arg(s.record.Output.Resolution)
+                     .arg(s.record.Output.PdfLinks),
+                 u"1000  300 1"_s);
     }
 
     // Every change shows at once and reaches the record only on Save; Cancel, the title bar's

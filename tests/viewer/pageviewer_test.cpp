@@ -97,6 +97,41 @@ class PageViewerTest : public QObject {
         QCOMPARE(f.viewer.pageView()->y(), -f.viewer.verticalBar()->value());
     }
 
+    // A page made at 300 pixels per inch is shown by its layout size: at 100 % its stripes, one
+    // image pixel wide, blend to greys; Ctrl and the wheel zoom in (150, 200, 300, 400 %) until
+    // they show.
+    void zoomingInShowsTheDetailOfAHigherResolution()
+    {
+        Fixture f(QSize(800, 600), 1, QSize(700, 500));
+        Page &page = f.pages.page(0);
+        page.setOutput({300, {}});
+        page.newImage(800, 600);
+        QImage stripes(1250, 940, QImage::Format_RGB32); // 400 x 300 layout pixels
+        for (int x = 0; x < stripes.width(); ++x)
+            for (int y = 0; y < stripes.height(); ++y)
+                stripes.setPixel(x, y, x % 2 ? qRgb(0, 0, 0) : qRgb(255, 255, 255));
+        page.drawBitmap(0, 0, stripes);
+        f.viewer.refresh();
+        const auto contrast = [&f] {
+            const QImage shot = f.shot();
+            int low = 255, high = 0;
+            for (int x = 100; x < 140; ++x) {
+                low = std::min(low, qGray(shot.pixel(x, 100)));
+                high = std::max(high, qGray(shot.pixel(x, 100)));
+            }
+            return high - low;
+        };
+        QCOMPARE(f.viewer.pageView()->size(), QSize(800, 600));
+        QVERIFY(contrast() < 100);
+        for (int step = 0; step < 4; ++step) {
+            QWheelEvent wheel(QPointF(50, 50), QPointF(), QPoint(), QPoint(0, 120), Qt::NoButton, Qt::ControlModifier,
+                              Qt::NoScrollPhase, false);
+            QApplication::sendEvent(f.viewer.pageView(), &wheel);
+        }
+        QCOMPARE(f.tools.zoomLabel()->text() + u' ' + QString::number(f.viewer.pageView()->width()), u"400 % 3200"_s);
+        QVERIFY(contrast() > 200);
+    }
+
     void dragPanning()
     {
         // Bar values before and after the drag, and where the page then sits.
