@@ -1,9 +1,18 @@
+#include "core/filenames.h"
+#include "generation/decodequeue.h"
 #include "generation/imageloader.h"
+#include "hostilefiles.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <unistd.h>
+#pragma push_macro("signals")
+#undef signals
+#include <vips/vips8>
+#pragma pop_macro("signals")
 
 using namespace pagorra;
 using namespace Qt::StringLiterals;
@@ -41,6 +50,35 @@ QRect paintedRect(const QImage &image, QRgb background)
             if (!near(image.pixel(x, y), QColor(background), 8))
                 r |= QRect(x, y, 1, 1);
     return r;
+}
+
+#if defined(__SANITIZE_THREAD__) || defined(__SANITIZE_ADDRESS__)
+constexpr bool kMemoryMeasured = false; // shadow memory grows with every byte touched
+#else
+constexpr bool kMemoryMeasured = true;
+#endif
+// The batch tool must stay under 250 MB whatever it reads, about 50 of them its own; a
+// hostile file is refused, or read by its first page, before its claims cost anything.
+constexpr long kMaxGrowthMB = 200;
+constexpr long kMaxHostileGrowthMB = 32;
+
+// How far the process's resident memory rose above what it held when `work` began, in MB.
+long growthMB(const std::function<void()> &work)
+{
+    auto status = [](const char *field) {
+        QFile f(u"/proc/self/status"_s);
+        f.open(QIODevice::ReadOnly);
+        for (const QByteArray &line : f.readAll().split('\n'))
+            if (line.startsWith(field))
+                return line.mid(int(strlen(field))).trimmed().split(' ').value(0).toLong() / 1024;
+        return 0L;
+    };
+    QFile clear(u"/proc/self/clear_refs"_s); // "5" restarts the peak from the current size
+    EXPECT_TRUE(clear.open(QIODevice::WriteOnly) && clear.write("5") == 1);
+    clear.close();
+    const long before = status("VmRSS:");
+    work();
+    return status("VmHWM:") - before;
 }
 
 } // namespace
@@ -192,9 +230,58 @@ TEST(LoaderCorrupt, RefusedFilesGiveNoPicture)
     ASSERT_TRUE(text.open(QIODevice::WriteOnly));
     text.write("just text");
     text.close();
-    for (const QString &path : {bomb, u"/nonexistent/x.jpg"_s, text.fileName(),
-                                kData + u"/corrupt/bmpsuite_b_shortfile.bmp"_s,
-                                kData + u"/corrupt/made_trunc50pct_hopper.bmp"_s})
+    for (const QString &path :
+         {bomb, u"/nonexistent/x.jpg"_s, text.fileName(), kData + u"/corrupt/bmpsuite_b_shortfile.bmp"_s,
+          kData + u"/corrupt/made_trunc50pct_hopper.bmp"_s})
         for (LoadAs mode : {LoadAs::OwnSize, LoadAs::Fixed})
             EXPECT_FALSE(loadPicture({path, mode, 140, 88, 0x00FFFFFF, true})) << path.toStdString();
+}
+
+// Each kind would cost an unguarded decoder gigabytes or minutes, or draw a document as a
+// photo; the one real picture among them must be read whatever its name holds.
+TEST(LoaderHostile, EveryKindRefusedCleanlyWithinTheLimits)
+{
+    QTemporaryDir dir;
+    const QList<HostileFile> files = writeHostileFiles(dir.path());
+    ASSERT_EQ(files.size(), 9);
+    for (const HostileFile &f : files) {
+        SCOPED_TRACE(f.kind.toStdString());
+        bool placed = false;
+        const long growth = growthMB([&] {
+            placed = bool(loadPicture({f.path, LoadAs::Fixed, 140, 88, 0xFFFFFF, true}));
+        });
+        EXPECT_EQ(placed, f.picture);
+        if (kMemoryMeasured) {
+            EXPECT_LT(growth, kMaxHostileGrowthMB);
+        }
+        // Documents and drawings stay out even when the image library is asked for them.
+        if (f.kind.startsWith(u"PDF"_s) || f.kind.startsWith(u"SVG"_s)) {
+            EXPECT_THROW(vips::VImage::new_from_file(QFile::encodeName(f.path).constData()), vips::VError);
+        }
+        ::unlink(nativePath(f.path).constData()); // a name QDir cannot remove
+    }
+}
+
+// A real photo made progressive holds 133 MB of coefficients while it decodes: however many
+// threads decode, they take turns.
+TEST(LoaderHostile, ProgressivePhotosDecodeInTurnsAtAnyThreadCount)
+{
+    QTemporaryDir dir;
+    const QString first = dir.filePath(u"p0.jpg"_s);
+    vips::VImage::new_from_file((kData + u"/photos/mde_Canon_EOS_5D_Mark_III_5760x3840.jpg"_s).toUtf8().constData())
+        .jpegsave(first.toUtf8().constData(),
+                  vips::VImage::option()->set("interlace", true)->set("subsample_mode", VIPS_FOREIGN_SUBSAMPLE_OFF));
+    QStringList paths{first};
+    for (int i = 1; i < 4; ++i)
+        paths << dir.filePath(u"p%1.jpg"_s.arg(i)), QFile::copy(first, paths.last());
+    int placed = 0;
+    const long growth = growthMB([&] {
+        DecodeQueue queue(paths, {QString(), LoadAs::Fixed, 140, 88, 0xFFFFFF, true}, 4, 4);
+        for (int i = 0; i < paths.size(); ++i)
+            placed += bool(queue.take(i, {}).picture);
+    });
+    EXPECT_EQ(placed, paths.size());
+    if (kMemoryMeasured) {
+        EXPECT_LT(growth, kMaxGrowthMB);
+    }
 }
