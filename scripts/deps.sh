@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages needed to build, test and run the program.
-# Does nothing when they are all present already.
+# Does nothing when they are all present already. --fuzz adds clang and its libFuzzer runtime,
+# for the fuzz targets (see README).
 set -euo pipefail
 
 packages=(
@@ -13,6 +14,7 @@ packages=(
   poppler-utils libtiff-tools imagemagick time
   cups cups-client cups-bsd printer-driver-cups-pdf
 )
+[ "${1:-}" = "--fuzz" ] && packages+=(clang libclang-rt-14-dev)
 
 missing=()
 for p in "${packages[@]}"; do
