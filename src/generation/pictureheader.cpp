@@ -103,8 +103,9 @@ int exifOrientation(const QByteArray &exif)
     return 1;
 }
 
-// Scans after the first, counted by their markers (0xFF 0xDA never occurs inside coded data,
-// where every 0xFF byte is followed by 0 or a restart marker); stops once past `limit`.
+// Scans after the first, counted by their markers up to the end of the image (0xFF 0xDA and
+// 0xFF 0xD9 never occur inside coded data, where every 0xFF byte is followed by 0 or a
+// restart marker); stops once past `limit`.
 int laterScans(const DecodeInput &input, std::int64_t from, int limit)
 {
     int scans = 0;
@@ -116,6 +117,8 @@ int laterScans(const DecodeInput &input, std::int64_t from, int limit)
             break;
         const auto *p = reinterpret_cast<const uchar *>(chunk.constData());
         for (std::int64_t i = 0; i < got; ++i) {
+            if (lastWasFF && p[i] == 0xD9)
+                return scans;
             scans += lastWasFF && p[i] == 0xDA;
             lastWasFF = p[i] == 0xFF;
         }
@@ -241,7 +244,9 @@ std::optional<PictureHeader> readPng(Bytes &bytes)
         if (length > 0x7FFFFFFF)
             return std::nullopt;
         // libpng stops at a name that is not four letters, before it reads any further.
-        if (type == "IEND" || !std::all_of(chunk + 4, chunk + 8, [](uchar c) { return (c >= 0x41 && c <= 0x5A) || (c >= 0x61 && c <= 0x7A); }))
+        if (type == "IEND" || !std::all_of(chunk + 4, chunk + 8, [](uchar c) {
+                return (c >= 0x41 && c <= 0x5A) || (c >= 0x61 && c <= 0x7A);
+            }))
             break;
         if (type != "IDAT") {
             if (pos + 12 + length > bytes.size())
