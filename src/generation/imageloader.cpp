@@ -217,41 +217,22 @@ struct Decode {
     }
 };
 
-// The image library's loader for each format, reading through a source; ImageMagick's, for
-// BMP, reads from memory (it has no source loader in this version).
-const char *vipsLoaderFor(PictureFormat format)
-{
-    switch (format) {
-    case PictureFormat::Jpeg:
-        return "jpegload_source";
-    case PictureFormat::Png:
-        return "pngload_source";
-    case PictureFormat::Gif:
-        return "gifload_source";
-    case PictureFormat::Tiff:
-        return "tiffload_source";
-    case PictureFormat::Bmp:
-        break;
-    }
-    return "magickload_buffer";
-}
+// The decoders of each format (in the order of PictureFormat): the image library's loader,
+// reading through a source (ImageMagick's, for BMP, reads from memory: it has no source
+// loader in this version), and Qt's reader, used alone: no other reader gets a turn.
+struct Decoders {
+    const char *vipsLoader;
+    const char *qtFormat;
+};
+constexpr Decoders kDecoders[] = {{"jpegload_source", "jpeg"},
+                                  {"pngload_source", "png"},
+                                  {"gifload_source", "gif"},
+                                  {"tiffload_source", "tiff"},
+                                  {"magickload_buffer", "bmp"}};
 
-// Qt's reader for each format, used alone: no other reader gets a turn at the file.
-const char *qtFormatFor(PictureFormat format)
+const Decoders &decodersFor(PictureFormat format)
 {
-    switch (format) {
-    case PictureFormat::Jpeg:
-        return "jpeg";
-    case PictureFormat::Png:
-        return "png";
-    case PictureFormat::Gif:
-        return "gif";
-    case PictureFormat::Tiff:
-        return "tiff";
-    case PictureFormat::Bmp:
-        break;
-    }
-    return "bmp";
+    return kDecoders[int(format)];
 }
 
 // Whether `length` pixels are what shrinking `stored` by `shrink` on load gives (libjpeg
@@ -287,7 +268,7 @@ std::optional<LoadedPicture> decodeWithVips(const Decode &d, bool trustMarkers =
             options->set("source", vipsSourceFor(d.input));
         }
         vips::VImage out;
-        vips::VImage::call(vipsLoaderFor(header.format),
+        vips::VImage::call(decodersFor(header.format).vipsLoader,
                            options->set("access", VIPS_ACCESS_SEQUENTIAL)->set("out", &out));
         return out;
     };
@@ -337,7 +318,7 @@ std::optional<LoadedPicture> decodeWithQt(const Decode &d)
     const std::unique_lock<std::mutex> foreign = lockForeignCodecs();
     silenceTiffHandlers();
     const std::unique_ptr<QIODevice> device = qtDeviceFor(d.input);
-    QImageReader reader(device.get(), qtFormatFor(d.header.format));
+    QImageReader reader(device.get(), decodersFor(d.header.format).qtFormat);
     reader.setAutoDetectImageFormat(false);
     reader.setAutoTransform(true);
     QImage decoded = reader.read();
