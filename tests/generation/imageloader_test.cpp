@@ -251,8 +251,10 @@ TEST(LoaderHostile, ProgressivePhotosDecodeInTurnsAtAnyThreadCount)
     ASSERT_EQ(QProcess::execute(u"jpegtran"_s, {u"-progressive"_s, u"-copy"_s, u"all"_s, u"-outfile"_s, first, photo}),
               0);
     QStringList paths{first};
-    for (int i = 1; i < 4; ++i)
-        paths << dir.filePath(u"p%1.jpg"_s.arg(i)), QFile::copy(first, paths.last());
+    for (int i = 1; i < 4; ++i) {
+        paths << dir.filePath(u"p%1.jpg"_s.arg(i));
+        ASSERT_TRUE(QFile::copy(first, paths.last()));
+    }
     std::vector<std::optional<LoadedPicture>> pictures;
     const long growth = growthMB([&] {
         DecodeQueue queue(paths, {QString(), LoadAs::Fixed, 140, 88, 0xFFFFFF, true}, 4, 4);
