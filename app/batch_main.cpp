@@ -4,6 +4,7 @@
 #include "batch/pagefilewriter.h"
 #include "batch/terminalprogress.h"
 #include "core/filenames.h"
+#include "core/imaging.h"
 #include "core/librarymessages.h"
 #include "errors/errorhandler.h"
 #include "generation/generationrun.h"
@@ -56,10 +57,13 @@ int main(int argc, char *argv[])
     // Fonts and colours need a GUI application object, but never a display.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    // The image library loads its format modules as it starts, which takes as long as a few
-    // photos: it starts on a core of its own while Qt starts on this one.
-    std::jthread imageLibrary(ensureImageLibraryStarted);
+    prepareImagingEnvironment(argv[0]);
     QGuiApplication app(argc, argv);
+    // The environment is final from here on (a platform plugin may still change it as Qt
+    // starts), so other threads may start. The image library loads its format modules as it
+    // starts, which takes as long as a few photos: it starts on a core of its own while the
+    // arguments, settings and inputs are read on this one.
+    std::jthread imageLibrary(ensureImageLibraryStarted);
     // Damaged inputs are listed at the end; the decoders' own complaints would bury that list.
     QLoggingCategory::setFilterRules(QStringLiteral("qt.gui.imageio*=false"));
     initErrorHandling();

@@ -1,5 +1,6 @@
 #include "core/desktopidentity.h"
 #include "core/filenames.h"
+#include "core/imaging.h"
 #include "core/librarymessages.h"
 #include "core/product.h"
 #include "ui/picturebutton.h"
@@ -63,6 +64,8 @@ DesktopCommandLine parseCommandLine(const QStringList &arguments)
 
 int main(int argc, char *argv[])
 {
+    // Before Qt starts the threads of its platform plugin: see prepareImagingEnvironment.
+    pagorra::prepareImagingEnvironment(argv[0]);
     pagorra::quietenLibraryMessages();
     // Help and version need no display: answered before the application starts, from the
     // arguments as they came (Qt's options are left to QApplication below).

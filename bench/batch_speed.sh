@@ -6,13 +6,16 @@
 # peak memory of a document that grows with the basket.
 # The 300 photos of about 12 megapixels are made once from the test photos and cached
 # outside the repository (PAGORRA_BENCH_CACHE, default ~/.cache/pagorra-bench).
-# Usage: bench/batch_speed.sh [--prepare] [path/to/pagorra-batch]   (--prepare: make the set only)
+# Usage: bench/batch_speed.sh [--prepare] [path/to/pagorra-batch [path/to/other/pagorra-batch]]
+#   --prepare: make the set only. With a second pagorra-batch (an older build, say), only the
+#   two are timed, alternately, five runs each, and their medians compared.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 prepare_only=0
 if [ "${1:-}" = "--prepare" ]; then prepare_only=1; shift; fi
 batch=${1:-build/app/pagorra-batch}
+other=${2:-}
 photos_src=${PAGORRA_TESTDATA:-$(cd .. && pwd)/shared/testdata}/photos
 cache=${PAGORRA_BENCH_CACHE:-$HOME/.cache/pagorra-bench}
 set_dir=$cache/photos-300-12mp
@@ -58,6 +61,33 @@ measure() {
   rss=$(awk -F': ' '/Maximum resident set size/ { print $2 }' "$work/$name.time")
   echo "$name $wall $cpu $rss" >>"$work/results"
 }
+
+if [ -n "$other" ]; then
+  [ -x "$other" ] || { echo "no such program: $other" >&2; exit 1; }
+  mkdir -p "$work/pages"
+  for round in 1 2 3 4 5; do
+    measure "a$round" "$batch" -o "$work/pages/Sheet.png" "$set_dir"
+    measure "b$round" "$other" -o "$work/pages/Sheet.png" "$set_dir"
+  done
+  echo "photos: $count of ~12 MP, cores: $(nproc), load: $(cut -d' ' -f1-3 /proc/loadavg)"
+  echo "a: $batch"
+  echo "b: $other"
+  awk '
+    function median(v, n,   i, j, t) {
+      for (i = 1; i <= n; i++) for (j = i + 1; j <= n; j++) if (v[j] < v[i]) { t = v[i]; v[i] = v[j]; v[j] = t }
+      return v[int((n + 1) / 2)]
+    }
+    { k = substr($1, 1, 1); n[k]++; wall[k, n[k]] = $2; cpu[k, n[k]] = $3; rss[k, n[k]] = $4 }
+    END {
+      for (k in n) {
+        for (i = 1; i <= n[k]; i++) { w[i] = wall[k, i]; c[i] = cpu[k, i]; r[i] = rss[k, i] }
+        mw[k] = median(w, n[k]); mc[k] = median(c, n[k]); mr[k] = median(r, n[k])
+        printf "%s: median of %d runs: %.2f s wall, %.2f cpu seconds, %.1f MB peak\n", k, n[k], mw[k], mc[k], mr[k] / 1024
+      }
+      printf "a / b: %.3f wall, %.3f cpu (target <= 1.05)\n", mw["a"] / mw["b"], mc["a"] / mc["b"]
+    }' "$work/results"
+  exit 0
+fi
 
 load_before=$(cut -d' ' -f1-3 /proc/loadavg)
 mkdir -p "$work/pages" "$work/thumbs"

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages needed to build, test and run the program.
-# Does nothing when they are all present already.
+# Does nothing when they are all present already. --fuzz adds clang and its libFuzzer runtime,
+# for the fuzz targets (see README).
 set -euo pipefail
 
 packages=(
@@ -14,6 +15,7 @@ packages=(
   cups cups-client cups-bsd printer-driver-cups-pdf
   librsvg2-bin dpkg-dev file desktop-file-utils appstream bash-completion
 )
+[ "${1:-}" = "--fuzz" ] && packages+=(clang libclang-rt-14-dev)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -4,12 +4,29 @@
 #include "core/imaging.h"
 #include "core/runtimeerror.h"
 
+#include <cstring>
+#include <string>
+
 namespace pagorra {
 
 namespace {
 bool g_started = false;
 constexpr std::int32_t kLibraryLoadError = 48;
 } // namespace
+
+void prepareImagingEnvironment(const char *programPath)
+{
+    // Returns VIPSHOME when set, and otherwise sets it to the prefix the library guesses.
+    vips_guess_prefix(programPath, "VIPSHOME");
+    // The library turns its informational messages on through GLib's G_MESSAGES_DEBUG.
+    if (g_getenv("VIPS_INFO") || g_getenv("IM_INFO")) {
+        const char *debug = g_getenv("G_MESSAGES_DEBUG");
+        if (!debug)
+            g_setenv("G_MESSAGES_DEBUG", "VIPS", TRUE);
+        else if (std::strcmp(debug, "all") != 0 && !std::strstr(debug, "VIPS"))
+            g_setenv("G_MESSAGES_DEBUG", (std::string(debug) + " VIPS").c_str(), TRUE);
+    }
+}
 
 void startImaging(const char *programName)
 {

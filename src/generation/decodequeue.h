@@ -15,7 +15,9 @@
 namespace pagorra {
 
 // Decodes basket entries on worker threads at most `lookAhead` entries ahead of the one
-// being taken, so only a few thumbnails wait in memory whatever the basket size.
+// being taken, so only a few thumbnails wait in memory whatever the basket size. How many
+// decode at once also follows their size: each load waits for its share of the process's
+// decode budget (see DecodeBudget) before it starts.
 class DecodeQueue {
   public:
     struct Item {

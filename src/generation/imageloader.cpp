@@ -2,18 +2,13 @@
 
 #include "core/colors.h"
 #include "core/tiffguard.h"
+#include "generation/decodebudget.h"
+#include "generation/decodeinput.h"
+#include "generation/decodelimits.h"
+#include "generation/pictureheader.h"
 
-#include <QByteArrayView>
-#include <QFile>
-#include <QFileInfo>
 #include <QImageReader>
 #include <QPainter>
-#include <QtEndian>
-// glib names a struct member `signals`, which Qt defines as a keyword.
-#pragma push_macro("signals")
-#undef signals
-#include <vips/vips8>
-#pragma pop_macro("signals")
 
 #include <chrono>
 #include <cmath>
@@ -25,21 +20,7 @@ namespace pagorra {
 
 namespace {
 
-// Past this many pixels a picture is refused whatever its file size: decoding it would
-// need gigabytes, and no camera makes such photos.
-constexpr std::int64_t kMaxPixels = std::int64_t(1) << 28;
-// Below this many pixels any claim is affordable, however small the file.
-constexpr std::int64_t kAlwaysAffordablePixels = std::int64_t(1) << 24;
-// The best any supported codec compresses real pixels (a flat-colour PNG or GIF) stays
-// well under this many pixels per byte of file.
-constexpr std::int64_t kMaxPixelsPerByte = 2048;
-// A decode that takes longer than this is abandoned: some malformed files make the
-// decoders spin without end.
-constexpr auto kDecodeTimeLimit = std::chrono::seconds(20);
-
-struct Deadline {
-    std::chrono::steady_clock::time_point until;
-};
+using namespace limits;
 
 // Rows computed between two looks at the clock; a strip of a thumbnail costs well under a
 // millisecond.
@@ -48,7 +29,12 @@ constexpr int kStripRows = 16;
 constexpr int kDecodeStripRows = 256;
 // A decoded picture up to this size is held whole in memory before it is scaled (see
 // decodedInMemory); larger ones stream through the pipeline.
-constexpr std::int64_t kMaxBytesInMemory = std::int64_t(16) << 20;
+constexpr std::int64_t kMaxBytesInMemory = 16 * kMiB;
+// What the scaling pipeline holds per pixel of a row (a few rows, some in floating point).
+constexpr std::int64_t kPipelineBytesPerColumn = 64;
+// What Qt's readers hold per pixel: the decoded picture (16-bit samples for some) and the
+// flattened copy handed to the scaling.
+constexpr std::int64_t kQtBytesPerPixel = 12;
 
 int orientationOf(const vips::VImage &image)
 {
@@ -106,11 +92,11 @@ vips::VImage scaledTo(vips::VImage image, QSize size)
 // a vips sink would hand the strips to a worker thread and wait on it for each one, and
 // the decoding threads of a run already keep every core busy.
 template <typename RowFn>
-void computeRows(const vips::VImage &image, int stripRows, const Deadline &deadline, RowFn row)
+void computeRows(const vips::VImage &image, int stripRows, const DecodeInput &input, RowFn row)
 {
     const vips::VRegion region = image.region();
     for (int top = 0; top < image.height(); top += stripRows) {
-        if (std::chrono::steady_clock::now() > deadline.until)
+        if (input.pastDeadline())
             throw vips::VError("decoding took too long");
         const int rows = std::min(stripRows, image.height() - top);
         region.prepare(0, top, image.width(), rows);
@@ -124,13 +110,13 @@ void computeRows(const vips::VImage &image, int stripRows, const Deadline &deadl
 // of pulling lines one by one through the decoder, which costs vips many small buffers under
 // a process-wide lock that decoding threads contend for. Only the pixels are kept: the
 // scaling of three 8-bit bands needs no colour interpretation.
-vips::VImage decodedInMemory(const vips::VImage &image, std::vector<unsigned char> &store, const Deadline &deadline)
+vips::VImage decodedInMemory(const vips::VImage &image, std::vector<unsigned char> &store, const DecodeInput &input)
 {
     const std::size_t rowBytes = VIPS_IMAGE_SIZEOF_LINE(image.get_image());
     if (std::int64_t(rowBytes) * image.height() > kMaxBytesInMemory)
         return image;
     store.resize(rowBytes * std::size_t(image.height()));
-    computeRows(image, kDecodeStripRows, deadline, [&](int y, const unsigned char *pixels) {
+    computeRows(image, kDecodeStripRows, input, [&](int y, const unsigned char *pixels) {
         std::memcpy(store.data() + rowBytes * std::size_t(y), pixels, rowBytes);
     });
     vips::VImage memory = vips::VImage::new_from_memory(store.data(), store.size(), image.width(), image.height(),
@@ -142,10 +128,10 @@ vips::VImage decodedInMemory(const vips::VImage &image, std::vector<unsigned cha
 }
 
 // Draws the picture straight into the canvas.
-void blit(QImage &canvas, const vips::VImage &rgb, QPoint at, const Deadline &deadline)
+void blit(QImage &canvas, const vips::VImage &rgb, QPoint at, const DecodeInput &input)
 {
     const int w = rgb.width();
-    computeRows(rgb, kStripRows, deadline, [&](int y, const unsigned char *src) {
+    computeRows(rgb, kStripRows, input, [&](int y, const unsigned char *src) {
         auto *dst = reinterpret_cast<QRgb *>(canvas.scanLine(at.y() + y)) + at.x();
         for (int col = 0; col < w; ++col, src += 3)
             dst[col] = qRgb(src[0], src[1], src[2]);
@@ -159,20 +145,22 @@ struct Canvas {
     QRect drawn;
 };
 
-std::optional<Canvas> prepareCanvas(const LoadRequest &req, QSize upright, const QColor &background)
+QSize canvasSizeFor(const LoadRequest &req, QSize upright)
 {
-    QSize canvasSize;
     switch (req.loadAs) {
     case LoadAs::OwnSize:
-        canvasSize = upright;
-        break;
+        return upright;
     case LoadAs::FitInside:
-        canvasSize = fitInside(upright, QSize(req.fixedWidth, req.fixedHeight));
-        break;
+        return fitInside(upright, QSize(req.fixedWidth, req.fixedHeight));
     case LoadAs::Fixed:
-        canvasSize = QSize(req.fixedWidth, req.fixedHeight);
         break;
     }
+    return QSize(req.fixedWidth, req.fixedHeight);
+}
+
+std::optional<Canvas> prepareCanvas(const LoadRequest &req, QSize upright, const QColor &background)
+{
+    const QSize canvasSize = canvasSizeFor(req, upright);
     if (canvasSize.width() <= 0 || canvasSize.height() <= 0)
         return std::nullopt;
     if (std::int64_t(canvasSize.width()) * canvasSize.height() > kMaxPixels)
@@ -188,73 +176,63 @@ std::optional<Canvas> prepareCanvas(const LoadRequest &req, QSize upright, const
     return c;
 }
 
-// An uncompressed BMP whose pixel rows run past the end of the file: Qt's reader would return
-// it with the missing rows uninitialised, a different picture on every run.
-bool isTruncatedBmp(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return true;
-    const QByteArray head = file.read(34);
-    if (head.size() < 34)
-        return true;
-    auto u32 = [&](int at) { return qFromLittleEndian<quint32>(head.constData() + at); };
-    auto i32 = [&](int at) { return qFromLittleEndian<qint32>(head.constData() + at); };
-    const quint32 compression = u32(30);
-    if (compression != 0 && compression != 3) // run-length data has no fixed size
-        return false;
-    const std::int64_t width = std::abs(std::int64_t(i32(18)));
-    const std::int64_t height = std::abs(std::int64_t(i32(22)));
-    const std::int64_t bitsPerPixel = qFromLittleEndian<quint16>(head.constData() + 28);
-    const std::int64_t rowBytes = (width * bitsPerPixel + 31) / 32 * 4;
-    return file.size() < std::int64_t(u32(10)) + rowBytes * height;
-}
+// One file being decoded for one request.
+struct Decode {
+    const LoadRequest &request;
+    const PictureHeader &header;
+    std::shared_ptr<DecodeInput> input;
+    QColor background;
 
-// The vips loader for the common formats, known by their first bytes: these loaders use
-// neither libtiff nor ImageMagick, and asking every loader in turn whether it claims the
-// file costs more than some of them take to decode a shrunk photo.
-const char *loaderByMagic(const QByteArray &head)
-{
-    if (head.startsWith("\xFF\xD8\xFF"))
-        return "jpegload";
-    if (head.startsWith("\x89PNG\r\n\x1A\n"))
-        return "pngload";
-    if (head.startsWith("GIF87a") || head.startsWith("GIF89a"))
-        return "gifload";
-    return nullptr;
-}
-
-// A JPEG's size and orientation as its markers give them.
-struct JpegMarkers {
-    QSize stored;
-    int orientation = 1;
+    std::int64_t pixels() const { return std::int64_t(header.size.width()) * header.size.height(); }
+    QSize upright() const { return header.orientation >= 5 ? header.size.transposed() : header.size; }
+    std::int64_t canvasBytes() const
+    {
+        const QSize canvas = canvasSizeFor(request, upright());
+        return std::int64_t(std::max(canvas.width(), 0)) * std::max(canvas.height(), 0) * 4;
+    }
+    // A JPEG is decoded shrunk to the smallest size that still leaves the drawn one.
+    int jpegShrink() const
+    {
+        if (header.format != PictureFormat::Jpeg)
+            return 1;
+        const QSize canvas = canvasSizeFor(request, upright());
+        if (canvas.isEmpty())
+            return 1;
+        const QRect drawn = request.retainRatio ? drawRectRetainingRatio(upright(), canvas) : QRect(QPoint(), canvas);
+        return jpegShrinkFor(upright(), drawn.size());
+    }
+    // Memory the decode through the image library holds at the most.
+    std::int64_t vipsCost() const
+    {
+        const int shrink = jpegShrink();
+        const std::int64_t decoded =
+            std::int64_t(header.size.width() / shrink + 1) * (header.size.height() / shrink + 1) * 3;
+        return kDecodeOverhead + header.decoderBytes + header.size.width() * kPipelineBytesPerColumn +
+               (decoded <= kMaxBytesInMemory ? decoded : 0) + canvasBytes();
+    }
+    // Memory the decode through Qt's readers holds at the most (they read some files whole).
+    std::int64_t qtCost() const
+    {
+        return kDecodeOverhead + input->size() + pixels() * kQtBytesPerPixel + canvasBytes();
+    }
 };
 
-// The orientation tag of the first directory of an EXIF block ("Exif\0\0" then TIFF data);
-// 1 when it has none.
-int exifOrientation(const QByteArray &exif)
+// The decoders of each format (in the order of PictureFormat): the image library's loader,
+// reading through a source (ImageMagick's, for BMP, reads from memory: it has no source
+// loader in this version), and Qt's reader, used alone: no other reader gets a turn.
+struct Decoders {
+    const char *vipsLoader;
+    const char *qtFormat;
+};
+constexpr Decoders kDecoders[] = {{"jpegload_source", "jpeg"},
+                                  {"pngload_source", "png"},
+                                  {"gifload_source", "gif"},
+                                  {"tiffload_source", "tiff"},
+                                  {"magickload_buffer", "bmp"}};
+
+const Decoders &decodersFor(PictureFormat format)
 {
-    if (exif.size() < 14 || !exif.startsWith(QByteArrayView("Exif\0\0", 6)))
-        return 1;
-    const uchar *tiff = reinterpret_cast<const uchar *>(exif.constData()) + 6;
-    const qsizetype size = exif.size() - 6;
-    const bool little = tiff[0] == 'I' && tiff[1] == 'I';
-    if (!little && !(tiff[0] == 'M' && tiff[1] == 'M'))
-        return 1;
-    auto u16 = [&](qsizetype at) { return little ? qFromLittleEndian<quint16>(tiff + at) : qFromBigEndian<quint16>(tiff + at); };
-    auto u32 = [&](qsizetype at) { return little ? qFromLittleEndian<quint32>(tiff + at) : qFromBigEndian<quint32>(tiff + at); };
-    const qint64 directory = u32(4);
-    if (directory + 2 > size)
-        return 1;
-    const int entries = u16(directory);
-    for (int i = 0; i < entries; ++i) {
-        const qint64 entry = directory + 2 + qint64(i) * 12;
-        if (entry + 12 > size)
-            return 1;
-        if (u16(entry) == 0x0112 && u16(entry + 2) == 3)
-            return u16(entry + 8);
-    }
-    return 1;
+    return kDecoders[int(format)];
 }
 
 // Whether `length` pixels are what shrinking `stored` by `shrink` on load gives (libjpeg
@@ -264,104 +242,57 @@ bool shrunkFrom(int length, int stored, int shrink)
     return length == stored / shrink || length == (stored + shrink - 1) / shrink;
 }
 
-// Reads a JPEG's markers up to its scan, decoding nothing: vips would open the file once for
-// its size and orientation and once more to decode it shrunk. Nothing when the markers are
-// not the plain kind (the caller then asks vips).
-std::optional<JpegMarkers> readJpegMarkers(QFile &file)
+std::optional<LoadedPicture> decodeWithVips(const Decode &d, bool trustMarkers = true)
 {
-    JpegMarkers markers;
-    bool sized = false;
-    if (!file.seek(2))
-        return std::nullopt;
-    for (int count = 0; count < 256; ++count) {
-        uchar head[4];
-        if (file.read(reinterpret_cast<char *>(head), 4) != 4 || head[0] != 0xFF)
-            return std::nullopt;
-        const int marker = head[1];
-        const int length = (head[2] << 8) | head[3];
-        if (marker == 0xDA) // start of scan: every header marker has been seen
-            return sized ? std::optional(markers) : std::nullopt;
-        if (length < 2)
-            return std::nullopt;
-        const bool frame = marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
-        if (frame || marker == 0xE1) {
-            const QByteArray body = file.read(length - 2);
-            if (body.size() != length - 2)
-                return std::nullopt;
-            if (frame) {
-                if (sized || body.size() < 5)
-                    return std::nullopt;
-                const uchar *b = reinterpret_cast<const uchar *>(body.constData());
-                markers.stored = QSize(qFromBigEndian<quint16>(b + 3), qFromBigEndian<quint16>(b + 1));
-                sized = true;
-            } else if (body.startsWith(QByteArrayView("Exif\0\0", 6))) {
-                markers.orientation = exifOrientation(body); // the last block counts, as in vips
-            }
-        } else if (!file.seek(file.pos() + length - 2)) {
-            return std::nullopt;
-        }
-    }
-    return std::nullopt;
-}
-
-std::optional<LoadedPicture> decodeWithVips(const LoadRequest &req, const QColor &background, bool readMarkers = true)
-{
-    const QByteArray path = QFile::encodeName(req.path);
-
-    const Deadline deadline{std::chrono::steady_clock::now() + kDecodeTimeLimit};
-
-    QFile file(req.path);
-    if (!file.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    const std::int64_t fileBytes = file.size();
-    const char *loader = loaderByMagic(file.read(8));
-    const bool jpeg = loader && std::strcmp(loader, "jpegload") == 0;
-    const std::optional<JpegMarkers> markers = jpeg && readMarkers ? readJpegMarkers(file) : std::nullopt;
-    file.close();
-
-    // Other files go by what the loaders claim (sniffing asks every loader in turn,
-    // ImageMagick's too), and only under the lock, as any of them may reach libtiff or
-    // ImageMagick. A file no loader claims raises VError, and the other decoder gets its turn.
+    const PictureHeader &header = d.header;
+    // ImageMagick, and libtiff whose process-wide handlers ImageMagick replaces, only under
+    // the lock.
     std::unique_lock<std::mutex> foreign;
-    if (!loader) {
+    QByteArray whole;
+    if (header.format == PictureFormat::Tiff || header.format == PictureFormat::Bmp) {
         foreign = lockForeignCodecs();
         silenceTiffHandlers();
-        loader = vips_foreign_find_load(path.constData());
-        if (!loader)
-            throw vips::VError();
+    }
+    if (header.format == PictureFormat::Bmp) {
+        std::optional<QByteArray> bytes = d.input->readExactly(0, d.input->size());
+        if (!bytes)
+            throw vips::VError("the file could not be read");
+        whole = std::move(*bytes);
     }
     auto open = [&](vips::VOption *options) {
+        if (header.format == PictureFormat::Bmp) {
+            VipsBlob *blob = vips_blob_new(nullptr, whole.constData(), size_t(whole.size()));
+            options->set("buffer", blob);
+            vips_area_unref(VIPS_AREA(blob));
+        } else {
+            options->set("source", vipsSourceFor(d.input));
+        }
         vips::VImage out;
-        vips::VImage::call(loader, options->set("filename", path.constData())
-                                       ->set("access", VIPS_ACCESS_SEQUENTIAL)
-                                       ->set("out", &out));
+        vips::VImage::call(decodersFor(header.format).vipsLoader,
+                           options->set("access", VIPS_ACCESS_SEQUENTIAL)->set("out", &out));
         return out;
     };
 
-    // Reads the header only, unless a JPEG's markers gave what it holds.
-    vips::VImage header;
-    QSize stored;
-    int orientation = 1;
-    if (markers) {
-        stored = markers->stored;
-        orientation = markers->orientation;
-    } else {
-        header = open(vips::VImage::option());
-        stored = QSize(header.width(), header.height());
-        orientation = orientationOf(header);
+    // A JPEG's size and orientation come from its markers, so vips opens it once, shrunk;
+    // other files are opened for their header first.
+    const bool markers = header.format == PictureFormat::Jpeg && trustMarkers;
+    QSize stored = header.size;
+    int orientation = header.orientation;
+    vips::VImage image;
+    if (!markers) {
+        image = open(vips::VImage::option());
+        // The decoder may not read more than the header claimed: that is what was reserved.
+        if (std::int64_t(image.width()) * image.height() > d.pixels())
+            return std::nullopt;
+        stored = QSize(image.width(), image.height());
+        orientation = orientationOf(image);
     }
-    // A file is refused by what vips reads from it, never by markers read here alone.
-    if (!plausibleImageSize(stored.width(), stored.height(), fileBytes))
-        return markers ? decodeWithVips(req, background, false) : std::nullopt;
     const QSize upright = orientation >= 5 ? stored.transposed() : stored;
-    auto canvas = prepareCanvas(req, upright, background);
+    auto canvas = prepareCanvas(d.request, upright, d.background);
     if (!canvas || canvas->drawn.isEmpty())
         return canvas ? std::optional(canvas->picture) : std::nullopt;
 
-    const bool jpegLoad = markers || (header.get_typeof("vips-loader") != 0 &&
-                                      std::strcmp(header.get_string("vips-loader"), "jpegload") == 0);
-    const int shrink = jpegLoad ? jpegShrinkFor(upright, canvas->drawn.size()) : 1;
-    vips::VImage image = header;
+    const int shrink = header.format == PictureFormat::Jpeg ? jpegShrinkFor(upright, canvas->drawn.size()) : 1;
     if (shrink > 1)
         image = open(vips::VImage::option()->set("shrink", shrink));
     else if (markers)
@@ -370,52 +301,49 @@ std::optional<LoadedPicture> decodeWithVips(const LoadRequest &req, const QColor
     // own header.
     if (markers && (orientationOf(image) != orientation || !shrunkFrom(image.width(), stored.width(), shrink) ||
                     !shrunkFrom(image.height(), stored.height(), shrink)))
-        return decodeWithVips(req, background, false);
+        return decodeWithVips(d, false);
     if (orientationOf(image) != 1)
         image = image.autorot();
-    image = toRgb8(image, background);
+    image = toRgb8(image, d.background);
     std::vector<unsigned char> decoded;
-    image = scaledTo(decodedInMemory(image, decoded, deadline), canvas->drawn.size());
-    blit(canvas->picture.bitmap, image, canvas->drawn.topLeft(), deadline);
+    image = scaledTo(decodedInMemory(image, decoded, *d.input), canvas->drawn.size());
+    blit(canvas->picture.bitmap, image, canvas->drawn.topLeft(), *d.input);
     return std::move(canvas->picture);
 }
 
 // Qt's readers cover what the vips loaders of this platform refuse (tiled planar TIFF, some
 // BMP variants); the scaling still goes through vips so every picture looks the same.
-std::optional<LoadedPicture> decodeWithQt(const LoadRequest &req, const QColor &background)
+std::optional<LoadedPicture> decodeWithQt(const Decode &d)
 {
     const std::unique_lock<std::mutex> foreign = lockForeignCodecs();
     silenceTiffHandlers();
-    QImageReader reader(req.path);
-    reader.setDecideFormatFromContent(true);
+    const std::unique_ptr<QIODevice> device = qtDeviceFor(d.input);
+    QImageReader reader(device.get(), decodersFor(d.header.format).qtFormat);
+    reader.setAutoDetectImageFormat(false);
     reader.setAutoTransform(true);
-    const QSize stored = reader.size();
-    if (reader.format() == "bmp" && isTruncatedBmp(req.path))
+    QImage decoded = reader.read();
+    if (decoded.isNull() || std::int64_t(decoded.width()) * decoded.height() > d.pixels())
         return std::nullopt;
-    if (!stored.isValid() || !plausibleImageSize(stored.width(), stored.height(), QFileInfo(req.path).size()))
-        return std::nullopt;
-    const QImage decoded = reader.read();
-    if (decoded.isNull())
-        return std::nullopt;
-    auto canvas = prepareCanvas(req, decoded.size(), background);
+    auto canvas = prepareCanvas(d.request, decoded.size(), d.background);
     if (!canvas || canvas->drawn.isEmpty())
         return canvas ? std::optional(canvas->picture) : std::nullopt;
 
-    QImage flat(decoded.size(), QImage::Format_RGB888);
-    flat.fill(background);
+    // Flattened onto the background, in four bytes a pixel without padding at the end of the
+    // rows: vips reads it where it is.
+    QImage flat(decoded.size(), QImage::Format_RGBX8888);
+    if (flat.isNull())
+        return std::nullopt;
+    flat.fill(d.background);
     {
         QPainter p(&flat);
         p.drawImage(0, 0, decoded);
     }
-    QByteArray packed;
-    packed.reserve(qsizetype(flat.width()) * flat.height() * 3);
-    for (int y = 0; y < flat.height(); ++y)
-        packed.append(reinterpret_cast<const char *>(flat.constScanLine(y)), qsizetype(flat.width()) * 3);
-    vips::VImage image = vips::VImage::new_from_memory(packed.data(), size_t(packed.size()), flat.width(),
-                                                       flat.height(), 3, VIPS_FORMAT_UCHAR);
+    decoded = QImage();
+    vips::VImage image = vips::VImage::new_from_memory(flat.bits(), size_t(flat.sizeInBytes()), flat.width(),
+                                                       flat.height(), 4, VIPS_FORMAT_UCHAR)
+                             .extract_band(0, vips::VImage::option()->set("n", 3));
     image = scaledTo(image, canvas->drawn.size());
-    const Deadline deadline{std::chrono::steady_clock::now() + kDecodeTimeLimit};
-    blit(canvas->picture.bitmap, image, canvas->drawn.topLeft(), deadline);
+    blit(canvas->picture.bitmap, image, canvas->drawn.topLeft(), *d.input);
     return std::move(canvas->picture);
 }
 
@@ -472,6 +400,14 @@ void ensureImageLibraryStarted()
             "VIPS", G_LOG_LEVEL_WARNING, [](const gchar *, GLogLevelFlags, const gchar *, gpointer) {}, nullptr);
         // Each file is loaded once per run; cached operations would only hold memory.
         vips_cache_set_max(0);
+        // Only the loaders of the picture formats the program offers may run, for the whole
+        // process: documents, drawings and the rest (PDF, SVG, ImageMagick's loader for any
+        // file) are never rendered as photos, whatever a file is named or claims to be.
+        // ImageMagick reads BMPs only, from memory, once their first bytes have said so.
+        vips_operation_block_set("VipsForeignLoad", TRUE);
+        for (const char *loader : {"VipsForeignLoadJpeg", "VipsForeignLoadPng", "VipsForeignLoadNsgif",
+                                   "VipsForeignLoadTiff", "VipsForeignLoadMagickBuffer"})
+            vips_operation_block_set(loader, FALSE);
     });
 }
 
@@ -484,18 +420,36 @@ void setThreadsPerLoad(int threads)
 std::optional<LoadedPicture> loadPicture(const LoadRequest &request)
 {
     ensureImageLibraryStarted();
-    const QFileInfo info(request.path);
-    if (!info.isFile() || !info.isReadable())
+    const std::shared_ptr<DecodeInput> input = DecodeInput::open(request.path);
+    if (!input)
         return std::nullopt;
-    const QColor background = resolveColor(request.backColor);
-    // A file the decoders cannot read is simply left out; the caller shows nothing.
+    const std::optional<PictureHeader> header = readPictureHeader(*input);
+    if (!header || !plausibleImageSize(header->size.width(), header->size.height(), input->size()))
+        return std::nullopt;
+    input->hide(header->hiddenOffset, header->hiddenLength);
+    const Decode decode{request, *header, input, resolveColor(request.backColor)};
+    // A file the decoders cannot read is simply left out; the caller shows nothing. So is a
+    // file that would cost more than the whole budget. Time spent waiting for the budget is
+    // not decoding time: the clock runs from when a decoder starts.
+    auto timeLeft = std::chrono::steady_clock::duration(kDecodeTime);
+    auto begun = std::chrono::steady_clock::now();
     try {
-        return decodeWithVips(request, background);
+        const auto held = DecodeBudget::process().reserve(decode.vipsCost());
+        if (!held)
+            return std::nullopt;
+        begun = std::chrono::steady_clock::now();
+        input->setDeadline(begun + timeLeft);
+        return decodeWithVips(decode);
     } catch (const vips::VError &) {
         vips_error_clear();
+        timeLeft -= std::chrono::steady_clock::now() - begun;
     }
     try {
-        return decodeWithQt(request, background);
+        const auto held = DecodeBudget::process().reserve(decode.qtCost());
+        if (!held)
+            return std::nullopt;
+        input->setDeadline(std::chrono::steady_clock::now() + timeLeft);
+        return decodeWithQt(decode);
     } catch (const vips::VError &) {
         vips_error_clear();
         return std::nullopt;

@@ -42,10 +42,12 @@ struct LoadedPicture {
     int actualHeight = 0;
 };
 
-// Decodes a picture file (decoder chosen by the file's content; photos turned upright by
-// their orientation tag) and draws it onto a canvas filled with the background colour.
-// Any file that cannot be read gives no picture; nothing is thrown for a bad file.
-// Safe to call from several threads at once.
+// Decodes a picture file (JPEG, PNG, GIF, TIFF or BMP, told by the file's first bytes; photos
+// turned upright by their orientation tag) and draws it onto a canvas filled with the
+// background colour. Any file that cannot be read gives no picture, and so does one that would
+// cost more than the limits of decodelimits.h allow; nothing is thrown for a bad file.
+// Safe to call from several threads at once; a call may wait for its share of the memory
+// that decodes hold together.
 std::optional<LoadedPicture> loadPicture(const LoadRequest &request);
 
 // Starts the image library once for the process; safe to call from any thread.

@@ -1,9 +1,19 @@
+#include "core/filenames.h"
+#include "generation/decodequeue.h"
 #include "generation/imageloader.h"
+#include "hostilefiles.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <unistd.h>
+#pragma push_macro("signals")
+#undef signals
+#include <vips/vips8>
+#pragma pop_macro("signals")
 
 using namespace pagorra;
 using namespace Qt::StringLiterals;
@@ -43,24 +53,36 @@ QRect paintedRect(const QImage &image, QRgb background)
     return r;
 }
 
-} // namespace
+#if defined(__SANITIZE_THREAD__) || defined(__SANITIZE_ADDRESS__)
+constexpr bool kMemoryMeasured = false; // shadow memory grows with every byte touched
+#else
+constexpr bool kMemoryMeasured = true;
+#endif
+// The batch tool must stay under 250 MB whatever it reads, about 50 of them its own; a
+// hostile file is refused, or read by its first page, before its claims cost anything.
+constexpr long kMaxGrowthMB = 200;
+constexpr long kMaxHostileGrowthMB = 16;
 
-TEST(LoaderRounding, FitAndDrawRectangles)
+// How far the process's resident memory rose above what it held when `work` began, in MB.
+long growthMB(const std::function<void()> &work)
 {
-    const struct {
-        QSize image, box;
-        QSize fitted;                                                     // loadAs 1
-        QRect drawn;                                                      // ratio kept, on a box-sized canvas
-    } cases[] = {{{280, 176}, {140, 88}, {140, 88}, {0, 0, 140, 88}},     // same aspect fills the box
-                 {{3000, 4000}, {140, 88}, {66, 88}, {37, 0, 66, 88}},    // portrait into a landscape cell
-                 {{100, 100}, {197, 100}, {100, 100}, {48, 0, 100, 100}}, // offset 48.5 goes to the even 48
-                 {{100, 100}, {199, 100}, {100, 100}, {50, 0, 100, 100}}, // offset 49.5 goes to 50
-                 {{400, 200}, {200, 100}, {200, 100}, {0, 0, 200, 100}}}; // equal ratios take the full height
-    for (const auto &c : cases) {
-        EXPECT_EQ(fitInside(c.image, c.box), c.fitted) << c.image.width() << "x" << c.image.height();
-        EXPECT_EQ(drawRectRetainingRatio(c.image, c.box), c.drawn) << c.image.width() << "x" << c.image.height();
-    }
+    auto status = [](const char *field) {
+        QFile f(u"/proc/self/status"_s);
+        f.open(QIODevice::ReadOnly);
+        for (const QByteArray &line : f.readAll().split('\n'))
+            if (line.startsWith(field))
+                return line.mid(int(strlen(field))).trimmed().split(' ').value(0).toLong() / 1024;
+        return 0L;
+    };
+    QFile clear(u"/proc/self/clear_refs"_s); // "5" restarts the peak from the current size
+    EXPECT_TRUE(clear.open(QIODevice::WriteOnly) && clear.write("5") == 1);
+    clear.close();
+    const long before = status("VmRSS:");
+    work();
+    return status("VmHWM:") - before;
 }
+
+} // namespace
 
 struct PixelCase {
     int w, h;
@@ -92,26 +114,20 @@ TEST_P(LoaderPixels, CanvasAndDrawnAreaOnRealPixels)
     EXPECT_TRUE(near(pic->bitmap.pixel(d.right() - 1, d.bottom() - 1), Qt::yellow));
 }
 
+// Sizes and places follow the fit-inside rule and round halves to the even pixel.
 INSTANTIATE_TEST_SUITE_P(
     Cases, LoaderPixels,
     ::testing::Values(PixelCase{400, 300, LoadAs::Fixed, {140, 88}, {140, 88}, {12, 0, 117, 88}},
                       PixelCase{100, 50, LoadAs::Fixed, {200, 200}, {200, 200}, {0, 50, 200, 100}},
                       PixelCase{100, 50, LoadAs::OwnSize, {200, 200}, {100, 50}, {0, 0, 100, 50}},
-                      PixelCase{100, 50, LoadAs::FitInside, {200, 200}, {100, 50}, {0, 0, 100, 50}},
-                      PixelCase{400, 300, LoadAs::FitInside, {140, 88}, {117, 88}, {0, 0, 117, 88}}));
-
-TEST(LoaderJpeg, ShrinkOnLoadKeepsExactSize)
-{
-    // A large real photo goes through the shrinking path and still fills its cell exactly.
-    const QString path = kData + u"/photos/mde_Canon_EOS_5D_Mark_III_5760x3840.jpg"_s;
-    auto pic = loadPicture({path, LoadAs::Fixed, 140, 88, 0x00FFFFFF, true});
-    ASSERT_TRUE(pic);
-    EXPECT_EQ(pic->actualWidth, 5760);
-    EXPECT_EQ(pic->bitmap.size(), QSize(140, 88));
-    // 5760x3840 (1.5) into 140x88 (1.59): drawn 132 x 88 at x = 4
-    EXPECT_EQ(pic->bitmap.pixel(0, 44), qRgb(255, 255, 255));
-    EXPECT_EQ(pic->bitmap.pixel(139, 44), qRgb(255, 255, 255));
-}
+                      PixelCase{100, 50, LoadAs::FitInside, {200, 200}, {100, 50}, {0, 0, 100, 50}}, // never enlarged
+                      PixelCase{400, 300, LoadAs::FitInside, {140, 88}, {117, 88}, {0, 0, 117, 88}},
+                      PixelCase{280, 176, LoadAs::Fixed, {140, 88}, {140, 88}, {0, 0, 140, 88}}, // same aspect
+                      PixelCase{300, 400, LoadAs::Fixed, {140, 88}, {140, 88}, {37, 0, 66, 88}},
+                      PixelCase{300, 400, LoadAs::FitInside, {140, 88}, {66, 88}, {0, 0, 66, 88}},
+                      PixelCase{100, 100, LoadAs::Fixed, {197, 100}, {197, 100}, {48, 0, 100, 100}}, // 48.5
+                      PixelCase{100, 100, LoadAs::Fixed, {199, 100}, {199, 100}, {50, 0, 100, 100}}, // 49.5
+                      PixelCase{400, 200, LoadAs::FitInside, {200, 100}, {200, 100}, {0, 0, 200, 100}}));
 
 TEST(LoaderOrientation, TaggedPicturesComeOutUpright)
 {
@@ -192,9 +208,68 @@ TEST(LoaderCorrupt, RefusedFilesGiveNoPicture)
     ASSERT_TRUE(text.open(QIODevice::WriteOnly));
     text.write("just text");
     text.close();
-    for (const QString &path : {bomb, u"/nonexistent/x.jpg"_s, text.fileName(),
-                                kData + u"/corrupt/bmpsuite_b_shortfile.bmp"_s,
-                                kData + u"/corrupt/made_trunc50pct_hopper.bmp"_s})
+    for (const QString &path :
+         {bomb, u"/nonexistent/x.jpg"_s, text.fileName(), kData + u"/corrupt/bmpsuite_b_shortfile.bmp"_s,
+          kData + u"/corrupt/made_trunc50pct_hopper.bmp"_s})
         for (LoadAs mode : {LoadAs::OwnSize, LoadAs::Fixed})
             EXPECT_FALSE(loadPicture({path, mode, 140, 88, 0x00FFFFFF, true})) << path.toStdString();
+}
+
+// Each kind would cost an unguarded decoder gigabytes or minutes, or draw a document as a
+// photo; the one real picture among them must be read whatever its name holds.
+TEST(LoaderHostile, EveryKindRefusedCleanlyWithinTheLimits)
+{
+    QTemporaryDir dir;
+    const QList<HostileFile> files = writeHostileFiles(dir.path());
+    ASSERT_EQ(files.size(), 9);
+    for (const HostileFile &f : files) {
+        SCOPED_TRACE(f.kind.toStdString());
+        bool placed = false;
+        const long growth = growthMB([&] {
+            placed = bool(loadPicture({f.path, LoadAs::Fixed, 140, 88, 0xFFFFFF, true}));
+        });
+        EXPECT_EQ(placed, f.picture);
+        if (kMemoryMeasured) {
+            EXPECT_LT(growth, kMaxHostileGrowthMB);
+        }
+        // Documents and drawings stay out even when the image library is asked for them.
+        if (f.kind.startsWith(u"PDF"_s) || f.kind.startsWith(u"SVG"_s)) {
+            EXPECT_THROW(vips::VImage::new_from_file(QFile::encodeName(f.path).constData()), vips::VError);
+        }
+        ::unlink(nativePath(f.path).constData()); // a name QDir cannot remove
+    }
+}
+
+// A real photo made progressive without loss holds 133 MB of coefficients while it decodes:
+// however many threads decode, they take turns. Each is shrunk on load and still fills its
+// cell exactly: 5760 x 3840 (1.5) into 140 x 88 (1.59) is drawn 132 x 88 at x = 4.
+TEST(LoaderHostile, ProgressivePhotosDecodeInTurnsAtAnyThreadCount)
+{
+    QTemporaryDir dir;
+    const QString first = dir.filePath(u"p0.jpg"_s);
+    const QString photo = kData + u"/photos/mde_Canon_EOS_5D_Mark_III_5760x3840.jpg"_s;
+    ASSERT_EQ(QProcess::execute(u"jpegtran"_s, {u"-progressive"_s, u"-copy"_s, u"all"_s, u"-outfile"_s, first, photo}),
+              0);
+    QStringList paths{first};
+    for (int i = 1; i < 4; ++i) {
+        paths << dir.filePath(u"p%1.jpg"_s.arg(i));
+        ASSERT_TRUE(QFile::copy(first, paths.last()));
+    }
+    std::vector<std::optional<LoadedPicture>> pictures;
+    const long growth = growthMB([&] {
+        DecodeQueue queue(paths, {QString(), LoadAs::Fixed, 140, 88, 0xFFFFFF, true}, 4, 4);
+        for (int i = 0; i < paths.size(); ++i)
+            pictures.push_back(queue.take(i, {}).picture);
+    });
+    for (const auto &picture : pictures) {
+        ASSERT_TRUE(picture);
+        EXPECT_EQ(picture->actualWidth, 5760);
+        EXPECT_EQ(picture->bitmap.size(), QSize(140, 88));
+        EXPECT_EQ(picture->bitmap.pixel(3, 44), qRgb(255, 255, 255));
+        EXPECT_NE(picture->bitmap.pixel(4, 44), qRgb(255, 255, 255));
+        EXPECT_EQ(picture->bitmap.pixel(136, 44), qRgb(255, 255, 255));
+    }
+    if (kMemoryMeasured) {
+        EXPECT_LT(growth, kMaxGrowthMB);
+    }
 }

@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QByteArray>
+#include <QIODevice>
+#include <QString>
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <optional>
+
+// glib names a struct member `signals`, which Qt defines as a keyword.
+#pragma push_macro("signals")
+#undef signals
+#include <vips/vips8>
+#pragma pop_macro("signals")
+
+namespace pagorra {
+
+// One input file opened for one decode, which every reader of it goes through: the header
+// reader, the image library and Qt's readers. Reads are by position on one descriptor, so
+// readers never disturb each other; they fail once the decode's deadline has passed, which
+// ends any decoder still reading; and a range of bytes may be read as zeros, hiding what a
+// decoder must not see. The name is never handed to a library, so any name the file system
+// holds is read. Shared by the objects reading it; safe to read from several threads.
+class DecodeInput {
+  public:
+    // Opens a regular file (never waiting on a FIFO or a device); nothing when it cannot be.
+    static std::shared_ptr<DecodeInput> open(const QString &path);
+    ~DecodeInput();
+    DecodeInput(const DecodeInput &) = delete;
+    DecodeInput &operator=(const DecodeInput &) = delete;
+
+    std::int64_t size() const { return m_size; }
+
+    void setDeadline(std::chrono::steady_clock::time_point deadline) { m_deadline = deadline; }
+    bool pastDeadline() const { return std::chrono::steady_clock::now() > m_deadline; }
+    // Bytes [offset, offset + length) are read as zeros from now on.
+    void hide(std::int64_t offset, int length);
+
+    // Up to `length` bytes at `offset`: the count read (0 at the end), -1 on failure or past
+    // the deadline.
+    std::int64_t read(std::int64_t offset, void *buffer, std::int64_t length) const;
+    // Exactly `length` bytes at `offset`, or nothing.
+    std::optional<QByteArray> readExactly(std::int64_t offset, std::int64_t length) const;
+
+  private:
+    DecodeInput(int descriptor, std::int64_t size);
+
+    const int m_descriptor;
+    const std::int64_t m_size;
+    std::chrono::steady_clock::time_point m_deadline = std::chrono::steady_clock::time_point::max();
+    std::int64_t m_hiddenOffset = 0;
+    int m_hiddenLength = 0;
+};
+
+// A source the image library's loaders read `input` through; it keeps `input` alive.
+vips::VSource vipsSourceFor(std::shared_ptr<const DecodeInput> input);
+
+// A device Qt's image readers read `input` through, opened; it keeps `input` alive.
+std::unique_ptr<QIODevice> qtDeviceFor(std::shared_ptr<const DecodeInput> input);
+
+} // namespace pagorra
