@@ -3,6 +3,7 @@
 // Written files are read back with decoders that share no code with our writers:
 // ImageMagick for raster files, poppler for PDF, libtiff's tiffinfo for TIFF directories.
 
+#include "core/filenames.h"
 #include "core/runprogress.h"
 #include "generation/page.h"
 
@@ -15,6 +16,7 @@
 #include <QTemporaryDir>
 
 #include <csignal>
+#include <dirent.h>
 #include <cstring>
 #include <functional>
 #include <sys/resource.h>
@@ -181,9 +183,20 @@ struct FileSizeLimit {
     rlimit saved{};
 };
 
+// Every entry, hidden ones and names that are not UTF-8 included (QDir would drop those).
 inline QStringList filesIn(const QString &folder)
 {
-    return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot | QDir::Dirs, QDir::Name);
+    QStringList names;
+    if (DIR *dir = ::opendir(nativePath(folder).constData())) {
+        while (const dirent *entry = ::readdir(dir)) {
+            const QByteArray name(entry->d_name);
+            if (name != "." && name != "..")
+                names << pathFromNative(name);
+        }
+        ::closedir(dir);
+    }
+    names.sort();
+    return names;
 }
 
 inline QByteArray readFile(const QString &path)
