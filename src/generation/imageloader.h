@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/rounding.h"
+#include "generation/photoinfo.h"
 
 #include <QImage>
 #include <QRect>
@@ -34,12 +35,16 @@ struct LoadRequest {
     int fixedHeight = 0;
     std::int32_t backColor = 16777215; // stored form 0x00BBGGRR
     bool retainRatio = true;
+    // Also the SHA-256 of the file's bytes, computed from the same reading of the file.
+    bool wantDigest = false;
 };
 
 struct LoadedPicture {
     QImage bitmap;       // Format_RGB32, the canvas; owned by the caller
     int actualWidth = 0; // the photo's own size, upright
     int actualHeight = 0;
+    PhotoInfo info;    // what the decoder parsed of the photo's metadata
+    QByteArray sha256; // the file's digest (32 bytes) when asked for, else empty
 };
 
 // Decodes a picture file (JPEG, PNG, GIF, TIFF or BMP, told by the file's first bytes; photos
