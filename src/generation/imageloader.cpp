@@ -2,10 +2,13 @@
 
 #include "core/colors.h"
 #include "core/tiffguard.h"
+#include "generation/colourprofiles.h"
 #include "generation/decodebudget.h"
 #include "generation/decodeinput.h"
 #include "generation/decodelimits.h"
+#include "generation/exifreader.h"
 #include "generation/pictureheader.h"
+#include "generation/rawdecoder.h"
 
 #include <QImageReader>
 #include <QPainter>
@@ -87,6 +90,38 @@ vips::VImage scaledTo(vips::VImage image, QSize size)
     }
     return image;
 }
+
+// A picture tagged with a colour profile other than sRGB's, converted to sRGB once it is
+// scaled: the conversion then costs a thumbnail's pixels. Untagged and sRGB pictures are
+// taken as they are; CMYK ones are converted with their profile on the way to RGB.
+class SrgbConversion {
+  public:
+    explicit SrgbConversion(const vips::VImage &image)
+    {
+        if (image.bands() < 3 || image.interpretation() == VIPS_INTERPRETATION_CMYK ||
+            image.get_typeof(VIPS_META_ICC_NAME) == 0)
+            return;
+        size_t size = 0;
+        const void *data = image.get_blob(VIPS_META_ICC_NAME, &size);
+        if (needsSrgbConversion(data, size))
+            m_profile = QByteArray(static_cast<const char *>(data), qsizetype(size));
+    }
+    // `image`, 8-bit RGB, with its colours converted; the profile is attached anew, as the
+    // pixels may have been copied without it.
+    vips::VImage applied(vips::VImage image) const
+    {
+        if (m_profile.isEmpty())
+            return image;
+        image = image.copy();
+        image.set(VIPS_META_ICC_NAME, nullptr, const_cast<char *>(m_profile.constData()), size_t(m_profile.size()));
+        return image.icc_transform(
+            "srgb",
+            vips::VImage::option()->set("embedded", true)->set("intent", VIPS_INTENT_RELATIVE)->set("depth", 8));
+    }
+
+  private:
+    QByteArray m_profile;
+};
 
 // Computes `image` strip by strip on the calling thread, handing each row to `row(y, pixels)`:
 // a vips sink would hand the strips to a worker thread and wait on it for each one, and
@@ -182,6 +217,9 @@ struct Decode {
     const PictureHeader &header;
     std::shared_ptr<DecodeInput> input;
     QColor background;
+    // The turn that makes the picture upright, when it is not the file's own (a RAW's preview
+    // is turned by the RAW's orientation).
+    std::optional<int> orientation = std::nullopt;
 
     std::int64_t pixels() const { return std::int64_t(header.size.width()) * header.size.height(); }
     QSize upright() const { return header.orientation >= 5 ? header.size.transposed() : header.size; }
@@ -190,10 +228,10 @@ struct Decode {
         const QSize canvas = canvasSizeFor(request, upright());
         return std::int64_t(std::max(canvas.width(), 0)) * std::max(canvas.height(), 0) * 4;
     }
-    // A JPEG is decoded shrunk to the smallest size that still leaves the drawn one.
+    // A JPEG or a WebP is decoded shrunk to the smallest size that still leaves the drawn one.
     int jpegShrink() const
     {
-        if (header.format != PictureFormat::Jpeg)
+        if (header.format != PictureFormat::Jpeg && header.format != PictureFormat::Webp)
             return 1;
         const QSize canvas = canvasSizeFor(request, upright());
         if (canvas.isEmpty())
@@ -219,16 +257,16 @@ struct Decode {
 
 // The decoders of each format (in the order of PictureFormat): the image library's loader,
 // reading through a source (ImageMagick's, for BMP, reads from memory: it has no source
-// loader in this version), and Qt's reader, used alone: no other reader gets a turn.
+// loader in this version), and Qt's reader, used alone: no other reader gets a turn. The
+// newer formats have no second reader; a camera RAW has its own decoder (rawdecoder.h).
 struct Decoders {
     const char *vipsLoader;
     const char *qtFormat;
 };
-constexpr Decoders kDecoders[] = {{"jpegload_source", "jpeg"},
-                                  {"pngload_source", "png"},
-                                  {"gifload_source", "gif"},
-                                  {"tiffload_source", "tiff"},
-                                  {"magickload_buffer", "bmp"}};
+constexpr Decoders kDecoders[] = {
+    {"jpegload_source", "jpeg"},  {"pngload_source", "png"},    {"gifload_source", "gif"},
+    {"tiffload_source", "tiff"},  {"magickload_buffer", "bmp"}, {"heifload_source", nullptr},
+    {"webpload_source", nullptr}, {"jxlload_source", nullptr},  {nullptr, nullptr}};
 
 const Decoders &decodersFor(PictureFormat format)
 {
@@ -276,8 +314,9 @@ std::optional<LoadedPicture> decodeWithVips(const Decode &d, bool trustMarkers =
     // A JPEG's size and orientation come from its markers, so vips opens it once, shrunk;
     // other files are opened for their header first.
     const bool markers = header.format == PictureFormat::Jpeg && trustMarkers;
+    auto orientationIn = [&](const vips::VImage &image) { return d.orientation.value_or(orientationOf(image)); };
     QSize stored = header.size;
-    int orientation = header.orientation;
+    int orientation = d.orientation.value_or(header.orientation);
     vips::VImage image;
     if (!markers) {
         image = open(vips::VImage::option());
@@ -285,28 +324,34 @@ std::optional<LoadedPicture> decodeWithVips(const Decode &d, bool trustMarkers =
         if (std::int64_t(image.width()) * image.height() > d.pixels())
             return std::nullopt;
         stored = QSize(image.width(), image.height());
-        orientation = orientationOf(image);
+        orientation = orientationIn(image);
     }
     const QSize upright = orientation >= 5 ? stored.transposed() : stored;
     auto canvas = prepareCanvas(d.request, upright, d.background);
     if (!canvas || canvas->drawn.isEmpty())
         return canvas ? std::optional(canvas->picture) : std::nullopt;
 
-    const int shrink = header.format == PictureFormat::Jpeg ? jpegShrinkFor(upright, canvas->drawn.size()) : 1;
-    if (shrink > 1)
+    const bool shrinks = header.format == PictureFormat::Jpeg || header.format == PictureFormat::Webp;
+    const int shrink = shrinks ? jpegShrinkFor(upright, canvas->drawn.size()) : 1;
+    if (shrink > 1 && header.format == PictureFormat::Webp)
+        image = open(vips::VImage::option()->set("scale", 1.0 / shrink));
+    else if (shrink > 1)
         image = open(vips::VImage::option()->set("shrink", shrink));
     else if (markers)
         image = open(vips::VImage::option());
     // Markers that vips reads otherwise (an odd file) send the file the long way, by vips's
     // own header.
-    if (markers && (orientationOf(image) != orientation || !shrunkFrom(image.width(), stored.width(), shrink) ||
+    if (markers && (orientationIn(image) != orientation || !shrunkFrom(image.width(), stored.width(), shrink) ||
                     !shrunkFrom(image.height(), stored.height(), shrink)))
         return decodeWithVips(d, false);
-    if (orientationOf(image) != 1)
+    if (orientation != 1) {
+        image.set(VIPS_META_ORIENTATION, orientation);
         image = image.autorot();
+    }
+    const SrgbConversion colours(image);
     image = toRgb8(image, d.background);
     std::vector<unsigned char> decoded;
-    image = scaledTo(decodedInMemory(image, decoded, *d.input), canvas->drawn.size());
+    image = colours.applied(scaledTo(decodedInMemory(image, decoded, *d.input), canvas->drawn.size()));
     blit(canvas->picture.bitmap, image, canvas->drawn.topLeft(), *d.input);
     return std::move(canvas->picture);
 }
@@ -315,6 +360,8 @@ std::optional<LoadedPicture> decodeWithVips(const Decode &d, bool trustMarkers =
 // BMP variants); the scaling still goes through vips so every picture looks the same.
 std::optional<LoadedPicture> decodeWithQt(const Decode &d)
 {
+    if (!decodersFor(d.header.format).qtFormat)
+        return std::nullopt;
     const std::unique_lock<std::mutex> foreign = lockForeignCodecs();
     silenceTiffHandlers();
     const std::unique_ptr<QIODevice> device = qtDeviceFor(d.input);
@@ -405,8 +452,9 @@ void ensureImageLibraryStarted()
         // file) are never rendered as photos, whatever a file is named or claims to be.
         // ImageMagick reads BMPs only, from memory, once their first bytes have said so.
         vips_operation_block_set("VipsForeignLoad", TRUE);
-        for (const char *loader : {"VipsForeignLoadJpeg", "VipsForeignLoadPng", "VipsForeignLoadNsgif",
-                                   "VipsForeignLoadTiff", "VipsForeignLoadMagickBuffer"})
+        for (const char *loader :
+             {"VipsForeignLoadJpeg", "VipsForeignLoadPng", "VipsForeignLoadNsgif", "VipsForeignLoadTiff",
+              "VipsForeignLoadMagickBuffer", "VipsForeignLoadHeif", "VipsForeignLoadWebp", "VipsForeignLoadJxl"})
             vips_operation_block_set(loader, FALSE);
     });
 }
@@ -417,20 +465,29 @@ void setThreadsPerLoad(int threads)
     vips_concurrency_set(std::max(1, threads));
 }
 
-std::optional<LoadedPicture> loadPicture(const LoadRequest &request)
+namespace {
+
+// What the file's header and metadata say of the photo, upright.
+PhotoInfo photoInfoOf(const PictureHeader &header, const DecodeInput &input, QSize upright)
 {
-    ensureImageLibraryStarted();
-    const std::shared_ptr<DecodeInput> input = DecodeInput::open(request.path);
-    if (!input)
-        return std::nullopt;
-    const std::optional<PictureHeader> header = readPictureHeader(*input);
-    if (!header || !plausibleImageSize(header->size.width(), header->size.height(), input->size()))
-        return std::nullopt;
-    input->hide(header->hiddenOffset, header->hiddenLength);
-    const Decode decode{request, *header, input, resolveColor(request.backColor)};
-    // A file the decoders cannot read is simply left out; the caller shows nothing. So is a
-    // file that would cost more than the whole budget. Time spent waiting for the budget is
-    // not decoding time: the clock runs from when a decoder starts.
+    PhotoInfo info;
+    if (header.format == PictureFormat::Tiff)
+        info = photoInfoFromExif([&input](std::int64_t offset, int length, uchar *out) {
+            return input.read(offset, out, length) == length;
+        });
+    else if (!header.exif.isEmpty())
+        info = photoInfoFromExif(header.exif);
+    if (const std::optional<int> rating = xmpRating(header.xmp))
+        info.rating = rating;
+    info.size = upright;
+    return info;
+}
+
+// Decodes under the budget and the deadline: the image library's decoder first, Qt's reader
+// when it fails. A file that would cost more than the whole budget is refused. Time spent
+// waiting for the budget is not decoding time: the clock runs from when a decoder starts.
+std::optional<LoadedPicture> decodeInTime(const Decode &decode)
+{
     auto timeLeft = std::chrono::steady_clock::duration(kDecodeTime);
     auto begun = std::chrono::steady_clock::now();
     try {
@@ -438,7 +495,7 @@ std::optional<LoadedPicture> loadPicture(const LoadRequest &request)
         if (!held)
             return std::nullopt;
         begun = std::chrono::steady_clock::now();
-        input->setDeadline(begun + timeLeft);
+        decode.input->setDeadline(begun + timeLeft);
         return decodeWithVips(decode);
     } catch (const vips::VError &) {
         vips_error_clear();
@@ -448,12 +505,120 @@ std::optional<LoadedPicture> loadPicture(const LoadRequest &request)
         const auto held = DecodeBudget::process().reserve(decode.qtCost());
         if (!held)
             return std::nullopt;
-        input->setDeadline(std::chrono::steady_clock::now() + timeLeft);
+        decode.input->setDeadline(std::chrono::steady_clock::now() + timeLeft);
         return decodeWithQt(decode);
     } catch (const vips::VError &) {
         vips_error_clear();
         return std::nullopt;
     }
+}
+
+// A camera RAW file, placed from the JPEG preview the camera embedded when that is at least
+// as large as the picture is drawn (far quicker than developing the raw data), else
+// developed at half size; either way turned upright by the RAW's own orientation. Nothing
+// when LibRaw does not read the file as a RAW, or its raw data were cut off.
+std::optional<LoadedPicture> decodeRaw(const LoadRequest &request, const std::shared_ptr<DecodeInput> &input,
+                                       const QColor &background)
+{
+    const auto opened = DecodeBudget::process().reserve(RawFile::kOpenCost);
+    if (!opened)
+        return std::nullopt;
+    input->setDeadline(std::chrono::steady_clock::now() + kDecodeTime);
+    const std::unique_ptr<RawFile> raw = RawFile::open(input);
+    if (!raw || !plausibleImageSize(raw->uprightSize().width(), raw->uprightSize().height(), input->size()))
+        return std::nullopt;
+    const int orientation = raw->orientation();
+    const QSize upright = raw->uprightSize();
+    auto finish = [&](LoadedPicture picture) {
+        picture.actualWidth = upright.width();
+        picture.actualHeight = upright.height();
+        picture.info = raw->info();
+        return picture;
+    };
+    const QSize canvas = canvasSizeFor(request, upright);
+    const QSize wanted = request.retainRatio ? drawRectRetainingRatio(upright, canvas).size() : canvas;
+    if (const std::optional<RawFile::Range> range = raw->previewRange()) {
+        const std::shared_ptr<DecodeInput> preview = DecodeInput::part(input, range->offset, range->length);
+        const std::optional<PictureHeader> header = preview ? readPictureHeader(*preview) : std::nullopt;
+        if (header && header->format == PictureFormat::Jpeg &&
+            plausibleImageSize(header->size.width(), header->size.height(), preview->size())) {
+            const QSize shown = orientation >= 5 ? header->size.transposed() : header->size;
+            if (shown.width() >= wanted.width() && shown.height() >= wanted.height()) {
+                std::optional<LoadedPicture> picture =
+                    decodeInTime({request, *header, preview, background, orientation});
+                return picture ? std::optional(finish(std::move(*picture))) : std::nullopt;
+            }
+        }
+    }
+    PictureHeader developedHeader;
+    const Decode costs{request, developedHeader, input, background};
+    const auto held = DecodeBudget::process().reserve(raw->halfSizeCost() + costs.canvasBytes());
+    if (!held)
+        return std::nullopt;
+    const std::optional<RawFile::Developed> developed = raw->developHalfSize();
+    if (!developed)
+        return std::nullopt;
+    auto drawn = prepareCanvas(request, upright, background);
+    if (!drawn || drawn->drawn.isEmpty())
+        return drawn ? std::optional(finish(std::move(drawn->picture))) : std::nullopt;
+    const QSize size = developed->size;
+    vips::VImage image = vips::VImage::new_from_memory(const_cast<unsigned char *>(developed->pixels),
+                                                       size_t(size.width()) * size.height() * 3, size.width(),
+                                                       size.height(), 3, VIPS_FORMAT_UCHAR);
+    if (orientation != 1) {
+        image.set(VIPS_META_ORIENTATION, orientation);
+        image = image.autorot();
+    }
+    blit(drawn->picture.bitmap, scaledTo(image, drawn->drawn.size()), drawn->drawn.topLeft(), *input);
+    return finish(std::move(drawn->picture));
+}
+
+std::optional<LoadedPicture> decodeFile(const LoadRequest &request, const std::shared_ptr<DecodeInput> &input)
+{
+    const std::optional<PictureHeader> header = readPictureHeader(*input);
+    if (!header)
+        return std::nullopt;
+    const QColor background = resolveColor(request.backColor);
+    if (header->format == PictureFormat::Raw || header->cameraRaw) {
+        try {
+            if (std::optional<LoadedPicture> picture = decodeRaw(request, input, background))
+                return picture;
+        } catch (const vips::VError &) {
+            vips_error_clear();
+        }
+        // A TIFF that only looked like a RAW is read as the TIFF it is.
+        if (header->format == PictureFormat::Raw)
+            return std::nullopt;
+        input->setDeadline(std::chrono::steady_clock::time_point::max());
+    }
+    if (!plausibleImageSize(header->size.width(), header->size.height(), input->size()))
+        return std::nullopt;
+    input->hide(header->hiddenOffset, header->hiddenLength);
+    std::optional<LoadedPicture> picture = decodeInTime({request, *header, input, background});
+    if (picture)
+        picture->info = photoInfoOf(*header, *input, QSize(picture->actualWidth, picture->actualHeight));
+    return picture;
+}
+
+} // namespace
+
+std::optional<LoadedPicture> loadPicture(const LoadRequest &request)
+{
+    ensureImageLibraryStarted();
+    const std::shared_ptr<DecodeInput> input = DecodeInput::open(request.path);
+    if (!input)
+        return std::nullopt;
+    if (request.wantDigest)
+        input->startDigest();
+    std::optional<LoadedPicture> picture = decodeFile(request, input);
+    if (picture && request.wantDigest) {
+        // Bytes that changed under the decode, or cannot be read at all, make no digest.
+        const std::optional<QByteArray> digest = input->digest();
+        if (!digest)
+            return std::nullopt;
+        picture->sha256 = *digest;
+    }
+    return picture;
 }
 
 } // namespace pagorra

@@ -1,0 +1,103 @@
+#include "dngwriter.h"
+#include "generation/imageloader.h"
+
+#include <QFile>
+#include <QPainter>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <optional>
+
+using namespace pagorra;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString kFormats = QStringLiteral(PAGORRA_TESTDATA "/formats/");
+const QString kPhoto = QStringLiteral(PAGORRA_TESTDATA "/photos/mde_Canon_PowerShot_G11.jpg");
+
+std::optional<LoadedPicture> thumbnail(const QString &path, QSize cell = {140, 88})
+{
+    return loadPicture({path, LoadAs::Fixed, cell.width(), cell.height(), 0x00FFFFFF, true});
+}
+
+// Mean difference per channel between two pictures of one size.
+double meanDifference(const QImage &a, const QImage &b)
+{
+    double sum = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x) {
+            const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
+            sum += std::abs(qRed(p) - qRed(q)) + std::abs(qGreen(p) - qGreen(q)) + std::abs(qBlue(p) - qBlue(q));
+        }
+    return sum / (3.0 * a.width() * a.height());
+}
+
+// `image` drawn as the loader draws a picture in a 140 x 88 cell on white.
+QImage asThumbnail(const QImage &image)
+{
+    QImage cell(140, 88, QImage::Format_RGB32);
+    cell.fill(Qt::white);
+    QPainter(&cell).drawImage(drawRectRetainingRatio(image.size(), cell.size()), image);
+    return cell;
+}
+
+// A picture turned as a viewer turns one tagged with the EXIF orientation `o`.
+QImage upright(const QImage &stored, int o)
+{
+    QTransform t;
+    t.rotate(o == 3 ? 180 : o == 6 ? 90 : o == 8 ? 270 : 0);
+    return stored.transformed(t);
+}
+
+bool isGrey(const QImage &cell)
+{
+    const QRgb centre = cell.pixel(70, 44);
+    return std::abs(qRed(centre) - qGreen(centre)) + std::abs(qGreen(centre) - qBlue(centre)) < 6;
+}
+
+QString truncatedCopy(const QTemporaryDir &dir, const QString &path, double keep)
+{
+    QFile in(path);
+    EXPECT_TRUE(in.open(QIODevice::ReadOnly));
+    const QByteArray bytes = in.readAll();
+    QFile out(dir.filePath(u"cut-"_s + path.section(u'/', -1)));
+    EXPECT_TRUE(out.open(QIODevice::WriteOnly));
+    out.write(bytes.left(qsizetype(bytes.size() * keep)));
+    return out.fileName();
+}
+
+} // namespace
+
+// Each is placed upright, at its own size as the decoder turns it: the HEIC photos tagged 6
+// are stored turned already (their decoder applies the file's rotation; the tag must not turn
+// them again), the WebP tagged 6 is not, the JPEG XL's codestream turns itself (orientation 5).
+TEST(NewFormats, EverySampleIsPlacedUpright)
+{
+    const struct {
+        const char *file;
+        QSize upright;
+    } samples[] = {
+        {"heic/exifr_heic-collection.heic", {1440, 960}},
+        {"heic/exifsamples_iphone_13_pro_max.heic", {3024, 4032}},
+        {"heic/exiv2_Canon.hif", {2400, 1600}},
+        {"heic/immich_IMG_2682.heic", {4032, 3024}},
+        {"heic/mde_IMG_2927.heic", {3024, 4032}},
+        {"heic/mde_Issue_487.heic", {3024, 4032}},
+        {"avif/immich_8bit-sRGB.avif", {1617, 1080}},
+        {"avif/linku_plum-blossom-large.profile0.8bpc.yuv420.alpha-full.avif", {2048, 2048}},
+        {"webp/mde_Alpha_Lossless_1.webp", {400, 301}},
+        {"webp/mde_Animation_Lossy.webp", {320, 240}},
+        {"webp/mde_Nikon_Coolpix_P7000.webp", {2736, 3648}},
+        {"jxl/jxlconf_bench_oriented_brg.jxl", {606, 500}},
+        {"jxl/jxlconf_lz77_flower.jxl", {834, 244}},
+        {"raw/exiftool_FujiFilm.raf", {3030, 2036}},
+    };
+    for (const auto &s : samples) {
+        SCOPED_TRACE(s.file);
+        const auto picture = thumbnail(kFormats + QLatin1StringView(s.file));
+        ASSERT_TRUE(picture);
+        EXPECT_EQ(QSize(picture->actualWidth, picture->actualHeight), s.upright);
+        EXPECT_EQ(picture->bitmap.size(), QSize(140, 88));
+    }
+}
