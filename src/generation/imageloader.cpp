@@ -516,16 +516,19 @@ std::optional<LoadedPicture> decodeInTime(const Decode &decode)
 // A camera RAW file, placed from the JPEG preview the camera embedded when that is at least
 // as large as the picture is drawn (far quicker than developing the raw data), else
 // developed at half size; either way turned upright by the RAW's own orientation. Nothing
-// when LibRaw does not read the file as a RAW, or its raw data were cut off.
+// when LibRaw does not read the file as a RAW (`recognised` tells), or its raw data were cut
+// off.
 std::optional<LoadedPicture> decodeRaw(const LoadRequest &request, const std::shared_ptr<DecodeInput> &input,
-                                       const QColor &background)
+                                       const QColor &background, bool &recognised)
 {
     const auto opened = DecodeBudget::process().reserve(RawFile::kOpenCost);
     if (!opened)
         return std::nullopt;
     input->setDeadline(std::chrono::steady_clock::now() + kDecodeTime);
     const std::unique_ptr<RawFile> raw = RawFile::open(input);
-    if (!raw || !plausibleImageSize(raw->uprightSize().width(), raw->uprightSize().height(), input->size()))
+    recognised = bool(raw);
+    if (!raw || !raw->complete() ||
+        !plausibleImageSize(raw->uprightSize().width(), raw->uprightSize().height(), input->size()))
         return std::nullopt;
     const int orientation = raw->orientation();
     const QSize upright = raw->uprightSize();
@@ -580,14 +583,15 @@ std::optional<LoadedPicture> decodeFile(const LoadRequest &request, const std::s
         return std::nullopt;
     const QColor background = resolveColor(request.backColor);
     if (header->format == PictureFormat::Raw || header->cameraRaw) {
+        bool recognised = false;
         try {
-            if (std::optional<LoadedPicture> picture = decodeRaw(request, input, background))
+            if (std::optional<LoadedPicture> picture = decodeRaw(request, input, background, recognised))
                 return picture;
         } catch (const vips::VError &) {
             vips_error_clear();
         }
         // A TIFF that only looked like a RAW is read as the TIFF it is.
-        if (header->format == PictureFormat::Raw)
+        if (header->format == PictureFormat::Raw || recognised)
             return std::nullopt;
         input->setDeadline(std::chrono::steady_clock::time_point::max());
     }

@@ -412,11 +412,12 @@ std::optional<PictureHeader> readTiff(const DecodeInput &input, Bytes &bytes)
     // data, a maker's own compression).
     head[8] = 0;
     const bool cr2 = bytes.get(8, 2, head + 8) && head[8] == 'C' && head[9] == 'R';
-    header.cameraRaw = dng || cr2 ||
-                       (make && (subDirectories || subfileType == 1 || photometric == 32803 || compression == 6 ||
-                                 compression >= 32767));
+    if (dng || cr2)
+        header.format = PictureFormat::Raw; // never anything else
+    header.cameraRaw = make && (subDirectories || subfileType == 1 || photometric == 32803 || compression == 6 ||
+                                compression >= 32767);
     if (!affordable(width, height) || samples == 0 || samples > 64 || bits == 0 || bits > 64)
-        return header.cameraRaw ? std::optional(header) : std::nullopt;
+        return header.cameraRaw || header.format == PictureFormat::Raw ? std::optional(header) : std::nullopt;
     header.size = QSize(int(width), int(height));
     header.hiddenOffset = std::int64_t(link);
     header.hiddenLength = fieldBytes;

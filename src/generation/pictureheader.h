@@ -11,7 +11,8 @@ class DecodeInput;
 
 // The picture formats the program decodes, known by their first bytes, never by the name:
 // a document or a drawing named like a photo is not one of them. Heif covers HEIC, HEIF and
-// AVIF; Raw the camera RAW files whose first bytes are their own (RAF, ORF, RW2, CR3).
+// AVIF; Raw the camera RAW files whose first bytes or TIFF tags say so (RAF, ORF, RW2, CR3,
+// DNG, CR2).
 enum class PictureFormat { Jpeg, Png, Gif, Tiff, Bmp, Heif, Webp, Jxl, Raw };
 
 // What a picture file's headers say, read without decoding any pixel: enough to choose the
@@ -30,8 +31,8 @@ struct PictureHeader {
     // the first page is used, and a chain of pages would be walked whole when it is opened.
     std::int64_t hiddenOffset = 0;
     int hiddenLength = 0;
-    // A TIFF that a DNG tag, a CR2 mark or a camera maker's RAW layout marks as a camera RAW
-    // file: the RAW decoder gets it first.
+    // A TIFF laid out as a camera maker's RAW file (NEF, ARW, PEF and the like): the RAW
+    // decoder gets it first, and a plain TIFF of that maker's is read as a TIFF after it.
     bool cameraRaw = false;
     // The EXIF block (TIFF data) and the XMP packet, as far as the header holds them; a TIFF's
     // own directory is its EXIF, read from the file.

@@ -119,7 +119,25 @@ class RawFile::Processor : public LibRaw {
     Processor() : LibRaw(LIBRAW_OPIONS_NO_DATAERR_CALLBACK | LIBRAW_OPIONS_NO_MEMERR_CALLBACK) {}
     std::int64_t previewOffset() const { return libraw_internal_data.internal_data.toffset; }
     std::int64_t rawOffset() const { return libraw_internal_data.unpacker_data.data_offset; }
-    std::int64_t rawLength() const { return libraw_internal_data.unpacker_data.data_size; }
+    // Whether every image its directories name (the raw data, previews) starts inside the
+    // first `size` bytes, and ends inside them where its length is known (LibRaw does not
+    // keep the lengths of the strips of a picture in several).
+    bool imagesWithin(std::int64_t size) const
+    {
+        const unsigned count = std::min<unsigned>(libraw_internal_data.identify_data.tiff_nifds, LIBRAW_IFD_MAXCOUNT);
+        for (unsigned i = 0; i < count; ++i) {
+            const tiff_ifd_t &d = tiff_ifd[i];
+            if (d.strip_offsets && d.strip_offsets_count > 0) {
+                for (int s = 0; s < d.strip_offsets_count; ++s) {
+                    if (d.strip_offsets[s] < 0 || d.strip_offsets[s] > size)
+                        return false;
+                }
+            } else if (d.bytes > 0 && (d.offset < 0 || d.offset > size || d.bytes > size - d.offset)) {
+                return false;
+            }
+        }
+        return true;
+    }
     int samples() const { return std::clamp(int(libraw_internal_data.unpacker_data.tiff_samples), 1, 4); }
     bool dataError() const { return libraw_internal_data.unpacker_data.data_error != 0; }
 };
@@ -155,14 +173,14 @@ bool RawFile::parse()
         const_cast<DecodeInput *>(m_input.get()));
     if (m_raw->open_datastream(m_stream.get()) != LIBRAW_SUCCESS)
         return false;
-    // Raw data that starts past the end, or ends past it, was cut off: a file cut short is
-    // not placed, even where its preview survived.
+    // Raw data or a preview that starts or ends past the end of the file were cut off: a file
+    // cut short is not placed, even where its preview survived.
     const std::int64_t size = m_input->size();
-    if (m_raw->rawOffset() > size || (m_raw->rawLength() > 0 && m_raw->rawLength() > size - m_raw->rawOffset()))
-        return false;
+    m_complete = m_raw->rawOffset() <= size && m_raw->imagesWithin(size);
     const std::int64_t rawWidth = d.sizes.raw_width, rawHeight = d.sizes.raw_height;
     m_rawBytes = rawWidth * rawHeight * 2 * m_raw->samples();
-    m_orientation = kOrientationOfFlip[d.sizes.flip & 7];
+    const int flip = d.sizes.flip;
+    m_orientation = kOrientationOfFlip[flip & 7];
     const std::int64_t previewOffset = m_raw->previewOffset(), previewLength = d.thumbnail.tlength;
     const bool wholePreview =
         previewOffset > 0 && previewLength > 0 && previewOffset <= size && previewLength <= size - previewOffset;
@@ -171,8 +189,8 @@ bool RawFile::parse()
     // The developed size, with the pixel aspect and the layouts of rotated sensors applied.
     m_raw->adjust_sizes_info_only();
     const QSize developed(d.sizes.iwidth, d.sizes.iheight);
-    m_upright = (d.sizes.flip & 4) ? developed.transposed() : developed;
-    return !m_upright.isEmpty() || m_preview;
+    m_upright = (flip & 4) ? developed.transposed() : developed;
+    return true;
 }
 
 PhotoInfo RawFile::info() const
@@ -211,6 +229,7 @@ std::optional<RawFile::Developed> RawFile::developHalfSize()
     d.params.use_camera_wb = 1;
     d.params.output_bps = 8;
     d.params.user_flip = 0;
+    m_stream->seek(0, SEEK_SET); // LibRaw reads a stream from where it stands
     if (m_raw->open_datastream(m_stream.get()) != LIBRAW_SUCCESS || m_raw->unpack() != LIBRAW_SUCCESS ||
         m_raw->dataError() || m_raw->dcraw_process() != LIBRAW_SUCCESS)
         return std::nullopt;

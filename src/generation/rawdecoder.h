@@ -25,6 +25,9 @@ class RawFile {
     RawFile(const RawFile &) = delete;
     RawFile &operator=(const RawFile &) = delete;
 
+    // Whether the raw data and previews lie whole in the file: one cut short is not placed,
+    // even where its preview survived.
+    bool complete() const { return m_complete; }
     // The picture's size once developed, upright, and the turn that makes it so (EXIF terms).
     QSize uprightSize() const { return m_upright; }
     int orientation() const { return m_orientation; }
@@ -57,6 +60,7 @@ class RawFile {
     std::unique_ptr<Processor> m_raw;
     QSize m_upright;
     int m_orientation = 1;
+    bool m_complete = false;
     std::optional<Range> m_preview;
     std::int64_t m_rawBytes = 0;
     void *m_developed = nullptr; // LibRaw's processed image

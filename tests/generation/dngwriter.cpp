@@ -14,11 +14,10 @@ const float kXyzToCamera[9] = {3.2406f, -1.5372f, -0.4986f, -0.9689f, 1.8758f, 0
 void writeLinearRaw(TIFF *tif, const QImage &photo)
 {
     const QImage rgb = photo.convertToFormat(QImage::Format_RGB888);
-    const quint16 bits[3] = {16, 16, 16};
     TIFFSetField(tif, TIFFTAG_SUBFILETYPE, 0);
     TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, rgb.width());
     TIFFSetField(tif, TIFFTAG_IMAGELENGTH, rgb.height());
-    TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 3, bits);
+    TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 16);
     TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 3);
     TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_NONE);
     TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, 34892); // linear raw
@@ -69,13 +68,12 @@ bool writeDng(const QString &path, const QImage &photo, const QImage &preview, i
     QBuffer jpeg;
     jpeg.open(QIODevice::WriteOnly);
     preview.convertToFormat(QImage::Format_RGB888).save(&jpeg, "JPEG", 90);
-    const quint16 bits[3] = {8, 8, 8};
     toff_t subDirectory = 0;
     writeCameraTags(tif, orientation);
     TIFFSetField(tif, TIFFTAG_SUBFILETYPE, FILETYPE_REDUCEDIMAGE);
     TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, preview.width());
     TIFFSetField(tif, TIFFTAG_IMAGELENGTH, preview.height());
-    TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 3, bits);
+    TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8);
     TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 3);
     TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_JPEG);
     TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_YCBCR);

@@ -101,3 +101,63 @@ TEST(NewFormats, EverySampleIsPlacedUpright)
         EXPECT_EQ(picture->bitmap.size(), QSize(140, 88));
     }
 }
+
+// DNGs made from a photo, with a grey preview (so the thumbnail shows which was used) or
+// none, in four orientations: a preview at least as large as the drawn picture is used, else
+// the raw data are developed; both come out upright.
+TEST(CameraRaw, DngPlacedFromPreviewOrRawDataUpright)
+{
+    QTemporaryDir dir;
+    const QImage photo = QImage(kPhoto).scaled(480, 360, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    const QImage grey = photo.convertToFormat(QImage::Format_Grayscale8);
+    const struct {
+        QImage preview;
+        bool fromPreview;
+    } kinds[] = {{grey.scaled(240, 180), true}, {grey.scaled(48, 36), false}, {QImage(), false}};
+    for (const auto &kind : kinds) {
+        for (const int o : {1, 3, 6, 8}) {
+            SCOPED_TRACE(u"preview %1 wide, orientation %2"_s.arg(kind.preview.width()).arg(o).toStdString());
+            const QString path = dir.filePath(u"o%1-%2.dng"_s.arg(o).arg(kind.preview.width()));
+            ASSERT_TRUE(writeDng(path, photo, kind.preview, o));
+            const auto picture = thumbnail(path);
+            ASSERT_TRUE(picture);
+            const QImage shown = upright(kind.fromPreview ? grey : photo, o);
+            EXPECT_EQ(QSize(picture->actualWidth, picture->actualHeight), upright(photo, o).size());
+            EXPECT_EQ(isGrey(picture->bitmap), kind.fromPreview);
+            // Developing brightens and tones the picture its own way: only the picture's
+            // shapes must match, and a wrong turn differs far more.
+            EXPECT_LT(meanDifference(picture->bitmap, asThumbnail(shown)), kind.fromPreview ? 6 : 40);
+            if (o == 1 && kind.fromPreview) {
+                // The reference is the preview as exiftool extracts it.
+                QProcess exiftool;
+                exiftool.start(u"exiftool"_s, {u"-b"_s, u"-PreviewImage"_s, path});
+                ASSERT_TRUE(exiftool.waitForFinished());
+                const QImage extracted = QImage::fromData(exiftool.readAllStandardOutput());
+                ASSERT_EQ(extracted.size(), kind.preview.size());
+                EXPECT_LT(meanDifference(picture->bitmap, asThumbnail(extracted)), 4);
+            }
+        }
+    }
+}
+
+// A file cut short gives no picture, whatever part of it survived; the RW2 sample has a
+// preview too small for the cell and no raw data.
+TEST(NewFormats, TruncatedFilesAreRefused)
+{
+    QTemporaryDir dir;
+    const QString dng = dir.filePath(u"whole.dng"_s);
+    const QImage photo = QImage(kPhoto).scaled(480, 360, Qt::KeepAspectRatio);
+    ASSERT_TRUE(writeDng(dng, photo, photo.scaled(240, 180), 1));
+    const QString files[] = {kFormats + u"heic/mde_IMG_2927.heic"_s,
+                             kFormats + u"avif/immich_8bit-sRGB.avif"_s,
+                             kFormats + u"webp/mde_Nikon_Coolpix_P7000.webp"_s,
+                             kFormats + u"jxl/jxlconf_lz77_flower.jxl"_s,
+                             kFormats + u"raw/exiftool_FujiFilm.raf"_s,
+                             dng};
+    for (const QString &file : files) {
+        SCOPED_TRACE(file.toStdString());
+        ASSERT_TRUE(thumbnail(file));
+        EXPECT_FALSE(thumbnail(truncatedCopy(dir, file, 0.6)));
+    }
+    EXPECT_FALSE(thumbnail(kFormats + u"raw/exiftool_Panasonic.rw2"_s));
+}
