@@ -6,7 +6,7 @@
 #include "generation/decodebudget.h"
 #include "generation/decodeinput.h"
 #include "generation/decodelimits.h"
-#include "generation/exifreader.h"
+#include "generation/photoinfoheader.h"
 #include "generation/pictureheader.h"
 #include "generation/rawdecoder.h"
 
@@ -467,22 +467,6 @@ void setThreadsPerLoad(int threads)
 
 namespace {
 
-// What the file's header and metadata say of the photo, upright.
-PhotoInfo photoInfoOf(const PictureHeader &header, const DecodeInput &input, QSize upright)
-{
-    PhotoInfo info;
-    if (header.format == PictureFormat::Tiff)
-        info = photoInfoFromExif([&input](std::int64_t offset, int length, uchar *out) {
-            return input.read(offset, out, length) == length;
-        });
-    else if (!header.exif.isEmpty())
-        info = photoInfoFromExif(header.exif);
-    if (const std::optional<int> rating = xmpRating(header.xmp))
-        info.rating = rating;
-    info.size = upright;
-    return info;
-}
-
 // Decodes under the budget and the deadline: the image library's decoder first, Qt's reader
 // when it fails. A file that would cost more than the whole budget is refused. Time spent
 // waiting for the budget is not decoding time: the clock runs from when a decoder starts.
@@ -600,7 +584,7 @@ std::optional<LoadedPicture> decodeFile(const LoadRequest &request, const std::s
     input->hide(header->hiddenOffset, header->hiddenLength);
     std::optional<LoadedPicture> picture = decodeInTime({request, *header, input, background});
     if (picture)
-        picture->info = photoInfoOf(*header, *input, QSize(picture->actualWidth, picture->actualHeight));
+        picture->info = photoInfoFromHeader(*header, *input, QSize(picture->actualWidth, picture->actualHeight));
     return picture;
 }
 

@@ -34,8 +34,9 @@ class BitReader {
     int m_position = 0;
 };
 
-// The size from a codestream's SizeHeader (`head` starts after the 0xFF 0x0A signature).
-QSize codestreamSize(const uchar *head, int count)
+// The size and orientation from a codestream's headers (`head` starts after the 0xFF 0x0A
+// signature).
+QSize codestreamSize(const uchar *head, int count, int &orientation)
 {
     BitReader bits(head, count);
     const bool small = bits.get(1);
@@ -52,6 +53,9 @@ QSize codestreamSize(const uchar *head, int count)
     const std::uint64_t width = ratio == 0 ? dimension() : height * numerators[ratio] / denominators[ratio];
     if (!affordable(width, height))
         return {};
+    // The image metadata follow: unless all default, its orientation (which the decoder applies).
+    if (!bits.get(1) && bits.get(1))
+        orientation = int(bits.get(3)) + 1;
     return QSize(int(width), int(height));
 }
 
@@ -104,7 +108,7 @@ std::optional<PictureHeader> readJxl(Bytes &bytes)
     if (codestream < 0 || !bytes.get(codestream, 2, head) || head[0] != 0xFF || head[1] != 0x0A ||
         !bytes.get(codestream + 2, 10, head))
         return std::nullopt;
-    header.size = codestreamSize(head, 10);
+    header.size = codestreamSize(head, 10, header.orientation);
     if (header.size.isEmpty())
         return std::nullopt;
     header.decoderBytes = bytes.size() + std::int64_t(header.size.width()) * header.size.height() * kJxlBytesPerPixel;
