@@ -47,4 +47,25 @@ bool needsSrgbConversion(const void *profile, std::size_t size)
     return false;
 }
 
+SrgbConversion::SrgbConversion(const vips::VImage &image)
+{
+    if (image.bands() < 3 || image.interpretation() == VIPS_INTERPRETATION_CMYK ||
+        image.get_typeof(VIPS_META_ICC_NAME) == 0)
+        return;
+    size_t size = 0;
+    const void *data = image.get_blob(VIPS_META_ICC_NAME, &size);
+    if (needsSrgbConversion(data, size))
+        m_profile = QByteArray(static_cast<const char *>(data), qsizetype(size));
+}
+
+vips::VImage SrgbConversion::applied(vips::VImage image) const
+{
+    if (m_profile.isEmpty())
+        return image;
+    image = image.copy();
+    image.set(VIPS_META_ICC_NAME, nullptr, const_cast<char *>(m_profile.constData()), size_t(m_profile.size()));
+    return image.icc_transform(
+        "srgb", vips::VImage::option()->set("embedded", true)->set("intent", VIPS_INTENT_RELATIVE)->set("depth", 8));
+}
+
 } // namespace pagorra

@@ -91,38 +91,6 @@ vips::VImage scaledTo(vips::VImage image, QSize size)
     return image;
 }
 
-// A picture tagged with a colour profile other than sRGB's, converted to sRGB once it is
-// scaled: the conversion then costs a thumbnail's pixels. Untagged and sRGB pictures are
-// taken as they are; CMYK ones are converted with their profile on the way to RGB.
-class SrgbConversion {
-  public:
-    explicit SrgbConversion(const vips::VImage &image)
-    {
-        if (image.bands() < 3 || image.interpretation() == VIPS_INTERPRETATION_CMYK ||
-            image.get_typeof(VIPS_META_ICC_NAME) == 0)
-            return;
-        size_t size = 0;
-        const void *data = image.get_blob(VIPS_META_ICC_NAME, &size);
-        if (needsSrgbConversion(data, size))
-            m_profile = QByteArray(static_cast<const char *>(data), qsizetype(size));
-    }
-    // `image`, 8-bit RGB, with its colours converted; the profile is attached anew, as the
-    // pixels may have been copied without it.
-    vips::VImage applied(vips::VImage image) const
-    {
-        if (m_profile.isEmpty())
-            return image;
-        image = image.copy();
-        image.set(VIPS_META_ICC_NAME, nullptr, const_cast<char *>(m_profile.constData()), size_t(m_profile.size()));
-        return image.icc_transform(
-            "srgb",
-            vips::VImage::option()->set("embedded", true)->set("intent", VIPS_INTENT_RELATIVE)->set("depth", 8));
-    }
-
-  private:
-    QByteArray m_profile;
-};
-
 // Computes `image` strip by strip on the calling thread, handing each row to `row(y, pixels)`:
 // a vips sink would hand the strips to a worker thread and wait on it for each one, and
 // the decoding threads of a run already keep every core busy.
