@@ -207,6 +207,16 @@ struct Decode {
         const QRect drawn = request.retainRatio ? drawRectRetainingRatio(upright(), canvas) : QRect(QPoint(), canvas);
         return jpegShrinkFor(upright(), drawn.size());
     }
+    // A HEIF's own thumbnail is decoded instead of the picture when it is at least as large as
+    // the picture is drawn: a phone's photo has twelve megapixels, its thumbnail a hundredth.
+    bool heifThumbnail() const
+    {
+        if (header.format != PictureFormat::Heif || header.thumbnail.isEmpty())
+            return false;
+        const QSize canvas = canvasSizeFor(request, header.size);
+        const QSize drawn = request.retainRatio ? drawRectRetainingRatio(header.size, canvas).size() : canvas;
+        return header.thumbnail.width() >= drawn.width() && header.thumbnail.height() >= drawn.height();
+    }
     // Memory the decode through the image library holds at the most.
     std::int64_t vipsCost() const
     {
@@ -287,11 +297,12 @@ std::optional<LoadedPicture> decodeWithVips(const Decode &d, bool trustMarkers =
     int orientation = d.orientation.value_or(header.orientation);
     vips::VImage image;
     if (!markers) {
-        image = open(vips::VImage::option());
+        const bool thumbnail = d.heifThumbnail();
+        image = open(thumbnail ? vips::VImage::option()->set("thumbnail", true) : vips::VImage::option());
         // The decoder may not read more than the header claimed: that is what was reserved.
         if (std::int64_t(image.width()) * image.height() > d.pixels())
             return std::nullopt;
-        stored = QSize(image.width(), image.height());
+        stored = thumbnail ? header.size : QSize(image.width(), image.height());
         orientation = orientationIn(image);
     }
     const QSize upright = orientation >= 5 ? stored.transposed() : stored;

@@ -92,6 +92,7 @@ struct Item {
 // The items of a parsed meta box, by id.
 struct Meta {
     std::uint32_t primary = 0;
+    std::uint32_t thumbnail = 0; // an item that is a thumbnail of the primary one
     QHash<std::uint32_t, Item> items;
     std::vector<Box> properties;
 };
@@ -140,6 +141,25 @@ bool readIloc(const QByteArray &m, const Box &box, Meta &meta)
     return !f.broken();
 }
 
+// The first item marked as a thumbnail of the primary item.
+bool readIref(const QByteArray &m, const Box &box, Meta &meta)
+{
+    const bool wideIds = uchar(m[box.body]) >= 1;
+    const auto references = boxesIn(m, box.body + 4, box.end);
+    if (!references)
+        return false;
+    for (const Box &reference : *references) {
+        Fields f(m, reference.body, reference.end);
+        const auto from = std::uint32_t(f.get(wideIds ? 4 : 2));
+        const std::uint64_t count = f.get(2);
+        for (std::uint64_t i = 0; i < count && !f.broken(); ++i) {
+            if (f.get(wideIds ? 4 : 2) == meta.primary && reference.type == "thmb" && meta.thumbnail == 0)
+                meta.thumbnail = from;
+        }
+    }
+    return true;
+}
+
 bool readIprp(const QByteArray &m, const Box &box, Meta &meta)
 {
     const auto children = boxesIn(m, box.body, box.end);
@@ -161,7 +181,7 @@ bool readIprp(const QByteArray &m, const Box &box, Meta &meta)
                 const std::uint64_t associations = f.get(1);
                 for (std::uint64_t a = 0; a < associations && !f.broken(); ++a) {
                     const std::uint64_t v = f.get(wideIndex ? 2 : 1);
-                    if (id == meta.primary)
+                    if (meta.items.contains(id))
                         meta.items[id].properties.push_back(int(v & (wideIndex ? 0x7FFF : 0x7F)));
                 }
             }
@@ -236,7 +256,7 @@ std::optional<PictureHeader> readIsoMedia(Bytes &bytes)
         }
     }
     // Item entries first: the locations and properties are kept for the items they name.
-    for (const char *type : {"iinf", "iloc", "iprp"}) {
+    for (const char *type : {"iinf", "iloc", "iprp", "iref"}) {
         for (const Box &box : *children) {
             if (box.type != type)
                 continue;
@@ -248,6 +268,8 @@ std::optional<PictureHeader> readIsoMedia(Bytes &bytes)
                     sound = sound && (entry.type != "infe" || readInfe(*m, entry, meta));
             } else if (box.type == "iloc") {
                 sound = readIloc(*m, box, meta);
+            } else if (box.type == "iref") {
+                sound = readIref(*m, box, meta);
             } else {
                 sound = readIprp(*m, box, meta);
             }
@@ -255,31 +277,41 @@ std::optional<PictureHeader> readIsoMedia(Bytes &bytes)
                 return std::nullopt;
         }
     }
-    const Item primary = meta.items.value(meta.primary);
-    std::uint64_t width = 0, height = 0;
+    // An item's size, as the decoder turns it (libheif applies the file's rotation), and the
+    // bits of its samples.
     int bits = 8;
-    bool quarterTurn = false;
-    for (const int index : primary.properties) {
-        if (index < 1 || std::size_t(index) > meta.properties.size())
-            continue;
-        const Box &property = meta.properties[std::size_t(index - 1)];
-        Fields f(*m, property.body, property.end);
-        if (property.type == "ispe") {
-            f.get(4);
-            width = f.get(4);
-            height = f.get(4);
-        } else if (property.type == "pixi") {
-            f.get(4);
-            if (f.get(1) > 0)
-                bits = int(f.get(1));
-        } else if (property.type == "irot") {
-            quarterTurn = f.get(1) & 1;
+    auto sizeOf = [&](const Item &item, int &bitsPerSample) {
+        std::uint64_t width = 0, height = 0;
+        bool quarterTurn = false;
+        for (const int index : item.properties) {
+            if (index < 1 || std::size_t(index) > meta.properties.size())
+                continue;
+            const Box &property = meta.properties[std::size_t(index - 1)];
+            Fields f(*m, property.body, property.end);
+            if (property.type == "ispe") {
+                f.get(4);
+                width = f.get(4);
+                height = f.get(4);
+            } else if (property.type == "pixi") {
+                f.get(4);
+                if (f.get(1) > 0)
+                    bitsPerSample = int(f.get(1));
+            } else if (property.type == "irot") {
+                quarterTurn = f.get(1) & 1;
+            }
         }
-    }
-    if (!affordable(width, height) || bits < 1 || bits > 16)
+        if (!affordable(width, height))
+            return QSize();
+        return quarterTurn ? QSize(int(height), int(width)) : QSize(int(width), int(height));
+    };
+    const Item primary = meta.items.value(meta.primary);
+    header.size = sizeOf(primary, bits);
+    if (header.size.isEmpty() || bits < 1 || bits > 16)
         return std::nullopt;
-    // As the decoder turns it: libheif applies the file's rotation.
-    header.size = quarterTurn ? QSize(int(height), int(width)) : QSize(int(width), int(height));
+    int thumbnailBits = 8;
+    if (meta.thumbnail != 0)
+        header.thumbnail = sizeOf(meta.items.value(meta.thumbnail), thumbnailBits);
+    const std::uint64_t width = std::uint64_t(header.size.width()), height = std::uint64_t(header.size.height());
     bool av1 = primary.type == "av01";
     for (const Item &item : meta.items)
         av1 = av1 || item.type == "av01"; // the tiles of a grid

@@ -34,6 +34,8 @@ struct PictureHeader {
     // A TIFF laid out as a camera maker's RAW file (NEF, ARW, PEF and the like): the RAW
     // decoder gets it first, and a plain TIFF of that maker's is read as a TIFF after it.
     bool cameraRaw = false;
+    // A HEIF's thumbnail image, as its decoder turns it, when it has one.
+    QSize thumbnail;
     // The EXIF block (TIFF data) and the XMP packet, as far as the header holds them; a TIFF's
     // own directory is its EXIF, read from the file.
     QByteArray exif;

@@ -100,6 +100,9 @@ TEST(NewFormats, EverySampleIsPlacedUpright)
         EXPECT_EQ(QSize(picture->actualWidth, picture->actualHeight), s.upright);
         EXPECT_EQ(picture->bitmap.size(), QSize(140, 88));
     }
+    // A 20-megapixel 10-bit AVIF costs its decoders (dav1d and libaom alike) over 500 MB, more
+    // than all decodes may hold together: it is refused before any pixel is decoded.
+    EXPECT_FALSE(thumbnail(kFormats + u"avif/immich_10bit-HDR-P3-nclx.avif"_s));
 }
 
 // DNGs made from a photo, with a grey preview (so the thumbnail shows which was used) or
