@@ -21,8 +21,8 @@ command -v /usr/bin/time >/dev/null || { echo "missing /usr/bin/time (scripts/de
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir -p "$work/preview" "$work/developed" "$work/raf" "$work/config"
-"$make_dngs" "$work/preview" "$count" 6000x4000 1024
-"$make_dngs" "$work/developed" "$count" 6000x4000 0
+XDG_RUNTIME_DIR=$work "$make_dngs" "$work/preview" "$count" 6000x4000 1024
+XDG_RUNTIME_DIR=$work "$make_dngs" "$work/developed" "$count" 6000x4000 0
 for ((i = 0; i < count; i++)); do cp "$raf" "$work/raf/raf$i.raf"; done
 
 # run NAME: one contact sheet of the folder NAME; prints its wall seconds and peak MB.
@@ -40,4 +40,4 @@ run preview
 run developed
 run raf
 awk -v p="$(cat "$work/preview.seconds")" -v d="$(cat "$work/developed.seconds")" \
-  'BEGIN { r = d / p; printf "previews %.1fx as fast as developing the raw data (target: 5x): %s\n", r, r >= 5 ? "met" : "NOT met" }'
+  'BEGIN { r = d / p; printf "previews %.1fx as fast as developing the raw data (target: 5x): %s\n", r, (r >= 5 ? "met" : "NOT met") }'

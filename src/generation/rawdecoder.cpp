@@ -216,8 +216,10 @@ PhotoInfo RawFile::info() const
 
 std::int64_t RawFile::halfSizeCost() const
 {
-    const std::int64_t half = std::int64_t(m_upright.width() / 2 + 1) * (m_upright.height() / 2 + 1);
-    return kOpenCost + m_rawBytes + half * kDevelopedBytesPerPixel;
+    // Only a colour filter array is developed at half size; pixels of three samples stay whole.
+    const int divisor = m_raw->samples() > 1 ? 1 : 2;
+    const std::int64_t developed = std::int64_t(m_upright.width() / divisor + 1) * (m_upright.height() / divisor + 1);
+    return kOpenCost + m_rawBytes + developed * kDevelopedBytesPerPixel;
 }
 
 std::optional<RawFile::Developed> RawFile::developHalfSize()

@@ -11,24 +11,31 @@ namespace {
 // From linear sRGB to XYZ and back: the camera's colour matrix maps XYZ to its own RGB.
 const float kXyzToCamera[9] = {3.2406f, -1.5372f, -0.4986f, -0.9689f, 1.8758f, 0.0415f, 0.0557f, -0.2040f, 1.0570f};
 
-void writeLinearRaw(TIFF *tif, const QImage &photo)
+// The photo as a camera's sensor sees it: one linear 16-bit sample a pixel, red, green or blue
+// after a Bayer pattern (RGGB).
+void writeRaw(TIFF *tif, const QImage &photo)
 {
     const QImage rgb = photo.convertToFormat(QImage::Format_RGB888);
+    const quint16 repeat[2] = {2, 2};
+    const uchar pattern[4] = {0, 1, 1, 2};
     TIFFSetField(tif, TIFFTAG_SUBFILETYPE, 0);
     TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, rgb.width());
     TIFFSetField(tif, TIFFTAG_IMAGELENGTH, rgb.height());
     TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 16);
-    TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 3);
+    TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 1);
     TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_NONE);
-    TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, 34892); // linear raw
+    TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, 32803); // colour filter array
+    TIFFSetField(tif, TIFFTAG_CFAREPEATPATTERNDIM, repeat);
+    TIFFSetField(tif, TIFFTAG_CFAPATTERN, 4, pattern);
     TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
     TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, 16);
-    std::vector<quint16> row(size_t(rgb.width()) * 3);
+    std::vector<quint16> row(size_t(rgb.width()));
     for (int y = 0; y < rgb.height(); ++y) {
         const uchar *src = rgb.constScanLine(y);
-        for (size_t i = 0; i < row.size(); ++i) {
-            const double v = src[i] / 255.0;
-            row[i] = quint16(std::lround(65535 * (v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4))));
+        for (int x = 0; x < rgb.width(); ++x) {
+            const double v = src[3 * x + pattern[(y % 2) * 2 + x % 2]] / 255.0;
+            row[size_t(x)] =
+                quint16(std::lround(65535 * (v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4))));
         }
         TIFFWriteScanline(tif, row.data(), quint32(y), 0);
     }
@@ -58,7 +65,7 @@ bool writeDng(const QString &path, const QImage &photo, const QImage &preview, i
         return false;
     if (preview.isNull()) {
         writeCameraTags(tif, orientation);
-        writeLinearRaw(tif, photo);
+        writeRaw(tif, photo);
         TIFFWriteDirectory(tif);
         TIFFClose(tif);
         return true;
@@ -81,7 +88,7 @@ bool writeDng(const QString &path, const QImage &photo, const QImage &preview, i
     TIFFSetField(tif, TIFFTAG_SUBIFD, 1, &subDirectory);
     TIFFWriteRawStrip(tif, 0, jpeg.buffer().data(), jpeg.buffer().size());
     TIFFWriteDirectory(tif);
-    writeLinearRaw(tif, photo);
+    writeRaw(tif, photo);
     TIFFWriteDirectory(tif);
     TIFFClose(tif);
     return true;
