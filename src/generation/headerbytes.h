@@ -76,6 +76,20 @@ inline bool affordable(std::uint64_t width, std::uint64_t height)
 // any camera writes is left out rather than held.
 constexpr std::int64_t kMaxMetadataBlock = 256 * 1024;
 
+// The header of an ISO media box (HEIF, the JPEG XL container) at `at`: its type, where its
+// body starts, and its size (a size of 0 runs to the end of the file); nothing when the header
+// itself is cut short or claims less than itself. The box may run past the end of the file.
+struct BoxHeader {
+    QByteArray type;
+    std::int64_t body = 0;
+    std::uint64_t size = 0;
+};
+std::optional<BoxHeader> boxAt(Bytes &bytes, std::int64_t at);
+
+// The TIFF data of an EXIF block that starts with a 32-bit offset to them (HEIF's and JPEG
+// XL's); empty when the offset runs past the block.
+QByteArray exifAfterOffset(const QByteArray &block);
+
 // The readers of the newer families, each in a file of its own.
 std::optional<PictureHeader> readIsoMedia(Bytes &bytes); // HEIF, HEIC, AVIF; a CR3 is a RAW
 std::optional<PictureHeader> readWebp(Bytes &bytes);

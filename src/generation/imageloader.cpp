@@ -516,9 +516,8 @@ std::optional<LoadedPicture> decodeRaw(const LoadRequest &request, const std::sh
             }
         }
     }
-    PictureHeader developedHeader;
-    const Decode costs{request, developedHeader, input, background};
-    const auto held = DecodeBudget::process().reserve(raw->halfSizeCost() + costs.canvasBytes());
+    const std::int64_t canvasBytes = std::int64_t(std::max(canvas.width(), 0)) * std::max(canvas.height(), 0) * 4;
+    const auto held = DecodeBudget::process().reserve(raw->halfSizeCost() + canvasBytes);
     if (!held)
         return std::nullopt;
     const std::optional<RawFile::Developed> developed = raw->developHalfSize();

@@ -203,6 +203,33 @@ QByteArray itemBody(Bytes &bytes, const Item &item)
 
 } // namespace
 
+std::optional<BoxHeader> boxAt(Bytes &bytes, std::int64_t at)
+{
+    uchar head[16];
+    if (!bytes.get(at, 8, head))
+        return std::nullopt;
+    BoxHeader box{QByteArray(reinterpret_cast<const char *>(head + 4), 4), at + 8, be32(head)};
+    if (box.size == 1) {
+        if (!bytes.get(at, 16, head))
+            return std::nullopt;
+        box.size = qFromBigEndian<quint64>(head + 8);
+        box.body = at + 16;
+    } else if (box.size == 0) {
+        box.size = std::uint64_t(bytes.size() - at);
+    }
+    if (box.size < std::uint64_t(box.body - at))
+        return std::nullopt;
+    return box;
+}
+
+QByteArray exifAfterOffset(const QByteArray &block)
+{
+    if (block.size() < 4)
+        return {};
+    const std::uint32_t skip = be32(reinterpret_cast<const uchar *>(block.constData()));
+    return skip < std::uint32_t(block.size() - 4) ? block.mid(4 + qsizetype(skip)) : QByteArray();
+}
+
 std::optional<PictureHeader> readIsoMedia(Bytes &bytes)
 {
     PictureHeader header;
@@ -220,28 +247,17 @@ std::optional<PictureHeader> readIsoMedia(Bytes &bytes)
     std::int64_t at = 0;
     std::optional<QByteArray> m;
     while (at + 8 <= bytes.size()) {
-        uchar box[16];
-        if (!bytes.get(at, 8, box))
+        const std::optional<BoxHeader> box = boxAt(bytes, at);
+        if (!box)
             return std::nullopt;
-        std::uint64_t size = be32(box);
-        int headerBytes = 8;
-        if (size == 1) {
-            if (!bytes.get(at, 16, box))
+        if (box->type == "meta") {
+            const std::int64_t end = at + std::int64_t(std::min<std::uint64_t>(box->size, kMaxMetaBytes + 1));
+            if (box->size > std::uint64_t(kMaxMetaBytes) || end > bytes.size() || end < box->body + 4)
                 return std::nullopt;
-            size = qFromBigEndian<quint64>(box + 8);
-            headerBytes = 16;
-        } else if (size == 0) {
-            size = std::uint64_t(bytes.size() - at);
-        }
-        if (size < std::uint64_t(headerBytes))
-            return std::nullopt;
-        if (QByteArrayView(box + 4, 4) == "meta") {
-            if (size > std::uint64_t(kMaxMetaBytes) || std::int64_t(size) > bytes.size() - at)
-                return std::nullopt;
-            m = bytes.input().readExactly(at + headerBytes + 4, std::int64_t(size) - headerBytes - 4);
+            m = bytes.input().readExactly(box->body + 4, end - box->body - 4); // after version and flags
             break;
         }
-        at += std::int64_t(std::min<std::uint64_t>(size, std::uint64_t(bytes.size())));
+        at += std::int64_t(std::min<std::uint64_t>(box->size, std::uint64_t(bytes.size())));
     }
     if (!m)
         return std::nullopt;
@@ -319,11 +335,7 @@ std::optional<PictureHeader> readIsoMedia(Bytes &bytes)
     header.decoderBytes = std::int64_t(width * height) * perPixel + std::int64_t(m->size());
     for (const Item &item : meta.items) {
         if (item.type == "Exif") {
-            // A 32-bit offset to the TIFF header, then the block (often after "Exif\0\0").
-            const QByteArray body = itemBody(bytes, item);
-            const std::uint32_t skip = body.size() >= 4 ? be32(reinterpret_cast<const uchar *>(body.constData())) : 0;
-            if (body.size() >= 4 && skip < std::uint32_t(body.size() - 4))
-                header.exif = body.mid(4 + qsizetype(skip));
+            header.exif = exifAfterOffset(itemBody(bytes, item)); // often after "Exif\0\0"
         } else if (item.type == "mime" && item.contentType == "application/rdf+xml") {
             header.xmp = itemBody(bytes, item);
         }

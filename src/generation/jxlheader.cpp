@@ -73,36 +73,20 @@ std::optional<PictureHeader> readJxl(Bytes &bytes)
         codestream = 0;
     } else {
         for (std::int64_t at = 0; at + 8 <= bytes.size();) {
-            uchar box[16];
-            if (!bytes.get(at, 8, box))
+            const std::optional<BoxHeader> box = boxAt(bytes, at);
+            if (!box || box->size > std::uint64_t(bytes.size() - at))
                 return std::nullopt;
-            std::uint64_t size = be32(box);
-            std::int64_t body = at + 8;
-            if (size == 1) {
-                if (!bytes.get(at, 16, box))
-                    return std::nullopt;
-                size = qFromBigEndian<quint64>(box + 8);
-                body = at + 16;
-            } else if (size == 0) {
-                size = std::uint64_t(bytes.size() - at);
-            }
-            if (size < std::uint64_t(body - at) || size > std::uint64_t(bytes.size() - at))
-                return std::nullopt;
-            const QByteArrayView type(box + 4, 4);
-            const std::int64_t length = at + std::int64_t(size) - body;
+            const QByteArray &type = box->type;
+            const std::int64_t body = box->body, length = at + std::int64_t(box->size) - body;
             if (codestream < 0 && type == "jxlc")
                 codestream = body;
             else if (codestream < 0 && type == "jxlp")
                 codestream = body + 4; // after the part's index
             else if ((type == "Exif" || type == "xml ") && length <= kMaxMetadataBlock && length > 4) {
                 const QByteArray block = bytes.input().readExactly(body, length).value_or(QByteArray());
-                if (type == "xml ")
-                    header.xmp = block;
-                else if (const std::uint32_t skip = be32(reinterpret_cast<const uchar *>(block.constData()));
-                         skip < std::uint32_t(block.size() - 4))
-                    header.exif = block.mid(4 + qsizetype(skip)); // after an offset to the TIFF header
+                (type == "xml " ? header.xmp : header.exif) = type == "xml " ? block : exifAfterOffset(block);
             }
-            at += std::int64_t(size);
+            at += std::int64_t(box->size);
         }
     }
     if (codestream < 0 || !bytes.get(codestream, 2, head) || head[0] != 0xFF || head[1] != 0x0A ||
