@@ -201,8 +201,11 @@ PhotoInfo RawFile::info() const
     info.orientation = m_orientation;
     if (d.other.timestamp > 0)
         info.taken = QDateTime::fromSecsSinceEpoch(d.other.timestamp); // LibRaw read the clock as local time
-    info.camera = cameraName(QString::fromLatin1(d.idata.make), QString::fromLatin1(d.idata.model));
-    info.lens = QString::fromLatin1(d.lens.Lens);
+    auto text = [](const char *field, std::size_t size) {
+        return cleanedText(QString::fromLatin1(field, qsizetype(strnlen(field, size))));
+    };
+    info.camera = cameraName(text(d.idata.make, sizeof d.idata.make), text(d.idata.model, sizeof d.idata.model));
+    info.lens = text(d.lens.Lens, sizeof d.lens.Lens);
     if (d.other.shutter > 0)
         info.exposureSeconds = d.other.shutter;
     if (d.other.aperture > 0)
