@@ -1,5 +1,6 @@
 // pagorra-batch: contact sheet pages from the command line, on the same engine as the
 // desktop program.
+#include "basket/inputfiles.h"
 #include "batch/batchoptions.h"
 #include "batch/pagefilewriter.h"
 #include "batch/terminalprogress.h"
@@ -83,14 +84,15 @@ int main(int argc, char *argv[])
         printLine(stderr, QStringLiteral("pagorra-batch: ") + problem);
         return 1;
     }
+    RegistrySettings settings = batchBaseSettings();
+    applyBatchOptions(parse.options, settings);
+    // Folders are listed with the picture types the settings offer.
+    setAllFormatsOffered(settings.Input.ReadAllFormats);
     const BatchInputs inputs = listBatchInputs(parse.options.inputs);
     if (!inputs.error.isEmpty()) {
         printLine(stderr, QStringLiteral("pagorra-batch: ") + inputs.error);
         return 2;
     }
-
-    RegistrySettings settings = batchBaseSettings();
-    applyBatchOptions(parse.options, settings);
 
     imageLibrary.join();
     // The run decodes several files at once on its own threads; more threads per file

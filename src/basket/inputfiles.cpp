@@ -5,6 +5,8 @@
 
 #include <QRegularExpression>
 
+#include <atomic>
+
 #include <algorithm>
 #include <cerrno>
 #include <dirent.h>
@@ -46,21 +48,76 @@ QRegularExpression compilePatternList(const QString &patternList)
     return QRegularExpression(QRegularExpression::anchoredPattern(alternatives.join(u'|')),
                               QRegularExpression::CaseInsensitiveOption);
 }
+std::atomic<bool> g_allFormats = false;
+
+// The newer types: a description and the extensions of each, in the filter's order.
+struct NewerType {
+    const char *description, *extensions;
+};
+constexpr NewerType kNewerTypes[] = {
+    {"HEIC - High Efficiency Image", "heic;heif;hif"},
+    {"AVIF - AV1 Image", "avif"},
+    {"WEBP - WebP", "webp"},
+    {"JXL - JPEG XL", "jxl"},
+    {"RAW - Camera RAW", "cr2;cr3;nef;arw;dng;raf;orf;rw2;pef"},
+};
+
+// The patterns of the newer types, each extension as "*.ext" followed by `tail`.
+QString newerPatterns(const char *extensions, const QString &tail)
+{
+    QStringList patterns;
+    for (const QString &extension : QString::fromLatin1(extensions).split(u';'))
+        patterns << QStringLiteral("*.") + extension + tail;
+    return patterns.join(u';');
+}
 } // namespace
+
+void setAllFormatsOffered(bool offered)
+{
+    g_allFormats = offered;
+}
+
+bool allFormatsOffered()
+{
+    return g_allFormats;
+}
+
+QString offeredTypesText()
+{
+    return allFormatsOffered() ? QStringLiteral("JPEG, PNG, GIF, TIFF, BMP, HEIC, AVIF, WebP, JPEG XL and camera RAW "
+                                                "(CR2, CR3, NEF, ARW, DNG, RAF, ORF, RW2, PEF)")
+                               : QStringLiteral("JPEG, PNG, GIF, TIFF and BMP");
+}
 
 QString openFileFilter()
 {
-    return QStringLiteral("All supported files (*.*)|*.bmp;*.tif;*.tiff;*.gif;*.jpg;*.jpeg;*.jpe;*.png|"
-                          "TIF - Tag Image File (*.tif;*.tiff)|*.tif;*.tiff|"
+    QString all = QStringLiteral("*.bmp;*.tif;*.tiff;*.gif;*.jpg;*.jpeg;*.jpe;*.png");
+    QString newer;
+    if (allFormatsOffered()) {
+        for (const NewerType &type : kNewerTypes) {
+            const QString patterns = newerPatterns(type.extensions, QString());
+            all += u';' + patterns;
+            newer += u'|' + QString::fromLatin1(type.description) + QStringLiteral(" (") + patterns +
+                     QStringLiteral(")|") + patterns;
+        }
+    }
+    return QStringLiteral("All supported files (*.*)|") + all +
+           QStringLiteral("|TIF - Tag Image File (*.tif;*.tiff)|*.tif;*.tiff|"
                           "BMP - Windows Bitmap (*.bmp)|*.bmp|"
                           "GIF - CompuServe (*.gif)|*.gif|"
                           "JPG - JPEG Group (*.jpg;*.jpeg;*.jpe)|*.jpg;*.jpeg;*.jpe|"
-                          "PNG - Portable Network (*.png)|*.png");
+                          "PNG - Portable Network (*.png)|*.png") +
+           newer;
 }
 
 QString folderPattern()
 {
-    return QStringLiteral("*.bmp*;*.tif*;*.tiff*;*.gif*;*.jpg*;*.jpeg*;*.jpe*;*.png*");
+    QString pattern = QStringLiteral("*.bmp*;*.tif*;*.tiff*;*.gif*;*.jpg*;*.jpeg*;*.jpe*;*.png*");
+    if (allFormatsOffered()) {
+        for (const NewerType &type : kNewerTypes)
+            pattern += u';' + newerPatterns(type.extensions, QStringLiteral("*"));
+    }
+    return pattern;
 }
 
 bool matchesPatternList(const QString &name, const QString &patternList)

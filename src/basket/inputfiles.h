@@ -8,11 +8,23 @@ namespace pagorra {
 // The picture types the basket takes: the open-file filter, the folder pattern and the
 // folder listing built on it.
 
-// The open-file filter: "|" separates alternately a description and its ";"-separated
-// patterns; the first pair is the one shown first.
+// Whether the basket and the batch tool also take the newer types (HEIC, HEIF, AVIF, WebP,
+// JPEG XL and camera RAW files), the user's Input choice: one choice for the whole process,
+// off until it is set. The image loader reads them whatever it is: it tells a file by its
+// content.
+void setAllFormatsOffered(bool offered);
+bool allFormatsOffered();
+
+// The types offered, in words, for the tool tips of the controls that add files.
+QString offeredTypesText();
+
+// The open-file filter (with the newer types when they are offered): "|" separates
+// alternately a description and its ";"-separated patterns; the first pair is the one shown
+// first.
 QString openFileFilter();
 
-// The folder pattern list, ";"-separated. Every pattern ends in "*", so "a.bmp.txt" matches.
+// The folder pattern list (with the newer types when they are offered), ";"-separated. Every pattern ends in "*", so
+// "a.bmp.txt" matches.
 QString folderPattern();
 
 // True when name matches one of the ";"-separated wildcard patterns ("*" any run,

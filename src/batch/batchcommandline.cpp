@@ -79,6 +79,7 @@ enum class Flag {
     PdfLinks,
     PdfJpeg,
     Quality,
+    AllFormats,
     Jobs,
     Multipage,
     Output
@@ -145,6 +146,10 @@ const QList<BatchFlag> &batchFlags()
          {u"quality"_s},
          u"N"_s,
          u"JPEG quality of .jpg pages and --pdf-jpeg thumbnails, 1 to 100 (default 90)"_s},
+        {Flag::AllFormats,
+         {u"all-formats"_s},
+         {},
+         u"folders also give HEIC, AVIF, WebP, JPEG XL and camera RAW files"_s},
         {Flag::Jobs, {u"jobs"_s}, u"N"_s, u"decoding threads (default: one per core)"_s},
         {Flag::Multipage, {u"multipage"_s}, {}, u"write every page into one .pdf or .tif document"_s},
         {Flag::Output,
@@ -220,6 +225,9 @@ QString takeFlag(Flag flag, const QString &value, BatchOptions &o)
         return {};
     case Flag::Quality:
         return takeNumberFrom(value, kMinQuality, kMaxQuality, o.quality);
+    case Flag::AllFormats:
+        o.allFormats = true;
+        return {};
     case Flag::Jobs:
         return takeNumberFrom(value, 1, kMaxJobs, o.jobs);
     case Flag::Multipage:

@@ -25,6 +25,7 @@ struct BatchOptions {
     bool pdfLinks = false;
     bool pdfJpeg = false;
     std::optional<std::int16_t> quality;
+    bool allFormats = false;
     int jobs = 0; // 0: one decoding thread per core
     bool multipage = false;
     QString output;

@@ -120,6 +120,8 @@ void applyBatchOptions(const BatchOptions &o, RegistrySettings &s)
         s.Output.PdfJpegPictures = true;
     if (o.quality)
         s.Output.JpegQuality = *o.quality;
+    if (o.allFormats)
+        s.Input.ReadAllFormats = true;
 }
 
 BatchInputs listBatchInputs(const QStringList &inputs)

@@ -24,6 +24,15 @@ struct OutputSettings {
     bool operator==(const OutputSettings &) const = default;
 };
 
+// The input choices, in a section of their own ("Input") beside "Output", for the same reason;
+// their defaults read the picture types the program has always read.
+struct InputSettings {
+    // The basket and the batch tool also take HEIC, AVIF, WebP, JPEG XL and camera RAW files.
+    bool ReadAllFormats = false;
+
+    bool operator==(const InputSettings &) const = default;
+};
+
 // The user's settings, one instance for the life of the process. Field names are the
 // stored value names; the order of the fields is the load and save order. Before loading,
 // every field holds its type's initial value (0, empty, false), `Output` its defaults.
@@ -64,6 +73,7 @@ struct RegistrySettings {
     std::uint8_t PrintUnits = 0;
     // Kept apart from the fields above, which are the section "Pagorra", in its own section.
     OutputSettings Output;
+    InputSettings Input; // in its section too
 
     bool operator==(const RegistrySettings &) const = default;
 };

@@ -25,11 +25,28 @@ std::shared_ptr<DecodeInput> DecodeInput::open(const QString &path)
     return std::shared_ptr<DecodeInput>(new DecodeInput(fd, st.st_size));
 }
 
+std::shared_ptr<DecodeInput> DecodeInput::part(std::shared_ptr<const DecodeInput> whole, std::int64_t offset,
+                                               std::int64_t length)
+{
+    if (!whole || offset < 0 || length < 0 || offset > whole->size() || length > whole->size() - offset)
+        return nullptr;
+    std::shared_ptr<DecodeInput> part(new DecodeInput(-1, length));
+    part->m_whole = std::move(whole);
+    part->m_base = offset;
+    return part;
+}
+
 DecodeInput::DecodeInput(int descriptor, std::int64_t size) : m_descriptor(descriptor), m_size(size) {}
 
 DecodeInput::~DecodeInput()
 {
-    ::close(m_descriptor);
+    if (m_descriptor >= 0)
+        ::close(m_descriptor);
+}
+
+bool DecodeInput::pastDeadline() const
+{
+    return std::chrono::steady_clock::now() > m_deadline || (m_whole && m_whole->pastDeadline());
 }
 
 void DecodeInput::hide(std::int64_t offset, int length)
@@ -38,16 +55,68 @@ void DecodeInput::hide(std::int64_t offset, int length)
     m_hiddenLength = length;
 }
 
-std::int64_t DecodeInput::read(std::int64_t offset, void *buffer, std::int64_t length) const
+std::int64_t DecodeInput::readFile(std::int64_t offset, void *buffer, std::int64_t length) const
 {
-    if (pastDeadline() || offset < 0 || length < 0)
-        return -1;
     ssize_t got;
     do {
         got = ::pread(m_descriptor, buffer, size_t(length), offset);
     } while (got < 0 && errno == EINTR);
+    return got;
+}
+
+void DecodeInput::carryDigest(std::int64_t offset, const char *bytes, std::int64_t count) const
+{
+    const std::lock_guard lock(m_digestMutex);
+    if (m_hash && offset <= m_hashed && offset + count > m_hashed) {
+        m_hash->addData(QByteArrayView(bytes + (m_hashed - offset), qsizetype(offset + count - m_hashed)));
+        m_hashed = offset + count;
+    }
+}
+
+void DecodeInput::startDigest()
+{
+    if (m_whole) {
+        std::const_pointer_cast<DecodeInput>(m_whole)->startDigest();
+        return;
+    }
+    const std::lock_guard lock(m_digestMutex);
+    m_hash.emplace(QCryptographicHash::Sha256);
+    m_hashed = 0;
+}
+
+std::optional<QByteArray> DecodeInput::digest()
+{
+    if (m_whole)
+        return std::const_pointer_cast<DecodeInput>(m_whole)->digest();
+    const std::lock_guard lock(m_digestMutex);
+    if (!m_hash)
+        return std::nullopt;
+    QByteArray chunk(qsizetype(1) << 20, Qt::Uninitialized);
+    while (m_hashed < m_size) {
+        const std::int64_t got =
+            readFile(m_hashed, chunk.data(), std::min<std::int64_t>(chunk.size(), m_size - m_hashed));
+        if (got <= 0)
+            return std::nullopt;
+        m_hash->addData(QByteArrayView(chunk.constData(), qsizetype(got)));
+        m_hashed += got;
+    }
+    return m_hash->result();
+}
+
+std::int64_t DecodeInput::read(std::int64_t offset, void *buffer, std::int64_t length) const
+{
+    if (pastDeadline() || offset < 0 || length < 0)
+        return -1;
+    if (m_whole) {
+        length = std::min(length, std::max<std::int64_t>(0, m_size - offset));
+        return length == 0 ? 0 : m_whole->read(m_base + offset, buffer, length);
+    }
+    // Only the bytes of the file as it was opened: they are what the digest covers.
+    length = std::min(length, std::max<std::int64_t>(0, m_size - offset));
+    const std::int64_t got = length == 0 ? 0 : readFile(offset, buffer, length);
     if (got <= 0)
         return got;
+    carryDigest(offset, static_cast<const char *>(buffer), got); // before any byte is hidden
     const std::int64_t from = std::max(offset, m_hiddenOffset);
     const std::int64_t to = std::min(offset + got, m_hiddenOffset + m_hiddenLength);
     if (from < to)

@@ -2,10 +2,13 @@
 
 #include "core/colors.h"
 #include "core/tiffguard.h"
+#include "generation/colourprofiles.h"
 #include "generation/decodebudget.h"
 #include "generation/decodeinput.h"
 #include "generation/decodelimits.h"
+#include "generation/photoinfoheader.h"
 #include "generation/pictureheader.h"
+#include "generation/rawdecoder.h"
 
 #include <QImageReader>
 #include <QPainter>
@@ -182,6 +185,9 @@ struct Decode {
     const PictureHeader &header;
     std::shared_ptr<DecodeInput> input;
     QColor background;
+    // The turn that makes the picture upright, when it is not the file's own (a RAW's preview
+    // is turned by the RAW's orientation).
+    std::optional<int> orientation = std::nullopt;
 
     std::int64_t pixels() const { return std::int64_t(header.size.width()) * header.size.height(); }
     QSize upright() const { return header.orientation >= 5 ? header.size.transposed() : header.size; }
@@ -190,16 +196,26 @@ struct Decode {
         const QSize canvas = canvasSizeFor(request, upright());
         return std::int64_t(std::max(canvas.width(), 0)) * std::max(canvas.height(), 0) * 4;
     }
-    // A JPEG is decoded shrunk to the smallest size that still leaves the drawn one.
+    // A JPEG or a WebP is decoded shrunk to the smallest size that still leaves the drawn one.
     int jpegShrink() const
     {
-        if (header.format != PictureFormat::Jpeg)
+        if (header.format != PictureFormat::Jpeg && header.format != PictureFormat::Webp)
             return 1;
         const QSize canvas = canvasSizeFor(request, upright());
         if (canvas.isEmpty())
             return 1;
         const QRect drawn = request.retainRatio ? drawRectRetainingRatio(upright(), canvas) : QRect(QPoint(), canvas);
         return jpegShrinkFor(upright(), drawn.size());
+    }
+    // A HEIF's own thumbnail is decoded instead of the picture when it is at least as large as
+    // the picture is drawn: a phone's photo has twelve megapixels, its thumbnail a hundredth.
+    bool heifThumbnail() const
+    {
+        if (header.format != PictureFormat::Heif || header.thumbnail.isEmpty())
+            return false;
+        const QSize canvas = canvasSizeFor(request, header.size);
+        const QSize drawn = request.retainRatio ? drawRectRetainingRatio(header.size, canvas).size() : canvas;
+        return header.thumbnail.width() >= drawn.width() && header.thumbnail.height() >= drawn.height();
     }
     // Memory the decode through the image library holds at the most.
     std::int64_t vipsCost() const
@@ -219,16 +235,16 @@ struct Decode {
 
 // The decoders of each format (in the order of PictureFormat): the image library's loader,
 // reading through a source (ImageMagick's, for BMP, reads from memory: it has no source
-// loader in this version), and Qt's reader, used alone: no other reader gets a turn.
+// loader in this version), and Qt's reader, used alone: no other reader gets a turn. The
+// newer formats have no second reader; a camera RAW has its own decoder (rawdecoder.h).
 struct Decoders {
     const char *vipsLoader;
     const char *qtFormat;
 };
-constexpr Decoders kDecoders[] = {{"jpegload_source", "jpeg"},
-                                  {"pngload_source", "png"},
-                                  {"gifload_source", "gif"},
-                                  {"tiffload_source", "tiff"},
-                                  {"magickload_buffer", "bmp"}};
+constexpr Decoders kDecoders[] = {
+    {"jpegload_source", "jpeg"},  {"pngload_source", "png"},    {"gifload_source", "gif"},
+    {"tiffload_source", "tiff"},  {"magickload_buffer", "bmp"}, {"heifload_source", nullptr},
+    {"webpload_source", nullptr}, {"jxlload_source", nullptr},  {nullptr, nullptr}};
 
 const Decoders &decodersFor(PictureFormat format)
 {
@@ -276,37 +292,45 @@ std::optional<LoadedPicture> decodeWithVips(const Decode &d, bool trustMarkers =
     // A JPEG's size and orientation come from its markers, so vips opens it once, shrunk;
     // other files are opened for their header first.
     const bool markers = header.format == PictureFormat::Jpeg && trustMarkers;
+    auto orientationIn = [&](const vips::VImage &image) { return d.orientation.value_or(orientationOf(image)); };
     QSize stored = header.size;
-    int orientation = header.orientation;
+    int orientation = d.orientation.value_or(header.orientation);
     vips::VImage image;
     if (!markers) {
-        image = open(vips::VImage::option());
+        const bool thumbnail = d.heifThumbnail();
+        image = open(thumbnail ? vips::VImage::option()->set("thumbnail", true) : vips::VImage::option());
         // The decoder may not read more than the header claimed: that is what was reserved.
         if (std::int64_t(image.width()) * image.height() > d.pixels())
             return std::nullopt;
-        stored = QSize(image.width(), image.height());
-        orientation = orientationOf(image);
+        stored = thumbnail ? header.size : QSize(image.width(), image.height());
+        orientation = orientationIn(image);
     }
     const QSize upright = orientation >= 5 ? stored.transposed() : stored;
     auto canvas = prepareCanvas(d.request, upright, d.background);
     if (!canvas || canvas->drawn.isEmpty())
         return canvas ? std::optional(canvas->picture) : std::nullopt;
 
-    const int shrink = header.format == PictureFormat::Jpeg ? jpegShrinkFor(upright, canvas->drawn.size()) : 1;
-    if (shrink > 1)
+    const bool shrinks = header.format == PictureFormat::Jpeg || header.format == PictureFormat::Webp;
+    const int shrink = shrinks ? jpegShrinkFor(upright, canvas->drawn.size()) : 1;
+    if (shrink > 1 && header.format == PictureFormat::Webp)
+        image = open(vips::VImage::option()->set("scale", 1.0 / shrink));
+    else if (shrink > 1)
         image = open(vips::VImage::option()->set("shrink", shrink));
     else if (markers)
         image = open(vips::VImage::option());
     // Markers that vips reads otherwise (an odd file) send the file the long way, by vips's
     // own header.
-    if (markers && (orientationOf(image) != orientation || !shrunkFrom(image.width(), stored.width(), shrink) ||
+    if (markers && (orientationIn(image) != orientation || !shrunkFrom(image.width(), stored.width(), shrink) ||
                     !shrunkFrom(image.height(), stored.height(), shrink)))
         return decodeWithVips(d, false);
-    if (orientationOf(image) != 1)
+    if (orientation != 1) {
+        image.set(VIPS_META_ORIENTATION, orientation);
         image = image.autorot();
+    }
+    const SrgbConversion colours(image);
     image = toRgb8(image, d.background);
     std::vector<unsigned char> decoded;
-    image = scaledTo(decodedInMemory(image, decoded, *d.input), canvas->drawn.size());
+    image = colours.applied(scaledTo(decodedInMemory(image, decoded, *d.input), canvas->drawn.size()));
     blit(canvas->picture.bitmap, image, canvas->drawn.topLeft(), *d.input);
     return std::move(canvas->picture);
 }
@@ -315,6 +339,8 @@ std::optional<LoadedPicture> decodeWithVips(const Decode &d, bool trustMarkers =
 // BMP variants); the scaling still goes through vips so every picture looks the same.
 std::optional<LoadedPicture> decodeWithQt(const Decode &d)
 {
+    if (!decodersFor(d.header.format).qtFormat)
+        return std::nullopt;
     const std::unique_lock<std::mutex> foreign = lockForeignCodecs();
     silenceTiffHandlers();
     const std::unique_ptr<QIODevice> device = qtDeviceFor(d.input);
@@ -405,8 +431,9 @@ void ensureImageLibraryStarted()
         // file) are never rendered as photos, whatever a file is named or claims to be.
         // ImageMagick reads BMPs only, from memory, once their first bytes have said so.
         vips_operation_block_set("VipsForeignLoad", TRUE);
-        for (const char *loader : {"VipsForeignLoadJpeg", "VipsForeignLoadPng", "VipsForeignLoadNsgif",
-                                   "VipsForeignLoadTiff", "VipsForeignLoadMagickBuffer"})
+        for (const char *loader :
+             {"VipsForeignLoadJpeg", "VipsForeignLoadPng", "VipsForeignLoadNsgif", "VipsForeignLoadTiff",
+              "VipsForeignLoadMagickBuffer", "VipsForeignLoadHeif", "VipsForeignLoadWebp", "VipsForeignLoadJxl"})
             vips_operation_block_set(loader, FALSE);
     });
 }
@@ -417,20 +444,13 @@ void setThreadsPerLoad(int threads)
     vips_concurrency_set(std::max(1, threads));
 }
 
-std::optional<LoadedPicture> loadPicture(const LoadRequest &request)
+namespace {
+
+// Decodes under the budget and the deadline: the image library's decoder first, Qt's reader
+// when it fails. A file that would cost more than the whole budget is refused. Time spent
+// waiting for the budget is not decoding time: the clock runs from when a decoder starts.
+std::optional<LoadedPicture> decodeInTime(const Decode &decode)
 {
-    ensureImageLibraryStarted();
-    const std::shared_ptr<DecodeInput> input = DecodeInput::open(request.path);
-    if (!input)
-        return std::nullopt;
-    const std::optional<PictureHeader> header = readPictureHeader(*input);
-    if (!header || !plausibleImageSize(header->size.width(), header->size.height(), input->size()))
-        return std::nullopt;
-    input->hide(header->hiddenOffset, header->hiddenLength);
-    const Decode decode{request, *header, input, resolveColor(request.backColor)};
-    // A file the decoders cannot read is simply left out; the caller shows nothing. So is a
-    // file that would cost more than the whole budget. Time spent waiting for the budget is
-    // not decoding time: the clock runs from when a decoder starts.
     auto timeLeft = std::chrono::steady_clock::duration(kDecodeTime);
     auto begun = std::chrono::steady_clock::now();
     try {
@@ -438,7 +458,7 @@ std::optional<LoadedPicture> loadPicture(const LoadRequest &request)
         if (!held)
             return std::nullopt;
         begun = std::chrono::steady_clock::now();
-        input->setDeadline(begun + timeLeft);
+        decode.input->setDeadline(begun + timeLeft);
         return decodeWithVips(decode);
     } catch (const vips::VError &) {
         vips_error_clear();
@@ -448,12 +468,123 @@ std::optional<LoadedPicture> loadPicture(const LoadRequest &request)
         const auto held = DecodeBudget::process().reserve(decode.qtCost());
         if (!held)
             return std::nullopt;
-        input->setDeadline(std::chrono::steady_clock::now() + timeLeft);
+        decode.input->setDeadline(std::chrono::steady_clock::now() + timeLeft);
         return decodeWithQt(decode);
     } catch (const vips::VError &) {
         vips_error_clear();
         return std::nullopt;
     }
+}
+
+// A camera RAW file, placed from the JPEG preview the camera embedded when that is at least
+// as large as the picture is drawn (far quicker than developing the raw data), else
+// developed at half size; either way turned upright by the RAW's own orientation. Nothing
+// when LibRaw does not read the file as a RAW (`recognised` tells), or its raw data were cut
+// off.
+std::optional<LoadedPicture> decodeRaw(const LoadRequest &request, const std::shared_ptr<DecodeInput> &input,
+                                       const QColor &background, bool &recognised)
+{
+    const auto opened = DecodeBudget::process().reserve(RawFile::kOpenCost);
+    if (!opened)
+        return std::nullopt;
+    input->setDeadline(std::chrono::steady_clock::now() + kDecodeTime);
+    const std::unique_ptr<RawFile> raw = RawFile::open(input);
+    recognised = bool(raw);
+    if (!raw || !raw->complete() ||
+        !plausibleImageSize(raw->uprightSize().width(), raw->uprightSize().height(), input->size()))
+        return std::nullopt;
+    const int orientation = raw->orientation();
+    const QSize upright = raw->uprightSize();
+    auto finish = [&](LoadedPicture picture) {
+        picture.actualWidth = upright.width();
+        picture.actualHeight = upright.height();
+        picture.info = raw->info();
+        return picture;
+    };
+    const QSize canvas = canvasSizeFor(request, upright);
+    const QSize wanted = request.retainRatio ? drawRectRetainingRatio(upright, canvas).size() : canvas;
+    if (const std::optional<RawFile::Range> range = raw->previewRange()) {
+        const std::shared_ptr<DecodeInput> preview = DecodeInput::part(input, range->offset, range->length);
+        const std::optional<PictureHeader> header = preview ? readPictureHeader(*preview) : std::nullopt;
+        if (header && header->format == PictureFormat::Jpeg &&
+            plausibleImageSize(header->size.width(), header->size.height(), preview->size())) {
+            const QSize shown = orientation >= 5 ? header->size.transposed() : header->size;
+            if (shown.width() >= wanted.width() && shown.height() >= wanted.height()) {
+                std::optional<LoadedPicture> picture =
+                    decodeInTime({request, *header, preview, background, orientation});
+                return picture ? std::optional(finish(std::move(*picture))) : std::nullopt;
+            }
+        }
+    }
+    const std::int64_t canvasBytes = std::int64_t(std::max(canvas.width(), 0)) * std::max(canvas.height(), 0) * 4;
+    const auto held = DecodeBudget::process().reserve(raw->halfSizeCost() + canvasBytes);
+    if (!held)
+        return std::nullopt;
+    const std::optional<RawFile::Developed> developed = raw->developHalfSize();
+    if (!developed)
+        return std::nullopt;
+    auto drawn = prepareCanvas(request, upright, background);
+    if (!drawn || drawn->drawn.isEmpty())
+        return drawn ? std::optional(finish(std::move(drawn->picture))) : std::nullopt;
+    const QSize size = developed->size;
+    vips::VImage image = vips::VImage::new_from_memory(const_cast<unsigned char *>(developed->pixels),
+                                                       size_t(size.width()) * size.height() * 3, size.width(),
+                                                       size.height(), 3, VIPS_FORMAT_UCHAR);
+    if (orientation != 1) {
+        image.set(VIPS_META_ORIENTATION, orientation);
+        image = image.autorot();
+    }
+    blit(drawn->picture.bitmap, scaledTo(image, drawn->drawn.size()), drawn->drawn.topLeft(), *input);
+    return finish(std::move(drawn->picture));
+}
+
+std::optional<LoadedPicture> decodeFile(const LoadRequest &request, const std::shared_ptr<DecodeInput> &input)
+{
+    const std::optional<PictureHeader> header = readPictureHeader(*input);
+    if (!header)
+        return std::nullopt;
+    const QColor background = resolveColor(request.backColor);
+    if (header->format == PictureFormat::Raw || header->cameraRaw) {
+        bool recognised = false;
+        try {
+            if (std::optional<LoadedPicture> picture = decodeRaw(request, input, background, recognised))
+                return picture;
+        } catch (const vips::VError &) {
+            vips_error_clear();
+        }
+        // A TIFF that only looked like a RAW is read as the TIFF it is.
+        if (header->format == PictureFormat::Raw || recognised)
+            return std::nullopt;
+        input->setDeadline(std::chrono::steady_clock::time_point::max());
+    }
+    if (!plausibleImageSize(header->size.width(), header->size.height(), input->size()))
+        return std::nullopt;
+    input->hide(header->hiddenOffset, header->hiddenLength);
+    std::optional<LoadedPicture> picture = decodeInTime({request, *header, input, background});
+    if (picture)
+        picture->info = photoInfoFromHeader(*header, *input, QSize(picture->actualWidth, picture->actualHeight));
+    return picture;
+}
+
+} // namespace
+
+std::optional<LoadedPicture> loadPicture(const LoadRequest &request)
+{
+    ensureImageLibraryStarted();
+    const std::shared_ptr<DecodeInput> input = DecodeInput::open(request.path);
+    if (!input)
+        return std::nullopt;
+    if (request.wantDigest)
+        input->startDigest();
+    std::optional<LoadedPicture> picture = decodeFile(request, input);
+    if (picture && request.wantDigest) {
+        // Bytes that changed under the decode, or cannot be read at all, make no digest.
+        const std::optional<QByteArray> digest = input->digest();
+        if (!digest)
+            return std::nullopt;
+        picture->sha256 = *digest;
+    }
+    return picture;
 }
 
 } // namespace pagorra

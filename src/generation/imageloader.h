@@ -47,12 +47,13 @@ struct LoadedPicture {
     QByteArray sha256; // the file's digest (32 bytes) when asked for, else empty
 };
 
-// Decodes a picture file (JPEG, PNG, GIF, TIFF or BMP, told by the file's first bytes; photos
-// turned upright by their orientation tag) and draws it onto a canvas filled with the
-// background colour. Any file that cannot be read gives no picture, and so does one that would
-// cost more than the limits of decodelimits.h allow; nothing is thrown for a bad file.
-// Safe to call from several threads at once; a call may wait for its share of the memory
-// that decodes hold together.
+// Decodes a picture file (JPEG, PNG, GIF, TIFF, BMP, HEIC/HEIF, AVIF, WebP, JPEG XL or a camera
+// RAW, told by the file's first bytes whatever its name; photos turned upright by their
+// orientation, colours tagged with a profile other than sRGB converted to sRGB) and draws it
+// onto a canvas filled with the background colour, with what its metadata say in `info`. Any file that cannot be read
+// gives no picture, and so does one that would cost more than the limits of decodelimits.h allow; nothing is thrown for
+// a bad file. Safe to call from several threads at once; a call may wait for its share of the memory that decodes hold
+// together.
 std::optional<LoadedPicture> loadPicture(const LoadRequest &request);
 
 // Starts the image library once for the process; safe to call from any thread.

@@ -1,7 +1,6 @@
 #include "generation/pictureheader.h"
 
-#include "generation/decodeinput.h"
-#include "generation/decodelimits.h"
+#include "generation/headerbytes.h"
 
 #include <QByteArrayView>
 #include <QtEndian>
@@ -15,64 +14,7 @@ namespace pagorra {
 namespace {
 
 using limits::kMiB;
-
-// Small reads of a file, served from a cached window: the walks below read a few bytes at a
-// time, mostly in order.
-class Bytes {
-  public:
-    explicit Bytes(const DecodeInput &input) : m_input(input) {}
-    std::int64_t size() const { return m_input.size(); }
-
-    bool get(std::int64_t offset, int length, uchar *out)
-    {
-        if (offset < 0 || length > kWindow || offset > size() - length)
-            return false;
-        if (offset < m_start || offset + length > m_start + m_filled) {
-            m_start = offset;
-            m_filled = std::max<std::int64_t>(0, m_input.read(offset, m_window, kWindow));
-            if (length > m_filled)
-                return false;
-        }
-        std::copy_n(m_window + (offset - m_start), length, out);
-        return true;
-    }
-
-  private:
-    static constexpr int kWindow = 4096;
-    const DecodeInput &m_input;
-    uchar m_window[kWindow];
-    std::int64_t m_start = 0;
-    std::int64_t m_filled = 0;
-};
-
-quint16 be16(const uchar *p)
-{
-    return qFromBigEndian<quint16>(p);
-}
-quint32 be32(const uchar *p)
-{
-    return qFromBigEndian<quint32>(p);
-}
-quint16 le16(const uchar *p)
-{
-    return qFromLittleEndian<quint16>(p);
-}
-quint32 le32(const uchar *p)
-{
-    return qFromLittleEndian<quint32>(p);
-}
-
-std::int64_t ceilDiv(std::int64_t a, std::int64_t b)
-{
-    return (a + b - 1) / b;
-}
-
-// Sizes up to 2^31 each, at most kMaxPixels in all: every estimate below stays far inside 64 bits.
-bool affordable(std::uint64_t width, std::uint64_t height)
-{
-    return width > 0 && height > 0 && width <= 0x7FFFFFFF && height <= 0x7FFFFFFF &&
-           width * height <= std::uint64_t(limits::kMaxPixels);
-}
+using namespace headers;
 
 // --- JPEG ---------------------------------------------------------------------------------
 
@@ -206,8 +148,13 @@ std::optional<PictureHeader> readJpeg(const DecodeInput &input, Bytes &bytes)
             metadata += length; // kept in memory by the decoder
             if (marker == 0xE1) {
                 const std::optional<QByteArray> body = input.readExactly(pos + 2, length - 2);
-                if (body && body->startsWith(QByteArrayView("Exif\0\0", 6)))
+                static constexpr QByteArrayView xmp("http://ns.adobe.com/xap/1.0/\0", 29);
+                if (body && body->startsWith(QByteArrayView("Exif\0\0", 6))) {
                     header.orientation = exifOrientation(*body); // the last block counts, as in vips
+                    header.exif = body->mid(6);
+                } else if (body && body->startsWith(xmp) && header.xmp.isEmpty()) {
+                    header.xmp = body->mid(xmp.size());
+                }
             }
         }
         pos += length;
@@ -255,6 +202,16 @@ std::optional<PictureHeader> readPng(Bytes &bytes)
                 metadata += length + std::min(limits::kPngInflatedChunk, length * limits::kDeflateRatio);
             else if (chunk[4] & 0x20) // ancillary
                 metadata += length;
+            // The EXIF block, and an uncompressed XMP packet (its keyword, then two flags, an
+            // empty language and an empty translated keyword).
+            static constexpr QByteArrayView xmp("XML:com.adobe.xmp\0\0\0\0\0", 22);
+            if ((type == "eXIf" || type == "iTXt") && length <= kMaxMetadataBlock) {
+                const QByteArray body = bytes.input().readExactly(pos + 8, length).value_or(QByteArray());
+                if (type == "eXIf")
+                    header.exif = body;
+                else if (body.startsWith(xmp))
+                    header.xmp = body.mid(xmp.size());
+            }
         }
         pos += 12 + length;
     }
@@ -381,6 +338,8 @@ std::optional<PictureHeader> readTiff(const DecodeInput &input, Bytes &bytes)
         return std::nullopt;
 
     std::uint64_t width = 0, height = 0, bits = 1, samples = 1, rowsPerStrip = 0, tileWidth = 0, tileHeight = 0;
+    std::uint64_t subfileType = 0, compression = 1, photometric = 0;
+    bool dng = false, subDirectories = false, make = false;
     for (std::uint64_t i = 0; i < entries; ++i) {
         const uchar *entry = reinterpret_cast<const uchar *>(table->constData()) + i * entryBytes;
         const int tag = int(u16(entry)), type = int(u16(entry + 2));
@@ -398,6 +357,9 @@ std::optional<PictureHeader> readTiff(const DecodeInput &input, Bytes &bytes)
             if (offset > size || dataBytes > size - offset)
                 return std::nullopt;
         }
+        dng = dng || tag == 50706;
+        subDirectories = subDirectories || tag == 330;
+        make = make || tag == 271;
         if (values != 1 && tag != 258)
             continue;
         // The first value (a short, a long or a 64-bit value), from the entry or from where
@@ -432,12 +394,30 @@ std::optional<PictureHeader> readTiff(const DecodeInput &input, Bytes &bytes)
         case 323:
             tileHeight = value;
             break;
+        case 254:
+            subfileType = value;
+            break;
+        case 259:
+            compression = value;
+            break;
+        case 262:
+            photometric = value;
+            break;
         default:
             break;
         }
     }
+    // A camera's RAW file in TIFF form: a DNG, a CR2 (marked after the header), or a camera
+    // maker's layout (a preview first with the picture in sub-directories, colour filter
+    // data, a maker's own compression).
+    head[8] = 0;
+    const bool cr2 = bytes.get(8, 2, head + 8) && head[8] == 'C' && head[9] == 'R';
+    if (dng || cr2)
+        header.format = PictureFormat::Raw; // never anything else
+    header.cameraRaw = make && (subDirectories || subfileType == 1 || photometric == 32803 || compression == 6 ||
+                                compression >= 32767);
     if (!affordable(width, height) || samples == 0 || samples > 64 || bits == 0 || bits > 64)
-        return std::nullopt;
+        return header.cameraRaw || header.format == PictureFormat::Raw ? std::optional(header) : std::nullopt;
     header.size = QSize(int(width), int(height));
     header.hiddenOffset = std::int64_t(link);
     header.hiddenLength = fieldBytes;
@@ -521,6 +501,22 @@ std::optional<PictureHeader> readPictureHeader(const DecodeInput &input)
         return readTiff(input, bytes);
     if (head.startsWith("BM"))
         return readBmp(bytes);
+    uchar more[16] = {};
+    const QByteArrayView first16(more, bytes.get(0, 16, more) ? 16 : 0);
+    if (first16.size() == 16 && first16.startsWith("RIFF") && first16.sliced(8, 4) == "WEBP")
+        return readWebp(bytes);
+    if (first16.size() == 16 && first16.sliced(4, 4) == "ftyp")
+        return readIsoMedia(bytes);
+    if (head.startsWith("\xFF\x0A") || head == QByteArrayView("\0\0\0\x0CJXL ", 8))
+        return readJxl(bytes);
+    // RAW files of their own kind: Fujifilm's, Olympus's and Panasonic's (TIFF-like, with
+    // marks of their own); the RAW decoder reads what they hold.
+    if (first16 == "FUJIFILMCCD-RAW " || head.startsWith("IIRO") || head.startsWith("IIRS") ||
+        head.startsWith("MMOR") || head.startsWith(QByteArrayView("IIU\0", 4))) {
+        PictureHeader raw;
+        raw.format = PictureFormat::Raw;
+        return raw;
+    }
     return std::nullopt;
 }
 

@@ -1,5 +1,6 @@
 #include "ui/mainpanes.h"
 
+#include "basket/inputfiles.h"
 #include "ui/picturebutton.h"
 
 #include <QHeaderView>
@@ -19,6 +20,10 @@ const QRect kPicLeftBottom(0, 5520, 3975, 2100);
 const QRect kLblPreview(4080, 0, 1695, 375);
 const QRect kPicTools(5160, 0, 1695, 375);
 const QRect kPicRight(4320, 480, 9495, 8055);
+
+// The add buttons' own tool tips, while the basket takes the types it always took.
+const QString kAddFilesTip = QStringLiteral("Add RAW photo files to the basket");
+const QString kAddFolderTip = QStringLiteral("Add a RAW folder to the basket");
 
 QLabel *heading(const QString &text, QWidget *parent, const QString &name)
 {
@@ -73,12 +78,10 @@ MainPanes::MainPanes(QWidget *parent) : QWidget(parent)
     designAt(m_lblCount, QRect(2400, 45, 1455, 330));
 
     m_cmdAddFiles =
-        button<PictureButton>(QStringLiteral("     Add files"), QStringLiteral("Add RAW photo files to the basket"),
-                              m_picLeft, QStringLiteral("cmdAddFiles"));
+        button<PictureButton>(QStringLiteral("     Add files"), kAddFilesTip, m_picLeft, QStringLiteral("cmdAddFiles"));
     designAt(m_cmdAddFiles, QRect(120, 360, 1335, 430));
-    m_cmdAddFolder =
-        button<PictureButton>(QStringLiteral("      Add Folder"), QStringLiteral("Add a RAW folder to the basket"),
-                              m_picLeft, QStringLiteral("cmdAddFolder"));
+    m_cmdAddFolder = button<PictureButton>(QStringLiteral("      Add Folder"), kAddFolderTip, m_picLeft,
+                                           QStringLiteral("cmdAddFolder"));
     designAt(m_cmdAddFolder, QRect(1440, 360, 1335, 430));
     m_cmdNew =
         button<PictureButton>(QString(), QStringLiteral("Make a new basket"), m_picLeft, QStringLiteral("cmdNew"));
@@ -248,6 +251,15 @@ void MainPanes::resizeEvent(QResizeEvent *event)
     QWidget::resizeEvent(event);
     if (!window()->isMinimized())
         layoutPanes();
+}
+
+void MainPanes::showInputTypes()
+{
+    const bool all = allFormatsOffered();
+    m_cmdAddFiles->setToolTip(all ? QStringLiteral("Add photo files to the basket: ") + offeredTypesText()
+                                  : kAddFilesTip);
+    m_cmdAddFolder->setToolTip(all ? QStringLiteral("Add the photos of a folder to the basket: ") + offeredTypesText()
+                                   : kAddFolderTip);
 }
 
 } // namespace pagorra

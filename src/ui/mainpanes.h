@@ -57,6 +57,8 @@ class MainPanes : public QWidget {
     // The ten picture buttons in the order their pictures are attached and detached.
     QList<PictureButton *> pictureButtons() const;
     void attachPictures();
+    // The add buttons' tool tips name the picture types the basket takes (basket/inputfiles.h).
+    void showInputTypes();
     void detachPictures();
     // Repaints the tool buttons (subRefreshButtons).
     void refreshButtons();

@@ -2,6 +2,7 @@
 // the result. The basket commands, Help and "Save page as" repaint their own button first.
 #include "ui/mainwindow.h"
 
+#include "basket/inputfiles.h"
 #include "core/help.h"
 #include "core/settings.h"
 #include "output/outputsettings.h"
@@ -55,6 +56,8 @@ void MainWindow::showSettings()
         m_dialogs.settings(registrySettings(), this);
     else
         showSettingsDialog(registrySettings(), this);
+    setAllFormatsOffered(registrySettings().Input.ReadAllFormats);
+    m_panes->showInputTypes();
 }
 
 // The pages state the resolution they were made at, whatever the settings say now.

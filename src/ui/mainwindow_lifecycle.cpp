@@ -1,6 +1,7 @@
 // Start-up, state capture and shutdown of the main window.
 #include "ui/mainwindow.h"
 
+#include "basket/inputfiles.h"
 #include "core/imaging.h"
 #include "core/product.h"
 #include "core/settingspersistence.h"
@@ -38,6 +39,8 @@ void MainWindow::initMainForm()
     initErrorHandling();
     RegistrySettings &settings = registrySettings();
     loadRegistrySettings(); // reports its own failures and always completes
+    setAllFormatsOffered(settings.Input.ReadAllFormats);
+    m_panes->showInputTypes();
     startImagingLibrary();
     m_viewer->setZoomOption(settings.PageZoom == 1 ? 1 : 0);
     m_currentFolder = settings.strFolderPath;

@@ -292,6 +292,7 @@ void SettingsDialog::fillSettingsForm()
     showTitleFont();
     addTitleClicked();
     m_paperTab->fill(s.Output, QSize(s.PageWidth, s.PageHeight));
+    m_paperTab->fillInput(s.Input);
 }
 
 void SettingsDialog::applySettingsForm()
@@ -326,6 +327,7 @@ void SettingsDialog::applySettingsForm()
     s.TitleStrikeThru = m_titleFont.strikeThru;
     s.TitleUnderline = m_titleFont.underline;
     m_paperTab->apply(s.Output);
+    m_paperTab->applyInput(s.Input);
 }
 
 void SettingsDialog::proportionChosen(int index)

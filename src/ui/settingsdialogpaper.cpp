@@ -60,7 +60,8 @@ PaperOutputTab::PaperOutputTab(QWidget *parent)
       m_width(length(QStringLiteral("txtPaperWidth"), this)), m_height(length(QStringLiteral("txtPaperHeight"), this)),
       m_units(list(QStringLiteral("cboPaperUnits"), this)), m_resolution(list(QStringLiteral("cboResolution"), this)),
       m_pdfLinks(new QCheckBox(QStringLiteral("Link thumbnails to their files (shows folder names)"), this)),
-      m_pdfJpeg(new QCheckBox(QStringLiteral("Store thumbnails as JPEG"), this)), m_quality(new QSpinBox(this))
+      m_pdfJpeg(new QCheckBox(QStringLiteral("Store thumbnails as JPEG"), this)), m_quality(new QSpinBox(this)),
+      m_allFormats(new QCheckBox(QStringLiteral("Also read HEIC, AVIF, WebP, JPEG XL and camera RAW"), this))
 {
     setObjectName(QStringLiteral("tabPaper"));
     m_paper->addItem(QStringLiteral("Page size in pixels"), QString());
@@ -94,9 +95,13 @@ PaperOutputTab::PaperOutputTab(QWidget *parent)
     outputForm->addRow(QStringLiteral("JPEG quality"), m_quality);
     outputForm->addRow(QStringLiteral("PDF"), m_pdfLinks);
     outputForm->addRow(QString(), m_pdfJpeg);
+    m_allFormats->setObjectName(QStringLiteral("chkAllFormats"));
+    auto *input = new QGroupBox(QStringLiteral("Input"), this);
+    (new QVBoxLayout(input))->addWidget(m_allFormats);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(paper);
     layout->addWidget(output);
+    layout->addWidget(input);
     layout->addStretch();
 
     connect(m_paper, &QComboBox::currentIndexChanged, this, &PaperOutputTab::paperChanged);
@@ -139,6 +144,16 @@ void PaperOutputTab::apply(OutputSettings &output) const
     output.JpegQuality = std::int16_t(m_quality->value());
     output.PdfLinks = m_pdfLinks->isChecked();
     output.PdfJpegPictures = m_pdfJpeg->isChecked();
+}
+
+void PaperOutputTab::fillInput(const InputSettings &input)
+{
+    m_allFormats->setChecked(input.ReadAllFormats);
+}
+
+void PaperOutputTab::applyInput(InputSettings &input) const
+{
+    input.ReadAllFormats = m_allFormats->isChecked();
 }
 
 void PaperOutputTab::pageSizeEdited(QSize pageSize)

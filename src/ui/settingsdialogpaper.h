@@ -10,12 +10,13 @@ class QSpinBox;
 
 namespace pagorra {
 
+struct InputSettings;
 struct OutputSettings;
 
 // The Settings dialog's tab "Paper and output": the paper (a named size, portrait or
 // landscape, or a custom size in millimetres or inches), the resolution pages are made at,
-// and the choices for PDF documents. It edits the Output choices of the record; the paper
-// reaches the page size through the dialog, which puts pageSizeChosen() into its page boxes.
+// the choices for PDF documents and the picture types the basket takes. It edits the Output choices of the record; the
+// paper reaches the page size through the dialog, which puts pageSizeChosen() into its page boxes.
 class PaperOutputTab : public QWidget {
     Q_OBJECT
   public:
@@ -26,6 +27,9 @@ class PaperOutputTab : public QWidget {
     void fill(const OutputSettings &output, QSize pageSize);
     // Stores what the controls show; a resolution the list does not hold is kept.
     void apply(OutputSettings &output) const;
+    // The Input choices, shown and stored alike.
+    void fillInput(const InputSettings &input);
+    void applyInput(InputSettings &input) const;
     // The page boxes were changed to `pageSize`: a paper of another size is chosen no more.
     void pageSizeEdited(QSize pageSize);
 
@@ -49,6 +53,7 @@ class PaperOutputTab : public QWidget {
     QCheckBox *m_pdfLinks;
     QCheckBox *m_pdfJpeg;
     QSpinBox *m_quality;
+    QCheckBox *m_allFormats;
 };
 
 } // namespace pagorra

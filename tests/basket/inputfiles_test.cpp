@@ -13,19 +13,32 @@
 using namespace pagorra;
 using namespace Qt::StringLiterals;
 
+// The newer types are taken only when the Input choice offers them; the classic ones always.
 TEST(PictureNames, MatchFolderPatternAndDialogFilter)
 {
     const struct {
         QString name;
-        bool inFolderListing, inOpenDialog;
-    } cases[] = {{u"IMG_1.JPG"_s, true, true},   {u"scan.tiff"_s, true, true},    {u"photo.JPE"_s, true, true},
-                 {u"logo.Png"_s, true, true},    {u"anim.gif"_s, true, true},     {u"old.bmp"_s, true, true},
-                 {u"notes.txt"_s, false, false}, {u"old.bmp.txt"_s, true, false}, {u"photojpg"_s, false, false},
-                 {u"image.pn"_s, false, false}};
-    for (const auto &c : cases) {
-        EXPECT_EQ(matchesPatternList(c.name, folderPattern()), c.inFolderListing) << c.name.toStdString();
-        EXPECT_EQ(isSupportedInputFile(c.name), c.inOpenDialog) << c.name.toStdString();
+        bool inFolderListing, inOpenDialog, withAllFormats;
+    } cases[] = {{u"IMG_1.JPG"_s, true, true, true},       {u"scan.tiff"_s, true, true, true},
+                 {u"photo.JPE"_s, true, true, true},       {u"logo.Png"_s, true, true, true},
+                 {u"anim.gif"_s, true, true, true},        {u"old.bmp"_s, true, true, true},
+                 {u"notes.txt"_s, false, false, false},    {u"old.bmp.txt"_s, true, false, false},
+                 {u"photojpg"_s, false, false, false},     {u"image.pn"_s, false, false, false},
+                 {u"IMG_0001.HEIC"_s, false, false, true}, {u"a.avif"_s, false, false, true},
+                 {u"a.webp"_s, false, false, true},        {u"a.jxl"_s, false, false, true},
+                 {u"DSC_1.NEF"_s, false, false, true},     {u"a.dng"_s, false, false, true},
+                 {u"a.rw2"_s, false, false, true}};
+    for (const bool all : {false, true}) {
+        setAllFormatsOffered(all);
+        for (const auto &c : cases) {
+            SCOPED_TRACE(c.name.toStdString());
+            EXPECT_EQ(matchesPatternList(c.name, folderPattern()),
+                      all ? c.withAllFormats || c.inFolderListing : c.inFolderListing);
+            EXPECT_EQ(isSupportedInputFile(c.name), all ? c.withAllFormats : c.inOpenDialog);
+        }
     }
+    EXPECT_EQ(fileDialogNameFilters(openFileFilter()).size(), 11);
+    setAllFormatsOffered(false);
 }
 
 // Every name the file system holds is listed as it is: bytes that are not UTF-8, and names

@@ -299,6 +299,34 @@ TEST(BatchEndToEnd, StoredSettingsAreReadNeverWrittenAndFlagsOverrideThem)
     }
 }
 
+// A folder gives the newer picture types only when the flag or the stored Input choice
+// offers them; the types it always gave are given either way.
+TEST(BatchEndToEnd, FoldersGiveTheNewerTypesWhenOffered)
+{
+    QTemporaryDir config, dir;
+    const QString folder = dir.filePath(u"in"_s), sheet = dir.filePath(u"S.png"_s);
+    ASSERT_TRUE(QDir(dir.path()).mkdir(u"in"_s));
+    for (const QString &file :
+         {u"/photos/mde_HTC_One.jpg"_s, u"/photos/exifsamples_jolla.jpg"_s, u"/formats/heic/mde_IMG_2927.heic"_s,
+          u"/formats/webp/mde_Alpha_Lossless_1.webp"_s, u"/formats/raw/exiftool_FujiFilm.raf"_s})
+        ASSERT_TRUE(QFile::link(kData + file, folder + file.section(u'/', -1).prepend(u'/')));
+    const struct {
+        QStringList flags;
+        QString stored; // the Input section's ReadAllFormats
+        int placed;
+    } cases[] = {{{}, {}, 2}, {{u"--all-formats"_s}, {}, 5}, {{}, u"True"_s, 5}, {{}, u"False"_s, 2}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.flags.join(u' ').toStdString() + c.stored.toStdString());
+        const QString storePath = config.filePath(u"pagorra/settings.json"_s);
+        QFile::remove(storePath);
+        if (!c.stored.isEmpty())
+            RegistryStore(storePath).setSections({{inputSection(), {{u"ReadAllFormats"_s, c.stored}}}});
+        const Outcome r = runBatch(kSmallPages + c.flags + QStringList{u"-o"_s, sheet, folder}, config.path());
+        EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+        EXPECT_TRUE(r.out.contains(u", %1 picture(s) placed"_s.arg(c.placed))) << r.out.toStdString();
+    }
+}
+
 // Every name the file system holds is taken as it is, wherever it comes from (a folder, a
 // list, the command line, even one Qt would take for an option of its own), and shown
 // escaped, one line each: nothing in a name reaches the terminal as a control sequence or a

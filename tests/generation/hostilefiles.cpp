@@ -92,6 +92,25 @@ QByteArray pageChain(int pages)
     return tiff;
 }
 
+// An ISO media box: its size, its type, its body; a full box's version and flags lead its body.
+QByteArray box(const char *type, const QByteArray &body)
+{
+    return be32(quint32(8 + body.size())) + QByteArray(type) + body;
+}
+
+// A HEIC file of a header alone, whose one picture claims `side` x `side` pixels.
+QByteArray claimingHeic(quint32 side)
+{
+    const QByteArray fullBox(4, '\0');
+    const QByteArray item = "\x02\0\0\0\0\x01\0\0hvc1"_ba + QByteArray(1, '\0'); // version 2, item 1
+    const QByteArray meta = box("hdlr", fullBox + QByteArray(4, '\0') + "pict" + QByteArray(13, '\0')) +
+                            box("pitm", fullBox + "\0\x01"_ba) +
+                            box("iinf", fullBox + "\0\x01"_ba + box("infe", item)) +
+                            box("iprp", box("ipco", box("ispe", fullBox + be32(side) + be32(side))) +
+                                            box("ipma", fullBox + be32(1) + "\0\x01\x01\x81"_ba));
+    return box("ftyp", "heic\0\0\0\0mif1heic"_ba) + box("meta", fullBox + meta);
+}
+
 } // namespace
 
 QList<HostileFile> writeHostileFiles(const QString &folder)
@@ -119,6 +138,9 @@ QList<HostileFile> writeHostileFiles(const QString &folder)
         {"page-chain bomb (its first page is read)", "pages.tif", pageChain(200000), true},
         {"PDF named as a JPEG", "document.jpg", pdf},
         {"SVG named as a PNG", "drawing.png", svg},
+        {"HEIC dimension bomb", "claims.heic", claimingHeic(60000)},
+        {"WebP chunk length bomb", "chunk.webp", "RIFF\xF4\xFF\xFF\x7FWEBPVP8L\xF0\xFF\xFF\x7F\x2F"_ba},
+        {"JPEG XL dimension bomb", "claims.jxl", "\xFF\x0A\xFE\xFF\xFF\xFF\x03"_ba + QByteArray(64, '\0')},
         {"escapes, a newline and a non-UTF-8 byte in the name", "\x1B]0;owned\x07\x1B[2J\nfake line \xFF.jpg",
          progressiveJpeg(64, 48), true},
     };

@@ -221,7 +221,7 @@ TEST(LoaderHostile, EveryKindRefusedCleanlyWithinTheLimits)
 {
     QTemporaryDir dir;
     const QList<HostileFile> files = writeHostileFiles(dir.path());
-    ASSERT_EQ(files.size(), 9);
+    ASSERT_EQ(files.size(), 12);
     for (const HostileFile &f : files) {
         SCOPED_TRACE(f.kind.toStdString());
         bool placed = false;

@@ -246,14 +246,16 @@ class SettingsDialogTest : public QObject {
         QCOMPARE(s.get<QComboBox>(u"cboPaper"_s)->currentText(), u"A3"_s);
         s.get<QComboBox>(u"cboResolution"_s)->setCurrentIndex(3);
         s.click(u"chkPdfLinks"_s);
+        s.click(u"chkAllFormats"_s);
         s.typeInto(u"txtPageWidth"_s, u"1000"_s);
         QCOMPARE(s.get<QComboBox>(u"cboPaper"_s)->currentIndex(), 0);
         s.click(u"cmdOK"_s);
-        QCOMPARE(u"%1 %2 %3 %4"_s.arg(s.record.PageWidth)
+        QCOMPARE(u"%1 %2 %3 %4 %5"_s.arg(s.record.PageWidth)
                      .arg(s.record.Output.Paper)
                      .arg(s.record.Output.Resolution)
-                     .arg(s.record.Output.PdfLinks),
-                 u"1000  300 1"_s);
+                     .arg(s.record.Output.PdfLinks)
+                     .arg(s.record.Input.ReadAllFormats),
+                 u"1000  300 1 1"_s);
     }
 
     // Every change shows at once and reaches the record only on Save; Cancel, the title bar's
