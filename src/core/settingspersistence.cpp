@@ -21,6 +21,7 @@ template <typename Record> struct FieldOf {
 };
 using Field = FieldOf<RegistrySettings>;
 using OutputField = FieldOf<OutputSettings>;
+using CaptionField = FieldOf<CaptionSettings>;
 
 #define PAGORRA_FIELD(record, name, defaultText)                                                                       \
     FieldOf<record>                                                                                                    \
@@ -79,6 +80,23 @@ const std::vector<OutputField> &outputFields()
         PAGORRA_FIELD(OutputSettings, PaperHeight, "297"),      PAGORRA_FIELD(OutputSettings, PaperUnits, "mm"),
         PAGORRA_FIELD(OutputSettings, PdfLinks, "False"),       PAGORRA_FIELD(OutputSettings, PdfJpegPictures, "False"),
         PAGORRA_FIELD(OutputSettings, JpegQuality, "90"),
+    };
+    return table;
+}
+
+// The section "Captions", in load and save order; its defaults are those of CaptionSettings.
+const std::vector<CaptionField> &captionFields()
+{
+    static const std::vector<CaptionField> table = {
+        PAGORRA_FIELD(CaptionSettings, Caption, ""),
+        PAGORRA_FIELD(CaptionSettings, CaptionLines, "1"),
+        PAGORRA_FIELD(CaptionSettings, CaptionFontName, "DejaVu Sans"),
+        PAGORRA_FIELD(CaptionSettings, CaptionFontSize, "8"),
+        PAGORRA_FIELD(CaptionSettings, CaptionBold, "False"),
+        PAGORRA_FIELD(CaptionSettings, CaptionItalic, "False"),
+        PAGORRA_FIELD(CaptionSettings, CaptionFontColor, "0"),
+        PAGORRA_FIELD(CaptionSettings, DateFormat, ""),
+        PAGORRA_FIELD(CaptionSettings, Footer, ""),
     };
     return table;
 }
@@ -178,6 +196,11 @@ QString outputSection()
     return QStringLiteral("Output");
 }
 
+QString captionsSection()
+{
+    return QStringLiteral("Captions");
+}
+
 QString picturesFolder()
 {
     QString folder = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
@@ -192,16 +215,18 @@ void loadRegistrySettings(RegistrySettings &settings, const RegistryStore &store
     std::optional<RuntimeError> firstFailure;
     // One reading of the file for the whole record: it may be large, and each value read
     // from it separately would cost a parse of all of it.
-    std::optional<RegistrySection> section, output;
+    std::optional<RegistrySection> section, output, captions;
     try {
-        QList<RegistrySection> read = store.readSections({settingsSection(), outputSection()});
+        QList<RegistrySection> read = store.readSections({settingsSection(), outputSection(), captionsSection()});
         section = read.at(0);
         output = read.at(1);
+        captions = read.at(2);
     } catch (const RuntimeError &error) {
         firstFailure = error;
     }
     loadFields(settings, fields(), section, firstFailure);
     loadFields(settings.Output, outputFields(), output, firstFailure);
+    loadFields(settings.Captions, captionFields(), captions, firstFailure);
     if (firstFailure)
         globalErrorHandler(*firstFailure, QStringLiteral("subLoadRegistrySettings"));
 }
@@ -210,7 +235,8 @@ bool saveRegistrySettings(const RegistrySettings &settings, const RegistryStore 
 {
     try {
         store.setSections({{settingsSection(), fieldTexts(settings, fields())},
-                           {outputSection(), fieldTexts(settings.Output, outputFields())}});
+                           {outputSection(), fieldTexts(settings.Output, outputFields())},
+                           {captionsSection(), fieldTexts(settings.Captions, captionFields())}});
         return true;
     } catch (const RuntimeError &error) {
         globalErrorHandler(error, QStringLiteral("subSaveRegistrySettings"));
