@@ -54,7 +54,7 @@ void MainWindow::showSettings()
     if (m_dialogs.settings)
         m_dialogs.settings(registrySettings(), this);
     else
-        showSettingsDialog(registrySettings(), this);
+        showSettingsDialog(registrySettings(), this, m_basket->paths().value(0));
 }
 
 // The pages state the resolution they were made at, whatever the settings say now.
