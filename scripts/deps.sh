@@ -11,7 +11,7 @@ packages=(
   libharfbuzz-dev libgtest-dev libgmock-dev
   fonts-dejavu-core fonts-wqy-microhei fonts-noto-core fonts-noto-cjk fonts-noto-color-emoji
   xvfb xauth
-  poppler-utils qpdf libtiff-tools imagemagick time
+  poppler-utils qpdf libtiff-tools imagemagick time libimage-exiftool-perl
   cups cups-client cups-bsd printer-driver-cups-pdf
   librsvg2-bin dpkg-dev file desktop-file-utils appstream bash-completion
 )

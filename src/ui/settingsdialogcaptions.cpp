@@ -49,7 +49,8 @@ CaptionsTab::CaptionsTab(FontDialog &fonts, QWidget *parent)
 {
     setObjectName(QStringLiteral("tabCaptions"));
     m_lines->setObjectName(QStringLiteral("cboCaptionLines"));
-    m_lines->addItems({QStringLiteral("One line"), QStringLiteral("Two lines")});
+    m_lines->addItems({QStringLiteral("One: a longer caption is shortened"),
+                       QStringLiteral("Two: a longer caption wraps onto the second")});
     m_fontButton->setObjectName(QStringLiteral("cmdCaptionFont"));
     m_fontButton->setAutoDefault(false);
     m_problem->setObjectName(QStringLiteral("lblCaptionProblem"));
@@ -64,7 +65,7 @@ CaptionsTab::CaptionsTab(FontDialog &fonts, QWidget *parent)
     captionForm->addRow(QStringLiteral("First line"), m_caption);
     captionForm->addRow(QStringLiteral("Second line"), m_caption2);
     captionForm->addRow(QString(), tokenHint(TemplateKind::Caption, caption));
-    captionForm->addRow(QStringLiteral("Room"), m_lines);
+    captionForm->addRow(QStringLiteral("Lines"), m_lines);
     captionForm->addRow(QStringLiteral("Date format"), m_dateFormat);
     auto *footer = new QGroupBox(QStringLiteral("Footer of each page"), this);
     auto *footerForm = new QFormLayout(footer);
@@ -152,6 +153,8 @@ void CaptionsTab::fontClicked()
 
 void CaptionsTab::showSample()
 {
+    // A second line given takes the second line's room.
+    m_lines->setEnabled(m_caption2->text().isEmpty());
     m_problem->setText(problem());
     m_fontButton->setText(QStringLiteral("Font: %1, %2 pt").arg(m_font.CaptionFontName).arg(m_font.CaptionFontSize));
     // Without a photo in the basket, the sample shows the caption of a name a camera gives.
