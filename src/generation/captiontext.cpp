@@ -8,6 +8,7 @@
 #include <QTextLayout>
 
 #include <algorithm>
+#include <numeric>
 
 namespace pagorra {
 
@@ -116,17 +117,39 @@ QString TextFitter::shorten(const FilledText &line, double width) const
     const QFontMetricsF metrics(m_font, &m_device);
     const double room = width * m_scale;
     if (!line.names.isEmpty()) {
-        const auto longest = *std::max_element(line.names.begin(), line.names.end(),
-                                               [](const auto &a, const auto &b) { return a.second < b.second; });
-        const QString before = line.text.left(longest.first);
-        const QString name = line.text.mid(longest.first, longest.second);
-        const QString after = line.text.mid(longest.first + longest.second);
-        const double left = room - metrics.horizontalAdvance(before) - metrics.horizontalAdvance(after);
-        if (left >= metrics.horizontalAdvance(kEllipsis)) {
-            const QString shortened = before + metrics.elidedText(name, Qt::ElideMiddle, left) + after;
-            if (metrics.horizontalAdvance(shortened) <= room)
-                return shortened;
+        // The room the other text leaves is shared out among the names: a name shorter than
+        // its share keeps all of it and leaves the rest to the longer ones.
+        QStringList names, shown;
+        QString others;
+        qsizetype at = 0;
+        for (const auto &[start, length] : line.names) {
+            others += line.text.mid(at, start - at);
+            names << line.text.mid(start, length);
+            at = start + length;
         }
+        others += line.text.mid(at);
+        QList<qsizetype> order(names.size());
+        std::iota(order.begin(), order.end(), 0);
+        std::sort(order.begin(), order.end(), [&](qsizetype a, qsizetype b) {
+            return metrics.horizontalAdvance(names[a]) < metrics.horizontalAdvance(names[b]);
+        });
+        shown = names;
+        double left = room - metrics.horizontalAdvance(others);
+        for (qsizetype k = 0; k < order.size(); ++k) {
+            QString &name = shown[order[k]];
+            name = metrics.elidedText(name, Qt::ElideMiddle, left / double(order.size() - k));
+            left -= metrics.horizontalAdvance(name);
+        }
+        QString shortened;
+        at = 0;
+        for (qsizetype i = 0; i < names.size(); ++i) {
+            const auto &[start, length] = line.names[i];
+            shortened += line.text.mid(at, start - at) + shown[i];
+            at = start + length;
+        }
+        shortened += line.text.mid(at);
+        if (!shown.contains(QString()) && metrics.horizontalAdvance(shortened) <= room)
+            return shortened;
     }
     return metrics.elidedText(line.text, Qt::ElideRight, room);
 }
