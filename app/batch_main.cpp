@@ -122,6 +122,7 @@ int main(int argc, char *argv[])
     };
     setLastAction(QStringLiteral("Making pages into '%1'").arg(parse.options.output));
     GenerationResult result = makePages(0);
+    bool totalsUnsure = false;
     // Pages go out as they are complete, before the run knows how many there will be: a footer
     // showing the count shows the most the entries left could fill. When unreadable files made
     // it wrong, the pages are made once more with the count now known; a multipage document is
@@ -133,6 +134,12 @@ int main(int argc, char *argv[])
                               .arg(result.skippedFiles.size()));
         writer->abandon();
         result = makePages(result.pageCount);
+        // Files that changed between the two runs could still leave another count: the pages
+        // are kept, and the run does not end as a success.
+        totalsUnsure = result.pageTotalsWrong && !progress.cancelRequested();
+        if (totalsUnsure)
+            printLine(stderr, QStringLiteral("pagorra-batch: the files changed while the pages were made again; "
+                                             "footers may show a wrong page count"));
     }
     if (result.outcome == GenerationResult::Outcome::CheckFailed) {
         printLine(stderr, result.message->text);
@@ -188,5 +195,5 @@ int main(int argc, char *argv[])
         printLine(stderr, QStringLiteral("pagorra-batch: no picture could be read, so nothing was written"));
         return 1;
     }
-    return result.outcome == GenerationResult::Outcome::Failed ? 1 : 0;
+    return result.outcome == GenerationResult::Outcome::Failed || totalsUnsure ? 1 : 0;
 }

@@ -121,13 +121,13 @@ LayoutGrid computeGrid(const LayoutInput &in, std::int16_t titleBand)
     });
     namingValues(verticalValues(in, titleBand), [&] {
         const std::int16_t height = areaHeight(in, titleBand);
-        g.cellHeight = cellHeight(in);
-        g.rows = integerQuotient16(height, g.cellHeight);
+        const std::int16_t cell = cellHeight(in);
+        g.rows = integerQuotient16(height, cell);
         if (in.uniform)
-            g.gapY = integerQuotient16(sub16(height, mul16(g.rows, g.cellHeight)), add16(g.rows, 1));
+            g.gapY = integerQuotient16(sub16(height, mul16(g.rows, cell)), add16(g.rows, 1));
         g.firstY = std::int32_t(add16(add16(in.marginTop, g.gapY), titleBand));
         // Rows may reach into the bottom margin, never into the footer.
-        g.pageLimit = std::int32_t(sub16(sub16(in.pageHeight, in.footerBand), g.cellHeight));
+        g.pageLimit = std::int32_t(sub16(sub16(in.pageHeight, in.footerBand), cell));
     });
     return g;
 }
