@@ -36,14 +36,15 @@ class CaptionPainter {
     // Layout pixels under every thumbnail: a small gap and the lines; 0 when there are no captions.
     int bandHeight() const;
 
-    // The caption of `photo` as its lines would be drawn under a thumbnail `cellWidth` wide.
-    FittedLines lines(const PhotoFacts &photo, int cellWidth) const;
-    // Draws it in the band below the thumbnail whose cell has its top-left at (x, y), each line
+    // Draws the caption of `photo` in the band below the thumbnail whose cell has its top-left at (x, y), each line
     // centred, in the caption font and colour; the page's own font and colour are left as
     // they were.
     TextLoss draw(Page &page, int x, int y, QSize thumbnail, const PhotoFacts &photo) const;
 
   private:
+    // The caption of `photo` as its lines are drawn under a thumbnail `cellWidth` wide.
+    FittedLines lines(const PhotoFacts &photo, int cellWidth) const;
+
     TextTemplate m_template;
     QString m_dateFormat;
     int m_lines = 1;

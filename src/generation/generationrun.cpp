@@ -146,8 +146,10 @@ GenerationResult GenerationRun::execute(Target &target, bool basketIs16Bit)
         m_input = snapshotLayoutInput(m_settings);
         m_output = pageOutput(m_settings.Output, QSize(m_input.pageWidth, m_input.pageHeight));
         texts.emplace(m_settings, m_output);
-        m_input.captionBand = toInt16(texts->captionBand());
-        m_input.footerBand = toInt16(texts->footerBand());
+        namingValues({{QStringLiteral("CaptionFontSize"), m_settings.Captions.CaptionFontSize}}, [&] {
+            m_input.captionBand = toInt16(texts->captionBand());
+            m_input.footerBand = toInt16(texts->footerBand());
+        });
         const std::int64_t entries = basketIs16Bit ? std::int64_t(toInt16(m_paths.size())) : m_paths.size();
         if (auto message = checkBasketSize(entries)) {
             result.outcome = GenerationResult::Outcome::CheckFailed;
