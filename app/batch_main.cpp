@@ -18,6 +18,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <optional>
 #include <thread>
 
 using namespace pagorra;
@@ -34,6 +35,15 @@ void onInterrupt(int)
 void printLine(std::FILE *stream, const QString &text)
 {
     std::fprintf(stream, "%s\n", qUtf8Printable(displayName(text)));
+}
+
+// "U+0378 U+10FFFD": characters no font can show, written so that any terminal can.
+QString codePoints(const QString &characters)
+{
+    QStringList codes;
+    for (const char32_t c : characters.toUcs4())
+        codes << QStringLiteral("U+%1").arg(uint(c), 4, 16, QLatin1Char('0')).toUpper();
+    return codes.join(u' ');
 }
 
 // Reports that the desktop program shows in a window go to stderr, one line each.
@@ -102,12 +112,37 @@ int main(int argc, char *argv[])
     std::signal(SIGTERM, onInterrupt);
 
     TerminalProgress progress(stderr);
-    GenerationRun run(settings, inputs.files, progress);
     const double resolution = pageOutput(settings.Output, QSize(settings.PageWidth, settings.PageHeight)).pixelsPerInch;
-    PageFileWriter writer(parse.options.output, parse.options.multipage, writeOptionsFor(settings, resolution));
-    run.setDecodingThreads(parse.options.jobs);
+    std::optional<PageFileWriter> writer;
+    // pageTotal: the page count footers show, 0 while it is not known.
+    const auto makePages = [&](int pageTotal) {
+        writer.emplace(parse.options.output, parse.options.multipage, writeOptionsFor(settings, resolution));
+        GenerationRun run(settings, inputs.files, progress);
+        run.setDecodingThreads(parse.options.jobs);
+        run.setPageTotal(pageTotal);
+        return run.stream([&](const Page &page, int number) { writer->write(page, number); });
+    };
     setLastAction(QStringLiteral("Making pages into '%1'").arg(parse.options.output));
-    GenerationResult result = run.stream([&](const Page &page, int number) { writer.write(page, number); });
+    GenerationResult result = makePages(0);
+    bool totalsUnsure = false;
+    // Pages go out as they are complete, before the run knows how many there will be: a footer
+    // showing the count shows the most the entries left could fill. When unreadable files made
+    // it wrong, the pages are made once more with the count now known; a multipage document is
+    // only put in place at the end, numbered pages are replaced as they come again.
+    if (result.pageTotalsWrong && result.outcome == GenerationResult::Outcome::Completed &&
+        !progress.cancelRequested()) {
+        printLine(stderr, QStringLiteral("pagorra-batch: %1 file(s) could not be read, so the pages are made once more "
+                                         "to show their right count")
+                              .arg(result.skippedFiles.size()));
+        writer->abandon();
+        result = makePages(result.pageCount);
+        // Files that changed between the two runs could still leave another count: the pages
+        // are kept, and the run does not end as a success.
+        totalsUnsure = result.pageTotalsWrong && !progress.cancelRequested();
+        if (totalsUnsure)
+            printLine(stderr, QStringLiteral("pagorra-batch: the files changed while the pages were made again; "
+                                             "footers may show a wrong page count"));
+    }
     if (result.outcome == GenerationResult::Outcome::CheckFailed) {
         printLine(stderr, result.message->text);
         return 1;
@@ -115,32 +150,45 @@ int main(int argc, char *argv[])
     // A signal during the last page counts as well: the run had no entry left to stop before.
     const bool cancelled = result.outcome == GenerationResult::Outcome::Cancelled || progress.cancelRequested();
     const bool nothingPlaced = result.outcome != GenerationResult::Outcome::Failed && result.placed == 0;
-    if (nothingPlaced || (cancelled && writer.isMultipage())) {
+    if (nothingPlaced || (cancelled && writer->isMultipage())) {
         // A blank page is no result, and a document cut short must not stand in for the whole
         // one: an existing file of that name stays as it was.
-        writer.abandon();
+        writer->abandon();
     } else if (result.outcome != GenerationResult::Outcome::Failed) {
         // Numbered pages are kept on a cancel, as the desktop program's cancel keeps its pages.
         try {
-            writer.finish();
+            writer->finish();
         } catch (const RuntimeError &e) {
-            globalErrorHandler(e, writer.isMultipage() ? QStringLiteral("fncSaveMultiPageFromBitmaps")
-                                                       : QStringLiteral("cmdSaveAll_Click"));
+            globalErrorHandler(e, writer->isMultipage() ? QStringLiteral("fncSaveMultiPageFromBitmaps")
+                                                        : QStringLiteral("cmdSaveAll_Click"));
             result.outcome = GenerationResult::Outcome::Failed;
         }
     }
 
-    for (const QString &file : writer.written())
+    for (const QString &file : writer->written())
         printLine(stdout, QStringLiteral("written: ") + file);
-    printLine(stdout,
-              QStringLiteral("%1 page(s) written, %2 picture(s) placed").arg(writer.pagesWritten()).arg(result.placed));
+    printLine(
+        stdout,
+        QStringLiteral("%1 page(s) written, %2 picture(s) placed").arg(writer->pagesWritten()).arg(result.placed));
     if (!result.skippedFiles.isEmpty()) {
         printLine(stderr, QStringLiteral("%1 file(s) could not be read:").arg(result.skippedFiles.size()));
         for (const QString &file : result.skippedFiles)
             printLine(stderr, QStringLiteral("  ") + file);
     }
+    if (!result.shortenedTexts.isEmpty()) {
+        printLine(stderr,
+                  QStringLiteral("%1 caption(s) or footer(s) shortened to fit:").arg(result.shortenedTexts.size()));
+        for (const QString &where : result.shortenedTexts)
+            printLine(stderr, QStringLiteral("  ") + where);
+    }
+    if (!result.missingGlyphs.isEmpty()) {
+        printLine(stderr, QStringLiteral("%1 caption(s) or footer(s) with characters no installed font has:")
+                              .arg(result.missingGlyphs.size()));
+        for (const auto &[where, characters] : result.missingGlyphs)
+            printLine(stderr, QStringLiteral("  ") + where + QStringLiteral(": ") + codePoints(characters));
+    }
     if (cancelled) {
-        printLine(stderr, writer.isMultipage()
+        printLine(stderr, writer->isMultipage()
                               ? QStringLiteral("cancelled: %1 was not written").arg(parse.options.output)
                               : QStringLiteral("cancelled"));
         return 130;
@@ -149,5 +197,5 @@ int main(int argc, char *argv[])
         printLine(stderr, QStringLiteral("pagorra-batch: no picture could be read, so nothing was written"));
         return 1;
     }
-    return result.outcome == GenerationResult::Outcome::Failed ? 1 : 0;
+    return result.outcome == GenerationResult::Outcome::Failed || totalsUnsure ? 1 : 0;
 }

@@ -9,7 +9,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-image-formats-plugins qt6-svg-dev qt6-qpa-plugins
   libvips-dev libvips-tools libtiff-dev libraw-dev liblcms2-dev libimagequant-dev zlib1g-dev libjpeg-turbo-progs
   libharfbuzz-dev libgtest-dev libgmock-dev
-  fonts-dejavu-core fonts-wqy-microhei fonts-noto-color-emoji
+  fonts-dejavu-core fonts-wqy-microhei fonts-noto-core fonts-noto-cjk fonts-noto-color-emoji
   xvfb xauth
   poppler-utils qpdf libtiff-tools libimage-exiftool-perl icc-profiles-free imagemagick time
   cups cups-client cups-bsd printer-driver-cups-pdf

@@ -1,6 +1,7 @@
 #include "batch/batchcommandline.h"
 
 #include "core/colors.h"
+#include "generation/captiontemplate.h"
 #include "generation/pagegeometry.h"
 #include "output/outputformats.h"
 
@@ -80,6 +81,10 @@ enum class Flag {
     PdfJpeg,
     Quality,
     AllFormats,
+    Caption,
+    CaptionLines,
+    CaptionFont,
+    Footer,
     Jobs,
     Multipage,
     Output
@@ -119,6 +124,9 @@ QString resolutionNames()
 // A JPEG quality outside this range is no quality the encoder knows.
 constexpr int kMinQuality = 1;
 constexpr int kMaxQuality = 100;
+// Caption sizes in points: below 4 no print is legible, above 72 one letter fills a thumbnail.
+constexpr int kMinCaptionPoints = 4;
+constexpr int kMaxCaptionPoints = 72;
 
 const QList<BatchFlag> &batchFlags()
 {
@@ -150,6 +158,21 @@ const QList<BatchFlag> &batchFlags()
          {u"all-formats"_s},
          {},
          u"folders also give HEIC, AVIF, WebP, JPEG XL and camera RAW files"_s},
+        {Flag::Caption,
+         {u"caption"_s},
+         u"TEMPLATE"_s,
+         u"caption under each thumbnail, text and tokens (a line break makes two lines): "_s +
+             templateTokens(TemplateKind::Caption).join(u' ')},
+        {Flag::CaptionLines, {u"caption-lines"_s}, u"N"_s, u"lines kept for each caption, 1 or 2 (default 1)"_s},
+        {Flag::CaptionFont,
+         {u"caption-font"_s},
+         u"FAMILY,SIZE"_s,
+         u"font and size in points of captions and footer (default \"DejaVu Sans,8\")"_s},
+        {Flag::Footer,
+         {u"footer"_s},
+         u"LEFT|CENTRE|RIGHT"_s,
+         u"footer line of every page, three templates of text and tokens: "_s +
+             templateTokens(TemplateKind::Footer).join(u' ')},
         {Flag::Jobs, {u"jobs"_s}, u"N"_s, u"decoding threads (default: one per core)"_s},
         {Flag::Multipage, {u"multipage"_s}, {}, u"write every page into one .pdf or .tif document"_s},
         {Flag::Output,
@@ -228,6 +251,27 @@ QString takeFlag(Flag flag, const QString &value, BatchOptions &o)
     case Flag::AllFormats:
         o.allFormats = true;
         return {};
+    case Flag::Caption:
+    case Flag::Footer: {
+        const bool caption = flag == Flag::Caption;
+        if (QString problem = templateProblem(value, caption ? TemplateKind::Caption : TemplateKind::Footer);
+            !problem.isEmpty())
+            return problem;
+        (caption ? o.caption : o.footer) = value;
+        return {};
+    }
+    case Flag::CaptionLines:
+        return takeNumberFrom(value, 1, 2, o.captionLines);
+    case Flag::CaptionFont: {
+        const qsizetype comma = value.lastIndexOf(u',');
+        const auto size = parseInteger(value.mid(comma + 1));
+        if (comma <= 0 || !size || *size < kMinCaptionPoints || *size > kMaxCaptionPoints)
+            return u"a font and a size of %1 to %2 points, such as \"DejaVu Sans,8\""_s.arg(kMinCaptionPoints)
+                .arg(kMaxCaptionPoints);
+        o.captionFontName = value.left(comma).trimmed();
+        o.captionFontSize = std::int16_t(*size);
+        return {};
+    }
     case Flag::Jobs:
         return takeNumberFrom(value, 1, kMaxJobs, o.jobs);
     case Flag::Multipage:

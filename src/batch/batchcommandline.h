@@ -26,6 +26,9 @@ struct BatchOptions {
     bool pdfJpeg = false;
     std::optional<std::int16_t> quality;
     bool allFormats = false;
+    std::optional<QString> caption, footer; // templates, checked
+    std::optional<QString> captionFontName;
+    std::optional<std::int16_t> captionFontSize, captionLines;
     int jobs = 0; // 0: one decoding thread per core
     bool multipage = false;
     QString output;

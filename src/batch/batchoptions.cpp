@@ -122,6 +122,16 @@ void applyBatchOptions(const BatchOptions &o, RegistrySettings &s)
         s.Output.JpegQuality = *o.quality;
     if (o.allFormats)
         s.Input.ReadAllFormats = true;
+    if (o.caption)
+        s.Captions.Caption = *o.caption;
+    if (o.captionLines)
+        s.Captions.CaptionLines = *o.captionLines;
+    if (o.captionFontName) {
+        s.Captions.CaptionFontName = *o.captionFontName;
+        s.Captions.CaptionFontSize = *o.captionFontSize;
+    }
+    if (o.footer)
+        s.Captions.Footer = *o.footer;
 }
 
 BatchInputs listBatchInputs(const QStringList &inputs)

@@ -33,6 +33,22 @@ struct InputSettings {
     bool operator==(const InputSettings &) const = default;
 };
 
+// Captions under the thumbnails and a footer line, stored in a section of their own
+// ("Captions"). The defaults draw neither, so every page is as it is without them.
+struct CaptionSettings {
+    QString Caption;               // template of text and tokens, at most two lines; "" draws none
+    std::int16_t CaptionLines = 1; // lines kept under each thumbnail: 1 or 2
+    QString CaptionFontName = QStringLiteral("DejaVu Sans");
+    std::int16_t CaptionFontSize = 8; // points
+    bool CaptionBold = false;
+    bool CaptionItalic = false;
+    std::int32_t CaptionFontColor = 0; // stored colour form; captions and footer
+    QString DateFormat;                // of {date}, as Qt writes dates; "" is ISO 8601
+    QString Footer;                    // "LEFT|CENTRE|RIGHT" templates; "" draws none
+
+    bool operator==(const CaptionSettings &) const = default;
+};
+
 // The user's settings, one instance for the life of the process. Field names are the
 // stored value names; the order of the fields is the load and save order. Before loading,
 // every field holds its type's initial value (0, empty, false), `Output` its defaults.
@@ -74,6 +90,7 @@ struct RegistrySettings {
     // Kept apart from the fields above, which are the section "Pagorra", in its own section.
     OutputSettings Output;
     InputSettings Input; // in its section too
+    CaptionSettings Captions; // in the section "Captions"
 
     bool operator==(const RegistrySettings &) const = default;
 };

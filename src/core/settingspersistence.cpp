@@ -22,6 +22,7 @@ template <typename Record> struct FieldOf {
 using Field = FieldOf<RegistrySettings>;
 using OutputField = FieldOf<OutputSettings>;
 using InputField = FieldOf<InputSettings>;
+using CaptionField = FieldOf<CaptionSettings>;
 
 #define PAGORRA_FIELD(record, name, defaultText)                                                                       \
     FieldOf<record>                                                                                                    \
@@ -88,6 +89,23 @@ const std::vector<OutputField> &outputFields()
 const std::vector<InputField> &inputFields()
 {
     static const std::vector<InputField> table = {PAGORRA_FIELD(InputSettings, ReadAllFormats, "False")};
+    return table;
+}
+
+// The section "Captions", in load and save order; its defaults are those of CaptionSettings.
+const std::vector<CaptionField> &captionFields()
+{
+    static const std::vector<CaptionField> table = {
+        PAGORRA_FIELD(CaptionSettings, Caption, ""),
+        PAGORRA_FIELD(CaptionSettings, CaptionLines, "1"),
+        PAGORRA_FIELD(CaptionSettings, CaptionFontName, "DejaVu Sans"),
+        PAGORRA_FIELD(CaptionSettings, CaptionFontSize, "8"),
+        PAGORRA_FIELD(CaptionSettings, CaptionBold, "False"),
+        PAGORRA_FIELD(CaptionSettings, CaptionItalic, "False"),
+        PAGORRA_FIELD(CaptionSettings, CaptionFontColor, "0"),
+        PAGORRA_FIELD(CaptionSettings, DateFormat, ""),
+        PAGORRA_FIELD(CaptionSettings, Footer, ""),
+    };
     return table;
 }
 
@@ -191,6 +209,11 @@ QString inputSection()
     return QStringLiteral("Input");
 }
 
+QString captionsSection()
+{
+    return QStringLiteral("Captions");
+}
+
 QString picturesFolder()
 {
     QString folder = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
@@ -205,18 +228,21 @@ void loadRegistrySettings(RegistrySettings &settings, const RegistryStore &store
     std::optional<RuntimeError> firstFailure;
     // One reading of the file for the whole record: it may be large, and each value read
     // from it separately would cost a parse of all of it.
-    std::optional<RegistrySection> section, output, input;
+    std::optional<RegistrySection> section, output, input, captions;
     try {
-        QList<RegistrySection> read = store.readSections({settingsSection(), outputSection(), inputSection()});
+        QList<RegistrySection> read =
+            store.readSections({settingsSection(), outputSection(), inputSection(), captionsSection()});
         section = read.at(0);
         output = read.at(1);
         input = read.at(2);
+        captions = read.at(3);
     } catch (const RuntimeError &error) {
         firstFailure = error;
     }
     loadFields(settings, fields(), section, firstFailure);
     loadFields(settings.Output, outputFields(), output, firstFailure);
     loadFields(settings.Input, inputFields(), input, firstFailure);
+    loadFields(settings.Captions, captionFields(), captions, firstFailure);
     if (firstFailure)
         globalErrorHandler(*firstFailure, QStringLiteral("subLoadRegistrySettings"));
 }
@@ -226,7 +252,8 @@ bool saveRegistrySettings(const RegistrySettings &settings, const RegistryStore 
     try {
         store.setSections({{settingsSection(), fieldTexts(settings, fields())},
                            {outputSection(), fieldTexts(settings.Output, outputFields())},
-                           {inputSection(), fieldTexts(settings.Input, inputFields())}});
+                           {inputSection(), fieldTexts(settings.Input, inputFields())},
+                           {captionsSection(), fieldTexts(settings.Captions, captionFields())}});
         return true;
     } catch (const RuntimeError &error) {
         globalErrorHandler(error, QStringLiteral("subSaveRegistrySettings"));

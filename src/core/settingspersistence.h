@@ -11,17 +11,19 @@ QString settingsSection(); // "Pagorra"
 QString outputSection(); // "Output"
 // The section beside them that holds the record's Input choices.
 QString inputSection(); // "Input"
+// The section of the record's caption and footer choices.
+QString captionsSection(); // "Captions"
 
 // The user's pictures folder without a trailing separator; empty when there is none.
 QString picturesFolder();
 
-// Fills every field from the store, in the record's order, then the Output and Input choices
-// from their own sections, reading the file once. A field whose value cannot be read or converted takes its
+// Fills every field from the store, in the record's order, then the Output, Input and Captions
+// choices from their own sections, reading the file once. A field whose value cannot be read or converted takes its
 // default and the later fields still load (all of them when the file cannot be read); the first
 // such failure goes to the global error handler (routine "subLoadRegistrySettings") once, at
 // the end. First removes what saves of killed processes left behind (a writable store only).
 void loadRegistrySettings(RegistrySettings &settings, const RegistryStore &store);
-// Writes every field, and the Output and Input choices in their sections, in one atomic replacement of
+// Writes every field, and the Output, Input and Captions choices in their sections, in one atomic replacement of
 // the store's file. A failure goes to the global error handler (routine
 // "subSaveRegistrySettings") and leaves the file as it was. Returns whether the values were
 // written.

@@ -6,6 +6,7 @@
 #include "generation/int16.h"
 #include "generation/page.h"
 #include "generation/pageset.h"
+#include "generation/runtexts.h"
 
 #include <QThread>
 
@@ -34,6 +35,8 @@ class GenerationRun::Target {
     // After a failure: lets go of the page being filled, which holds no picture.
     virtual void dropUnfilled() = 0;
     virtual int pageCount() const = 0;
+    // Page `index` (0-based) when the target keeps its pages, else nothing.
+    virtual Page *keptPage(int) { return nullptr; }
 };
 
 class GenerationRun::SetTarget : public Target {
@@ -53,6 +56,7 @@ class GenerationRun::SetTarget : public Target {
     void finish(Page &) override { m_pages.setCurrentPageIndex(0); }
     void dropUnfilled() override { m_pages.dropLastPage(); }
     int pageCount() const override { return m_pages.count(); }
+    Page *keptPage(int index) override { return &m_pages.page(index); }
 
   private:
     PageSet &m_pages;
@@ -137,9 +141,15 @@ GenerationResult GenerationRun::execute(Target &target, bool basketIs16Bit)
     GenerationResult result;
     bool pageBegun = false; // the page set has been cleared for this run's pages
     int placedOnPage = 0;
+    std::optional<RunTexts> texts;
     try {
         m_input = snapshotLayoutInput(m_settings);
         m_output = pageOutput(m_settings.Output, QSize(m_input.pageWidth, m_input.pageHeight));
+        texts.emplace(m_settings, m_output);
+        namingValues({{QStringLiteral("CaptionFontSize"), m_settings.Captions.CaptionFontSize}}, [&] {
+            m_input.captionBand = toInt16(texts->captionBand());
+            m_input.footerBand = toInt16(texts->footerBand());
+        });
         const std::int64_t entries = basketIs16Bit ? std::int64_t(toInt16(m_paths.size())) : m_paths.size();
         if (auto message = checkBasketSize(entries)) {
             result.outcome = GenerationResult::Outcome::CheckFailed;
@@ -178,6 +188,9 @@ GenerationResult GenerationRun::execute(Target &target, bool basketIs16Bit)
         DecodeQueue queue(m_paths, pattern, threads, 8 * threads);
 
         bool pageFull = false;
+        int perPage = 0;          // pictures a full page holds, known once the first is full
+        QList<int> totalsGuessed; // the page counts shown by footers of pages handed on
+        const bool keepsPages = target.keptPage(0) != nullptr;
         for (std::int64_t i = 1; i <= entries; ++i) {
             m_progress.yield();
             if (m_progress.cancelRequested()) {
@@ -195,6 +208,13 @@ GenerationResult GenerationRun::execute(Target &target, bool basketIs16Bit)
             // The next page is opened only when a picture needs it, so a page that the last
             // picture filled is not followed by an empty one.
             if (pageFull) {
+                // A page handed on now shows the most pages the entries left could fill.
+                if (texts->hasFooter() && !keepsPages) {
+                    const int total =
+                        m_pageTotal > 0 ? m_pageTotal : int(pageNumber + (entries - i + 1 + perPage - 1) / perPage);
+                    texts->drawFooter(*page, pageNumber, total);
+                    totalsGuessed << total;
+                }
                 page = &target.nextPage(*page);
                 placedOnPage = 0;
                 ++pageNumber;
@@ -204,10 +224,24 @@ GenerationResult GenerationRun::execute(Target &target, bool basketIs16Bit)
             }
             const QImage &bitmap = item.picture->bitmap;
             page->drawBitmap(cursor.x(), cursor.y(), bitmap, m_paths.at(int(i - 1)));
+            texts->placed(
+                *page, pageNumber, QPoint(cursor.x(), cursor.y()), QSize(m_input.cellWidth, m_input.cellHeight),
+                PhotoFacts{m_paths.at(int(i - 1)), i, QSize(item.picture->actualWidth, item.picture->actualHeight),
+                           &item.picture->info});
             ++result.placed;
             ++placedOnPage;
             pageFull =
                 cursor.advance(int(std::lround(bitmap.width() / scale)), int(std::lround(bitmap.height() / scale)));
+            if (pageFull && perPage == 0)
+                perPage = placedOnPage;
+        }
+        if (texts->hasFooter()) {
+            const int total = m_pageTotal > 0 ? m_pageTotal : pageNumber;
+            for (int k = 1; k < pageNumber && keepsPages; ++k)
+                texts->drawFooter(*target.keptPage(k - 1), k, total);
+            texts->drawFooter(*page, pageNumber, total);
+            result.pageTotalsWrong = texts->footerNeedsTotal() &&
+                                     (total != pageNumber || totalsGuessed.count(pageNumber) != totalsGuessed.size());
         }
         target.finish(*page);
     } catch (const RuntimeError &e) {
@@ -220,6 +254,10 @@ GenerationResult GenerationRun::execute(Target &target, bool basketIs16Bit)
         globalErrorHandler(e, kRunRoutine);
     }
     result.pageCount = target.pageCount();
+    if (texts) {
+        result.shortenedTexts = texts->shortened;
+        result.missingGlyphs = texts->missingGlyphs;
+    }
     return result;
 }
 

@@ -26,6 +26,14 @@ struct GenerationResult {
     int pageCount = 0;
     int placed = 0;
     QStringList skippedFiles; // entries that gave no picture, in basket order
+    // Captions and footer parts shortened to fit (their files, or "footer of page n"), and
+    // characters no installed font has a glyph for, with where they were to be drawn.
+    QStringList shortenedTexts;
+    QList<std::pair<QString, QString>> missingGlyphs;
+    // Streamed pages whose footer shows the run's page count were handed on before the count
+    // was known, with the count the entries left could still fill; entries that then gave no
+    // picture made it wrong. A second run given the count (setPageTotal) mends them.
+    bool pageTotalsWrong = false;
 };
 
 // One "Generate": lays one thumbnail per basket entry onto pages. Inputs are copied when
@@ -47,6 +55,10 @@ class GenerationRun {
     // (the window shows "Page k of k" with it). It may raise RuntimeError, which ends the run
     // as any run-time error does.
     void setPageOpened(std::function<void(int pageCount)> callback) { m_pageOpened = std::move(callback); }
+
+    // The page count a footer's {pages} shows, when an earlier run over the same entries has
+    // told it; otherwise the run's own count.
+    void setPageTotal(int pages) { m_pageTotal = pages; }
 
     // Builds the page set: `pages` is cleared once the checks pass and then holds every page
     // made. No trailing empty page is opened when the last thumbnail fills a page, and a run
@@ -78,6 +90,7 @@ class GenerationRun {
     int m_threads = 0;
     std::function<void(int)> m_pageOpened;
     std::int16_t m_titleBandHeight = 0;
+    int m_pageTotal = 0;
 };
 
 } // namespace pagorra

@@ -17,11 +17,22 @@ QList<NamedValue> horizontalValues(const LayoutInput &in)
 
 QList<NamedValue> verticalValues(const LayoutInput &in, std::int16_t titleBand)
 {
-    return {{QStringLiteral("PageHeight"), in.pageHeight},
-            {QStringLiteral("PageMarginTop"), in.marginTop},
-            {QStringLiteral("PageMarginBottom"), in.marginBottom},
-            {QStringLiteral("ThumbnailHeight"), in.cellHeight},
-            {QStringLiteral("title band"), titleBand}};
+    QList<NamedValue> values{{QStringLiteral("PageHeight"), in.pageHeight},
+                             {QStringLiteral("PageMarginTop"), in.marginTop},
+                             {QStringLiteral("PageMarginBottom"), in.marginBottom},
+                             {QStringLiteral("ThumbnailHeight"), in.cellHeight},
+                             {QStringLiteral("title band"), titleBand}};
+    if (in.captionBand != 0)
+        values.append({QStringLiteral("caption band"), in.captionBand});
+    if (in.footerBand != 0)
+        values.append({QStringLiteral("footer band"), in.footerBand});
+    return values;
+}
+
+// A cell is its thumbnail and the caption band under it.
+std::int16_t cellHeight(const LayoutInput &in)
+{
+    return add16(in.cellHeight, in.captionBand);
 }
 
 std::int16_t areaWidth(const LayoutInput &in)
@@ -31,7 +42,7 @@ std::int16_t areaWidth(const LayoutInput &in)
 
 std::int16_t areaHeight(const LayoutInput &in, std::int16_t titleBand)
 {
-    return sub16(sub16(sub16(in.pageHeight, in.marginTop), in.marginBottom), titleBand);
+    return sub16(sub16(sub16(sub16(in.pageHeight, in.marginTop), in.marginBottom), titleBand), in.footerBand);
 }
 
 } // namespace
@@ -80,7 +91,9 @@ std::optional<UserMessage> checkPageGeometry(const LayoutInput &in, std::int16_t
     if (in.cellWidth >= namingValues(horizontalValues(in), [&] { return areaWidth(in); }))
         return UserMessage{QStringLiteral("The specified thumbnail width is too large for the page area!"),
                            MessageIcon::None};
-    if (in.cellHeight >= namingValues(verticalValues(in, titleBand), [&] { return areaHeight(in, titleBand); }))
+    const auto [cell, area] = namingValues(verticalValues(in, titleBand),
+                                           [&] { return std::pair(cellHeight(in), areaHeight(in, titleBand)); });
+    if (cell >= area)
         return UserMessage{QStringLiteral("The specified thumbnail height is too large for the page area!"),
                            MessageIcon::None};
     if (in.cellWidth < 30)
@@ -108,17 +121,19 @@ LayoutGrid computeGrid(const LayoutInput &in, std::int16_t titleBand)
     });
     namingValues(verticalValues(in, titleBand), [&] {
         const std::int16_t height = areaHeight(in, titleBand);
-        g.rows = integerQuotient16(height, in.cellHeight);
+        const std::int16_t cell = cellHeight(in);
+        g.rows = integerQuotient16(height, cell);
         if (in.uniform)
-            g.gapY = integerQuotient16(sub16(height, mul16(g.rows, in.cellHeight)), add16(g.rows, 1));
+            g.gapY = integerQuotient16(sub16(height, mul16(g.rows, cell)), add16(g.rows, 1));
         g.firstY = std::int32_t(add16(add16(in.marginTop, g.gapY), titleBand));
-        g.pageLimit = std::int32_t(sub16(in.pageHeight, in.cellHeight));
+        // Rows may reach into the bottom margin, never into the footer.
+        g.pageLimit = std::int32_t(sub16(sub16(in.pageHeight, in.footerBand), cell));
     });
     return g;
 }
 
 LayoutCursor::LayoutCursor(const LayoutInput &input, const LayoutGrid &grid)
-    : m_grid(grid), m_marginLeft(input.marginLeft), m_x(grid.firstX), m_y(grid.firstY)
+    : m_grid(grid), m_captionBand(input.captionBand), m_marginLeft(input.marginLeft), m_x(grid.firstX), m_y(grid.firstY)
 {
 }
 
@@ -127,7 +142,7 @@ bool LayoutCursor::advance(int bitmapWidth, int bitmapHeight)
     if (++m_column == m_grid.columns) {
         m_column = 0;
         m_x = m_marginLeft + m_grid.gapX;
-        m_y = m_y + bitmapHeight + m_grid.gapY;
+        m_y = m_y + bitmapHeight + m_captionBand + m_grid.gapY;
     } else {
         m_x = m_x + bitmapWidth + m_grid.gapX;
     }

@@ -31,6 +31,10 @@ struct LayoutInput {
     bool addTitle = false;
     bool appendPageNumber = false;
     QString title;
+    // Bands the run's captions and footer take (0 without them): the caption band under the
+    // thumbnail belongs to every cell, the footer band to the foot of every page.
+    std::int16_t captionBand = 0;
+    std::int16_t footerBand = 0;
 };
 
 // Throws RuntimeError (overflow) when the page size does not fit 16 bits. Here and below the
@@ -55,7 +59,8 @@ struct LayoutGrid {
     std::int16_t gapY = 0;
     std::int32_t firstX = 0;
     std::int32_t firstY = 0;
-    std::int32_t pageLimit = 0; // largest y at which a row may start
+    std::int32_t pageLimit = 0;  // largest y at which a row may start
+    std::int16_t cellHeight = 0; // the thumbnail and its caption band
 };
 
 // Throws RuntimeError (overflow, division by zero) as the 16-bit arithmetic demands.
@@ -70,14 +75,15 @@ class LayoutCursor {
 
     std::int32_t x() const { return m_x; }
     std::int32_t y() const { return m_y; }
-    // After placing a bitmap of bw x bh pixels at the cursor: moves on and answers whether
-    // the page is now full.
+    // After placing a bitmap of bw x bh pixels at the cursor (its caption band below it):
+    // moves on and answers whether the page is now full.
     bool advance(int bitmapWidth, int bitmapHeight);
     // Back to the first cell, for a new page.
     void reset();
 
   private:
     LayoutGrid m_grid;
+    std::int16_t m_captionBand;
     std::int16_t m_marginLeft;
     std::int32_t m_x;
     std::int32_t m_y;

@@ -55,7 +55,7 @@ void MainWindow::showSettings()
     if (m_dialogs.settings)
         m_dialogs.settings(registrySettings(), this);
     else
-        showSettingsDialog(registrySettings(), this);
+        showSettingsDialog(registrySettings(), this, m_basket->paths().value(0));
     setAllFormatsOffered(registrySettings().Input.ReadAllFormats);
     m_panes->showInputTypes();
 }

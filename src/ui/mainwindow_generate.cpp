@@ -56,6 +56,21 @@ class GenerationProgress : public RunProgress {
     qint64 m_refreshCost = 0;
 };
 
+// What captions and footers lost, counted, so that nothing is cut off or missing unseen.
+std::optional<UserMessage> textLossMessage(const GenerationResult &result)
+{
+    QStringList lines;
+    if (!result.shortenedTexts.isEmpty())
+        lines << QStringLiteral("%1 caption(s) or footer(s) had to be shortened to fit.")
+                     .arg(result.shortenedTexts.size());
+    if (!result.missingGlyphs.isEmpty())
+        lines << QStringLiteral("%1 caption(s) or footer(s) hold characters that no installed font can draw.")
+                     .arg(result.missingGlyphs.size());
+    if (lines.isEmpty())
+        return std::nullopt;
+    return UserMessage{lines.join(u'\n'), MessageIcon::Information};
+}
+
 // The commands that change what a run reads: the basket, the settings, and Generate itself.
 QList<QPushButton *> inputCommands(const MainPanes &panes)
 {
@@ -87,6 +102,8 @@ void MainWindow::generate()
     case GenerationResult::Outcome::Completed:
     case GenerationResult::Outcome::Cancelled:
         finishGeneration();
+        if (const std::optional<UserMessage> losses = textLossMessage(result))
+            showCheckMessage(*losses);
         break;
     case GenerationResult::Outcome::Failed:
         // The error has been reported; the pages made so far stay and can be looked at.

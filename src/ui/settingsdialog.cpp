@@ -3,6 +3,7 @@
 #include "core/colors.h"
 #include "core/settings.h"
 #include "output/commondialogs.h"
+#include "ui/settingsdialogcaptions.h"
 #include "ui/settingsdialognumberbox.h"
 #include "ui/settingsdialogpaper.h"
 
@@ -76,13 +77,14 @@ QHBoxLayout *row(std::initializer_list<QWidget *> widgets)
 
 } // namespace
 
-SettingsDialog::SettingsDialog(RegistrySettings &settings, QWidget *parent)
-    : SettingsDialog(settings, colorDialog(), fontDialog(), parent)
+SettingsDialog::SettingsDialog(RegistrySettings &settings, QWidget *parent, const QString &samplePhoto)
+    : SettingsDialog(settings, colorDialog(), fontDialog(), parent, samplePhoto)
 {
 }
 
-SettingsDialog::SettingsDialog(RegistrySettings &settings, ColorDialog &colors, FontDialog &fonts, QWidget *parent)
-    : QDialog(parent), m_settings(settings), m_colors(colors), m_fonts(fonts)
+SettingsDialog::SettingsDialog(RegistrySettings &settings, ColorDialog &colors, FontDialog &fonts, QWidget *parent,
+                               const QString &samplePhoto)
+    : QDialog(parent), m_settings(settings), m_colors(colors), m_fonts(fonts), m_samplePhoto(samplePhoto)
 {
     setObjectName(QStringLiteral("frmSettings"));
     setWindowTitle(QStringLiteral("Settings"));
@@ -216,6 +218,8 @@ void SettingsDialog::buildControls()
     tabs->setObjectName(QStringLiteral("tabSettings"));
     tabs->addTab(pageTab, QStringLiteral("Page and title"));
     tabs->addTab(m_paperTab, QStringLiteral("Paper and output"));
+    m_captionsTab = new CaptionsTab(m_fonts, this);
+    tabs->addTab(m_captionsTab, QStringLiteral("Captions"));
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(tabs);
     layout->addLayout(buttons);
@@ -293,6 +297,7 @@ void SettingsDialog::fillSettingsForm()
     addTitleClicked();
     m_paperTab->fill(s.Output, QSize(s.PageWidth, s.PageHeight));
     m_paperTab->fillInput(s.Input);
+    m_captionsTab->fill(s, m_samplePhoto);
 }
 
 void SettingsDialog::applySettingsForm()
@@ -328,6 +333,7 @@ void SettingsDialog::applySettingsForm()
     s.TitleUnderline = m_titleFont.underline;
     m_paperTab->apply(s.Output);
     m_paperTab->applyInput(s.Input);
+    m_captionsTab->apply(s.Captions);
 }
 
 void SettingsDialog::proportionChosen(int index)
@@ -368,6 +374,11 @@ void SettingsDialog::saveClicked()
     // Enter presses "Save" without the focus leaving the box, yet the box's limits must hold.
     if (auto *box = dynamic_cast<NumberBox *>(focusWidget()))
         box->leave();
+    // A template with a token the run would not know is not taken; the tab says why.
+    if (!m_captionsTab->problem().isEmpty()) {
+        findChild<QTabWidget *>()->setCurrentWidget(m_captionsTab);
+        return;
+    }
     applySettingsForm();
     accept();
 }
@@ -485,9 +496,9 @@ void SettingsDialog::showTitleFont()
     m_fontSample->setPalette(palette);
 }
 
-bool showSettingsDialog(RegistrySettings &settings, QWidget *owner)
+bool showSettingsDialog(RegistrySettings &settings, QWidget *owner, const QString &samplePhoto)
 {
-    SettingsDialog dialog(settings, owner);
+    SettingsDialog dialog(settings, owner, samplePhoto);
     return dialog.exec() == QDialog::Accepted;
 }
 

@@ -20,23 +20,24 @@ namespace pagorra {
 struct RegistrySettings;
 class ColorDialog;
 class FontDialog;
+class CaptionsTab;
 class NumberBox;
 class PaperOutputTab;
 
 // The modal "Settings" dialog. It edits the page, margin, thumbnail and title fields of the
 // record it is given on its first tab, the paper and output choices on its second (a paper
-// chosen there fills the page size), and writes them back only when "Save" is pressed;
-// "Cancel", Escape and the title-bar close leave the record untouched. Every control's
-// objectName is its control name; the members of a control array are named with their index,
-// e.g. "txtCanvasCustom(2)".
+// chosen there fills the page size), captions and footer on its third, and writes them back only when "Save" is
+// pressed; "Cancel", Escape and the title-bar close leave the record untouched. Every control's objectName is its
+// control name; the members of a control array are named with their index, e.g. "txtCanvasCustom(2)".
 class SettingsDialog : public QDialog {
     Q_OBJECT
   public:
     // The record must outlive the dialog. colors and fonts are the choosers "Background" and
-    // "Font" open.
-    SettingsDialog(RegistrySettings &settings, ColorDialog &colors, FontDialog &fonts, QWidget *parent = nullptr);
+    // "Font" open. The captions' sample shows `samplePhoto`, a photo of the basket.
+    SettingsDialog(RegistrySettings &settings, ColorDialog &colors, FontDialog &fonts, QWidget *parent = nullptr,
+                   const QString &samplePhoto = {});
     // Uses the program's own choosers.
-    explicit SettingsDialog(RegistrySettings &settings, QWidget *parent = nullptr);
+    explicit SettingsDialog(RegistrySettings &settings, QWidget *parent = nullptr, const QString &samplePhoto = {});
     ~SettingsDialog() override;
 
   private:
@@ -94,6 +95,8 @@ class SettingsDialog : public QDialog {
     QPushButton *m_fontButton = nullptr;
     QLabel *m_fontSample = nullptr;
     PaperOutputTab *m_paperTab = nullptr;
+    CaptionsTab *m_captionsTab = nullptr;
+    QString m_samplePhoto;
     bool m_takingPaperSize = false; // the page boxes are being set from the paper
     QPushButton *m_okButton = nullptr;
     QPushButton *m_cancelButton = nullptr;
@@ -106,6 +109,6 @@ class SettingsDialog : public QDialog {
 };
 
 // Shows the dialog modally over owner; true when the user saved.
-bool showSettingsDialog(RegistrySettings &settings, QWidget *owner);
+bool showSettingsDialog(RegistrySettings &settings, QWidget *owner, const QString &samplePhoto = {});
 
 } // namespace pagorra

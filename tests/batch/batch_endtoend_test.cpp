@@ -227,6 +227,9 @@ TEST(BatchEndToEnd, RefusedRunsWriteNothing)
         {{o, sheet, photoFiles().at(0)}, 1, u"At least two images are required in the basket to use this feature!"_s},
         {{u"--page"_s, u"big"_s, o, sheet, kPhotos}, 2, u"size such as 800x600\nTry 'pagorra-batch --help'"_s},
         {{o, dir.filePath(u"S.webp"_s), kPhotos}, 2, u"output format not supported: .webp"_s},
+        {{u"--caption"_s, u"{name} {nmae}"_s, o, sheet, kPhotos},
+         2,
+         u"--caption needs known tokens only, not {nmae}"_s},
         {{u"--multipage"_s, o, dir.filePath(u"missing/S.pdf"_s), kPhotos}, 1, u"cannot write into the folder"_s},
         {{u"--multipage"_s, o, locked + u"/S.pdf"_s, kPhotos}, 1, u"cannot write into the folder"_s},
         {{o, dir.filePath(u"Folder.png"_s), kPhotos}, 1, u"a folder of that name is in the way"_s},
@@ -367,6 +370,39 @@ TEST(BatchEndToEnd, HelpNamesEveryOptionAndVersionTheRelease)
     for (const QString &word :
          u"-h --help -v --version --page --cell --margins --uniform --no-uniform --title --no-title "
          "--page-numbers --background --paper --resolution --pdf-links --pdf-jpeg --quality --jobs --multipage -o "
+         "--caption --caption-lines --caption-font --footer "
          "--output @LIST .pcx Sheet1.png"_s.split(u' '))
         EXPECT_TRUE(words.contains(word)) << word.toStdString();
+}
+
+// Captioned pages as the manual's example makes them: every placed name and the page count are
+// text a reader finds. Unreadable files at the end leave fewer pages than the footers of pages
+// written before could know; the pages are then made again with their right count. A caption
+// shortened to fit is listed at the end, its name escaped.
+TEST(BatchEndToEnd, CaptionsAndFootersAreTextAndThePageCountIsRight)
+{
+    QTemporaryDir dir;
+    const QString odd = dir.filePath(u"Start"_s + QString(150, u'x') + u"\n.jpg"_s);
+    ASSERT_TRUE(QFile::link(photoFiles().at(0), odd));
+    QStringList inputs = photoFiles() << odd;
+    for (int i = 0; i < 6; ++i)
+        inputs << dir.filePath(u"gone%1.jpg"_s.arg(i));
+    // Twelve to a page, each caption whole in its 300-pixel cell.
+    const Outcome r = runBatch(QStringList{u"--page"_s, u"1300x700"_s, u"--cell"_s, u"300x150"_s, u"--title"_s,
+                                           u"Trip"_s, u"--caption"_s, u"{name}"_s, u"--footer"_s,
+                                           u"{title}||Page {page} of {pages}"_s, u"-o"_s, dir.filePath(u"s.pdf"_s)} +
+                               inputs);
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(u"6 file(s) could not be read, so the pages are made once more"_s));
+    EXPECT_TRUE(r.err.contains(u"1 caption(s) or footer(s) shortened to fit:\n  %1/Startxxx"_s.arg(dir.path())));
+    EXPECT_TRUE(r.err.contains(u"xxx\\n.jpg\n"_s)) << r.err.toStdString();
+    QString text;
+    for (int page = 1; page <= 2; ++page) {
+        const QString pageText = toolOutput(u"pdftotext"_s, {dir.filePath(u"s%1.pdf"_s.arg(page)), u"-"_s}).join(u' ');
+        EXPECT_TRUE(pageText.contains(u"Page %1 of 2"_s.arg(page))) << pageText.toStdString();
+        text += pageText;
+    }
+    for (const QString &photo : photoFiles())
+        EXPECT_TRUE(text.contains(QFileInfo(photo).fileName())) << photo.toStdString();
+    EXPECT_EQ(filesIn(dir.path()).filter(u".pdf"_s), (QStringList{u"s1.pdf"_s, u"s2.pdf"_s}));
 }

@@ -37,13 +37,15 @@ TEST(BatchFlags, OverrideTheStoredSettings)
     e.AddTitle = 1, e.Title = u"Trip"_s, e.AppendPageNumber = 1, e.PageBackColor = 0x302010;
     EXPECT_TRUE(s == e);
 
-    applyBatchOptions(
-        parseBatchArguments(
-            u"--paper A4-landscape --resolution 300 --pdf-links --pdf-jpeg --quality 70 -o o.pdf a"_s.split(u' '))
-            .options,
-        s);
+    applyBatchOptions(parseBatchArguments(u"--paper A4-landscape --resolution 300 --pdf-links --pdf-jpeg --quality 70 "
+                                          u"--caption {name} --caption-font "
+                                          "Serif,9 --caption-lines 2 --footer |{page}| -o o.pdf a"_s.split(u' '))
+                          .options,
+                      s);
     e.PageWidth = 1123, e.PageHeight = 794, e.Output.Paper = u"A4"_s, e.Output.PaperLandscape = true;
     e.Output.Resolution = 300, e.Output.PdfLinks = e.Output.PdfJpegPictures = true, e.Output.JpegQuality = 70;
+    e.Captions.Caption = u"{name}"_s, e.Captions.CaptionFontName = u"Serif"_s, e.Captions.CaptionFontSize = 9;
+    e.Captions.CaptionLines = 2, e.Captions.Footer = u"|{page}|"_s;
     EXPECT_TRUE(s == e);
 }
 
@@ -69,6 +71,10 @@ TEST(BatchFlags, EachValueIsTakenInItsSyntaxOrRefusedWithAReason)
         {"--frobnicate -o x.png a", "unknown option 'frobnicate'"},
         {"-o x a", "output format not supported: no extension (use .bmp .gif .jpg .tif .psd .pcx .pdf .png)"},
         {"--multipage -o x.png a", "--multipage writes a .pdf or .tif document, not .png"},
+        {"--footer a|b|c|d -o x.png a", "--footer needs at most three parts, LEFT|CENTRE|RIGHT"},
+        {"--caption-font Sans -o x.png a",
+         "--caption-font needs a font and a size of 4 to 72 points, such as \"DejaVu Sans,8\""},
+        {"--caption-lines 3 -o x.png a", "--caption-lines needs a number from 1 to 2"},
     };
     for (const auto &[line, expected] : cases)
         EXPECT_EQ(outcome(line).toStdString(), expected) << line;

@@ -216,6 +216,7 @@ TEST_F(Store, EveryFieldRoundTripsAsItsText)
     s.PrintLeft = 1e20;
     s.PrintTop = -2.5e-7;
     s.PrintScale = 2.0 / 3;
+    s.Captions.Caption = u"{name}\n{date}"_s, s.Captions.CaptionFontSize = 11, s.Captions.Footer = u"|{page}|"_s;
     ASSERT_TRUE(saveRegistrySettings(s, store));
     for (const QString &pair :
          {u"AddTitle=1"_s, u"PageBackColor=16777215"_s, u"TitleBold=True"_s, u"TitleFontColor=-2147483640"_s,

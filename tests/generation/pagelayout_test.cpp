@@ -13,13 +13,14 @@ namespace {
 struct Geometry {
     std::int16_t pageW = 800, pageH = 600, top = 0, left = 0, right = 0, bottom = 0, cellW = 140, cellH = 88;
     bool uniform = true;
+    std::int16_t captionBand = 0, footerBand = 0;
 
     LayoutInput input() const
     {
         LayoutInput in = snapshotLayoutInput(defaultSettings());
         in.pageWidth = pageW, in.pageHeight = pageH, in.cellWidth = cellW, in.cellHeight = cellH;
         in.marginTop = top, in.marginLeft = left, in.marginRight = right, in.marginBottom = bottom;
-        in.uniform = uniform;
+        in.uniform = uniform, in.captionBand = captionBand, in.footerBand = footerBand;
         return in;
     }
 };
@@ -46,6 +47,8 @@ TEST(Layout, FirstFailingCheckWins)
         {"cellAsHighAsArea", {.top = 50, .bottom = 50, .cellH = 500}, 0, kTooHigh, None},
         {"titleBandCountsInHeight", {.cellH = 570}, 35, kTooHigh, None},
         {"sameHeightWithoutTitle", {.cellH = 570}, 0, {}, None},
+        {"captionBandCountsInHeight", {.cellH = 570, .captionBand = 30}, 0, kTooHigh, None},
+        {"footerBandCountsInHeight", {.cellH = 570, .footerBand = 30}, 0, kTooHigh, None},
         {"width29", {.cellW = 29}, 0, kWidth30, Info},
         {"width29OnNarrowArea", {.left = 400, .right = 371, .cellW = 29}, 0, kTooWide, None},
         {"widthNegative", {.cellW = -5}, 0, kWidth30, Info},
@@ -76,6 +79,8 @@ TEST(Layout, GridAndRowsOfAPage)
         {"wholeQuotientNoGap", {.right = 100}, 0, {5, 6, 0, 10, 0, 10}, {10, 108, 206, 304, 402, 500}},
         {"bottomMarginRowKept", {.bottom = 100, .uniform = false}, 0, {5, 5, 0, 0, 0, 0}, {0, 88, 176, 264, 352, 440}},
         {"titleBand", {}, 34, {5, 6, 16, 5, 16, 39}, {39, 132, 225, 318, 411, 504}},
+        {"captionBandInEveryCell", {.captionBand = 24}, 0, {5, 5, 16, 6, 16, 6}, {6, 124, 242, 360, 478}},
+        {"noRowIntoTheFooter", {.uniform = false, .footerBand = 100}, 0, {5, 5, 0, 0, 0, 0}, {0, 88, 176, 264, 352}},
         {"margins",
          {.top = 30, .left = 20, .right = 20, .bottom = 30},
          0,

@@ -528,6 +528,21 @@ class MainWindowTest : public QObject {
         compareWithEngine(m_photos.mid(40, 3));
     }
 
+    // A run whose captions had to give way says how many when it ends.
+    void captionsThatLoseTextAreCountedWhenTheRunEnds()
+    {
+        QStringList shown;
+        WindowDialogs dialogs;
+        dialogs.basket = &m_dialogs;
+        dialogs.message = [&](QWidget *, const UserMessage &message) { shown << message.text; };
+        m_window = std::make_unique<MainWindow>(dialogs);
+        m_window->formLoad();
+        registrySettings().Captions.Caption = u"{name}, far too long a caption for its cell"_s;
+        addToBasket(m_photos.mid(0, 3));
+        click("cmdPreview");
+        QCOMPARE(shown, QStringList{u"3 caption(s) or footer(s) had to be shortened to fit."_s});
+    }
+
     void closingDuringARunCancelsItAndSaves()
     {
         addToBasket(m_photos);

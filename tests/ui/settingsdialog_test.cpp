@@ -10,9 +10,11 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QDoubleSpinBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QTabWidget>
 #include <QTest>
 
 using namespace pagorra;
@@ -44,9 +46,9 @@ struct Session {
     ScriptedChoosers choosers;
     std::unique_ptr<SettingsDialog> dialog;
 
-    explicit Session(const RegistrySettings &start = defaultSettings()) : record(start)
+    explicit Session(const RegistrySettings &start = defaultSettings(), const QString &samplePhoto = {}) : record(start)
     {
-        dialog = std::make_unique<SettingsDialog>(record, choosers, choosers);
+        dialog = std::make_unique<SettingsDialog>(record, choosers, choosers, nullptr, samplePhoto);
         dialog->show();
         QApplication::setActiveWindow(dialog.get());
         if (!QTest::qWaitForWindowActive(dialog.get()))
@@ -256,6 +258,43 @@ class SettingsDialogTest : public QObject {
                      .arg(s.record.Output.PdfLinks)
                      .arg(s.record.Input.ReadAllFormats),
                  u"1000  300 1 1"_s);
+    }
+
+    // An unknown token is named as it is typed and keeps Save from closing the dialog. Two lines
+    // and the font chosen reach the record on Save; the sample is the photo given, its caption
+    // in the chosen colour below it.
+    void captionsAreCheckedAsTypedAndSaved()
+    {
+        Session s(defaultSettings(), u"" PAGORRA_TESTDATA "/photos/exifsamples_jolla.jpg"_s);
+        s.get<QTabWidget>(u"tabSettings"_s)->setCurrentIndex(2);
+        s.typeInto(u"txtCaption"_s, u"{name} {nmae}"_s);
+        QCOMPARE(s.get<QLabel>(u"lblCaptionProblem"_s)->text().left(51),
+                 u"The caption needs known tokens only, not {nmae} (kn"_s);
+        s.click(u"cmdOK"_s);
+        QVERIFY(s.dialog->isVisible());
+        s.typeInto(u"txtCaption"_s, u"{name}"_s);
+        s.typeInto(u"txtCaption2"_s, u"{width}x{height}"_s);
+        s.choosers.font = {u"DejaVu Serif"_s, false, false, false, 9, false, false, 0x0000FF};
+        s.click(u"cmdCaptionFont"_s);
+        const QImage sample =
+            s.get<QLabel>(u"picCaptionSample"_s)->pixmap().toImage().convertToFormat(QImage::Format_RGB32);
+        QVERIFY(sample.height() > 88 + 20);
+        int photo = 0, red = 0;
+        for (int y = 0; y < sample.height(); ++y) {
+            for (int x = 0; x < sample.width(); ++x) {
+                const QRgb pixel = sample.pixel(x, y);
+                if (y < 88)
+                    photo += pixel != qRgb(255, 255, 255);
+                else
+                    red += qRed(pixel) > 200 && qGreen(pixel) < 80;
+            }
+        }
+        QVERIFY(photo > 5000 && red > 20);
+        s.click(u"cmdOK"_s);
+        QVERIFY(!s.dialog->isVisible());
+        QCOMPARE(s.record.Captions.Caption, u"{name}\n{width}x{height}"_s);
+        QCOMPARE(s.record.Captions.CaptionFontName + QString::number(s.record.Captions.CaptionFontColor),
+                 u"DejaVu Serif255"_s);
     }
 
     // Every change shows at once and reaches the record only on Save; Cancel, the title bar's
