@@ -195,6 +195,22 @@ std::optional<int> xmpRating(const QByteArray &xmp)
     return std::clamp(match.captured(1).toInt(), 0, 5);
 }
 
+std::optional<QDateTime> xmpDateTaken(const QByteArray &xmp)
+{
+    // The value as an attribute or as an element; its zone, if any, is left aside as the EXIF
+    // field has none.
+    static const QRegularExpression taken(
+        QStringLiteral(R"(exif:DateTimeOriginal(?:\s*=\s*["']|>)\s*(\d{4}-\d\d-\d\dT\d\d:\d\d(?::\d\d)?))"));
+    const QRegularExpressionMatch match = taken.match(QString::fromUtf8(xmp));
+    if (!match.hasMatch())
+        return std::nullopt;
+    QString text = match.captured(1);
+    if (text.size() == 16)
+        text += QStringLiteral(":00");
+    const QDateTime date = QDateTime::fromString(text, Qt::ISODate);
+    return date.isValid() ? std::optional(date) : std::nullopt;
+}
+
 QString cameraName(const QString &make, const QString &model)
 {
     const QString brand = make.section(u' ', 0, 0);

@@ -23,6 +23,9 @@ PhotoInfo photoInfoFromExif(const QByteArray &tiff);
 
 // The rating of an XMP packet (xmp:Rating), from 0 to 5; a rejected photo (-1) rates 0.
 std::optional<int> xmpRating(const QByteArray &xmp);
+// exif:DateTimeOriginal of an XMP packet, as the camera's clock read (an editor may keep the
+// capture time only there); nothing when absent or not a date.
+std::optional<QDateTime> xmpDateTaken(const QByteArray &xmp);
 
 // Make and model as one name, the make left out when the model names it already
 // ("Canon" and "Canon EOS 5D" give "Canon EOS 5D", "NIKON CORPORATION" and "NIKON D3100"

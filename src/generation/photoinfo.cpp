@@ -47,6 +47,8 @@ PhotoInfo photoInfoFromHeader(const PictureHeader &header, const DecodeInput &in
         info = photoInfoFromExif(header.exif);
     if (const std::optional<int> rating = xmpRating(header.xmp))
         info.rating = rating;
+    if (!info.taken)
+        info.taken = xmpDateTaken(header.xmp);
     if (header.format == PictureFormat::Jxl)
         info.orientation = header.orientation;
     info.size = upright;
