@@ -1,5 +1,6 @@
 // pagorra-batch: contact sheet pages from the command line, on the same engine as the
 // desktop program.
+#include "batch/batchjob.h"
 #include "batch/batchoptions.h"
 #include "batch/pagefilewriter.h"
 #include "batch/terminalprogress.h"
@@ -10,6 +11,7 @@
 #include "generation/generationrun.h"
 #include "generation/imageloader.h"
 #include "generation/page.h"
+#include "jobs/manifest.h"
 #include "output/outputsettings.h"
 
 #include <QGuiApplication>
@@ -79,18 +81,27 @@ int main(int argc, char *argv[])
         printLine(stderr, QStringLiteral("Try 'pagorra-batch --help' for more information."));
         return 2;
     }
-    if (const QString problem = outputProblem(parse.options.output); !problem.isEmpty()) {
+    const BatchOptions &options = parse.options;
+    BatchPlan plan = planBatchRun(options);
+    if (!plan.error.isEmpty()) {
+        printLine(stderr, QStringLiteral("pagorra-batch: ") + plan.error);
+        return 2;
+    }
+    const Job &job = plan.job;
+    if (!options.saveJob.isEmpty()) {
+        if (const std::optional<QString> failure = writeJob(options.saveJob, job)) {
+            printLine(stderr, QStringLiteral("pagorra-batch: ") + *failure);
+            return 1;
+        }
+        printLine(stdout, QStringLiteral("job written: ") + options.saveJob);
+        return 0;
+    }
+    const QString &output = job.target.file;
+    if (const QString problem = outputProblem(output); !problem.isEmpty()) {
         printLine(stderr, QStringLiteral("pagorra-batch: ") + problem);
         return 1;
     }
-    const BatchInputs inputs = listBatchInputs(parse.options.inputs);
-    if (!inputs.error.isEmpty()) {
-        printLine(stderr, QStringLiteral("pagorra-batch: ") + inputs.error);
-        return 2;
-    }
-
-    RegistrySettings settings = batchBaseSettings();
-    applyBatchOptions(parse.options, settings);
+    const RegistrySettings &settings = job.settings;
 
     imageLibrary.join();
     // The run decodes several files at once on its own threads; more threads per file
@@ -100,11 +111,12 @@ int main(int argc, char *argv[])
     std::signal(SIGTERM, onInterrupt);
 
     TerminalProgress progress(stderr);
-    GenerationRun run(settings, inputs.files, progress);
+    GenerationRun run(settings, job.basket, progress);
+    run.setReportEntries(!options.manifest.isEmpty());
     const double resolution = pageOutput(settings.Output, QSize(settings.PageWidth, settings.PageHeight)).pixelsPerInch;
-    PageFileWriter writer(parse.options.output, parse.options.multipage, writeOptionsFor(settings, resolution));
-    run.setDecodingThreads(parse.options.jobs);
-    setLastAction(QStringLiteral("Making pages into '%1'").arg(parse.options.output));
+    PageFileWriter writer(output, job.target.multipage, writeOptionsFor(settings, resolution));
+    run.setDecodingThreads(options.jobs);
+    setLastAction(QStringLiteral("Making pages into '%1'").arg(output));
     GenerationResult result = run.stream([&](const Page &page, int number) { writer.write(page, number); });
     if (result.outcome == GenerationResult::Outcome::CheckFailed) {
         printLine(stderr, result.message->text);
@@ -113,6 +125,7 @@ int main(int argc, char *argv[])
     // A signal during the last page counts as well: the run had no entry left to stop before.
     const bool cancelled = result.outcome == GenerationResult::Outcome::Cancelled || progress.cancelRequested();
     const bool nothingPlaced = result.outcome != GenerationResult::Outcome::Failed && result.placed == 0;
+    bool manifestWritten = false;
     if (nothingPlaced || (cancelled && writer.isMultipage())) {
         // A blank page is no result, and a document cut short must not stand in for the whole
         // one: an existing file of that name stays as it was.
@@ -126,10 +139,21 @@ int main(int argc, char *argv[])
                                                        : QStringLiteral("cmdSaveAll_Click"));
             result.outcome = GenerationResult::Outcome::Failed;
         }
+        // The manifest describes pages that are in place, so it comes only after them.
+        if (!options.manifest.isEmpty() && result.outcome != GenerationResult::Outcome::Failed) {
+            if (const std::optional<QString> failure = writeManifest(options.manifest, job.basket, result)) {
+                printLine(stderr, QStringLiteral("pagorra-batch: ") + *failure);
+                result.outcome = GenerationResult::Outcome::Failed;
+            } else {
+                manifestWritten = true;
+            }
+        }
     }
 
     for (const QString &file : writer.written())
         printLine(stdout, QStringLiteral("written: ") + file);
+    if (manifestWritten)
+        printLine(stdout, QStringLiteral("written: ") + options.manifest);
     printLine(stdout,
               QStringLiteral("%1 page(s) written, %2 picture(s) placed").arg(writer.pagesWritten()).arg(result.placed));
     if (!result.skippedFiles.isEmpty()) {
@@ -138,9 +162,8 @@ int main(int argc, char *argv[])
             printLine(stderr, QStringLiteral("  ") + file);
     }
     if (cancelled) {
-        printLine(stderr, writer.isMultipage()
-                              ? QStringLiteral("cancelled: %1 was not written").arg(parse.options.output)
-                              : QStringLiteral("cancelled"));
+        printLine(stderr, writer.isMultipage() ? QStringLiteral("cancelled: %1 was not written").arg(output)
+                                               : QStringLiteral("cancelled"));
         return 130;
     }
     if (nothingPlaced) {

@@ -2,6 +2,8 @@
 #include "core/settingspersistence.h"
 #include "generation/imageloader.h"
 
+#include "batchrun.h"
+
 #include <QColorSpace>
 #include <QDir>
 #include <QFile>
@@ -14,74 +16,16 @@
 #include <fstream>
 #include <unistd.h>
 
+using namespace batchrun;
 using namespace pagorra;
 using namespace Qt::StringLiterals;
 
 namespace {
 
-const QString kData = QStringLiteral(PAGORRA_TESTDATA);
-const QString kPhotos = kData + u"/photos"_s;
-
-struct Outcome {
-    int exitCode = -1;
-    QString out, err;
-};
-
-// Never the user's own settings: an empty settings folder unless a test brings one. Through
-// the shell, `shellTail` may add arguments printf makes from octal escapes: bytes that are not
-// UTF-8, which QProcess cannot pass.
-void startBatch(QProcess &p, const QStringList &arguments, const QString &configHome = {},
-                const QString &shellTail = {})
-{
-    static QTemporaryDir emptyConfig;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(u"XDG_CONFIG_HOME"_s, configHome.isEmpty() ? emptyConfig.path() : configHome);
-    p.setProcessEnvironment(env);
-    p.start(u"/bin/sh"_s,
-            QStringList{u"-c"_s, u"exec \"$0\" \"$@\" "_s + shellTail, QStringLiteral(PAGORRA_BATCH_EXE)} + arguments);
-}
-
-Outcome runBatch(const QStringList &arguments, const QString &configHome = {}, const QString &shellTail = {})
-{
-    QProcess p;
-    startBatch(p, arguments, configHome, shellTail);
-    EXPECT_TRUE(p.waitForFinished(120000));
-    return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
-}
-
-QStringList photoFiles()
-{
-    QStringList files;
-    for (const QString &name : QDir(kPhotos).entryList(QDir::Files, QDir::Name))
-        files << kPhotos + u'/' + name;
-    return files;
-}
-
-// Lines of a tool's standard output; empty when it fails.
-QStringList toolOutput(const QString &program, const QStringList &arguments)
-{
-    QProcess p;
-    p.start(program, arguments);
-    if (!p.waitForFinished(60000) || p.exitCode() != 0)
-        return {};
-    return QString::fromUtf8(p.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
-}
-
-QStringList filesIn(const QString &folder)
-{
-    return QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name);
-}
-
 // A file named by its own bytes, which need not be UTF-8.
 void writeNative(const QByteArray &path, const QByteArray &bytes)
 {
     std::ofstream(path.constData(), std::ios::binary) << bytes.toStdString();
-}
-
-QByteArray readBytes(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(none)");
 }
 
 // 400x300 pages of 120x80 cells hold nine thumbnails.
@@ -339,6 +283,6 @@ TEST(BatchEndToEnd, HelpNamesEveryOptionAndVersionTheRelease)
     for (const QString &word :
          u"-h --help -v --version --page --cell --margins --uniform --no-uniform --title --no-title "
          "--page-numbers --background --paper --resolution --pdf-links --pdf-jpeg --quality --jobs --multipage -o "
-         "--output @LIST .pcx Sheet1.png"_s.split(u' '))
+         "--output --job --save-job --manifest @LIST .pcx Sheet1.png"_s.split(u' '))
         EXPECT_TRUE(words.contains(word)) << word.toStdString();
 }
