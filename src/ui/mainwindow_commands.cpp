@@ -55,6 +55,7 @@ void MainWindow::showSettings()
         m_dialogs.settings(registrySettings(), this);
     else
         showSettingsDialog(registrySettings(), this);
+    updateJobState();
 }
 
 // The pages state the resolution they were made at, whatever the settings say now.
@@ -71,12 +72,16 @@ void MainWindow::savePage()
 
 void MainWindow::saveAll()
 {
+    forgetSaveAnswer();
     runOutput([this] { saveAllPages(this, m_pages, *m_progress, *m_dialogs.saveAs, writeOptions()); });
+    noteOutputTarget(false);
 }
 
 void MainWindow::saveMultiPageDocument()
 {
+    forgetSaveAnswer();
     runOutput([this] { saveMultiPage(this, m_pages, *m_progress, *m_dialogs.saveAs, writeOptions()); });
+    noteOutputTarget(true);
 }
 
 void MainWindow::printPage()
