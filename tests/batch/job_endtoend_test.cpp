@@ -131,6 +131,7 @@ TEST(BatchJob, PagesAndManifestsAreTheSameWhateverTheThreadsAndTheCellsMatchTheP
         EXPECT_EQ(QSize(row[u"original_width"_s].toInt(), row[u"original_height"_s].toInt()),
                   QSize(picture->actualWidth, picture->actualHeight));
     }
+    EXPECT_EQ(rows.at(6)[u"page"_s] + rows.at(6)[u"row"_s] + rows.at(6)[u"column"_s], u"123"_s);
     EXPECT_EQ(rows.at(11)[u"page"_s] + rows.at(11)[u"row"_s] + rows.at(11)[u"column"_s], u"211"_s);
 
     const QJsonArray entries =
