@@ -1,5 +1,4 @@
 #include "core/filenames.h"
-#include "core/settingspersistence.h"
 #include "jobs/jobfile.h"
 
 #include <QFile>
@@ -37,14 +36,11 @@ TEST(JobFile, ReadsBackWhatWasWrittenAndKeepsWhatItDoesNotKnow)
     job.settings.Output.Resolution = 300;
     job.settings.iState = 2; // the user's own: not in the job
     job.target = {folder + u"/out/S.pdf"_s, true};
+    // What a later version added: a field, a section, and a value in a known section.
+    job.kept = QJsonDocument::fromJson(R"({"note": "for the archive", "settings": {"Future": {"Kind": "x"},
+                                           "Pagorra": {"FutureValue": "7", "Title": "old"}}})")
+                   .object();
     ASSERT_FALSE(writeJob(path, job));
-
-    QJsonObject stored = documentOf(path);
-    EXPECT_EQ(stored[u"basket"_s].toArray().at(0), u"photos/a.jpg"_s);
-    EXPECT_EQ(stored[u"basket"_s].toArray().at(1).toObject()[u"native"_s], u"caf%E9.jpg"_s);
-    EXPECT_EQ(stored[u"basket"_s].toArray().at(2), u"/elsewhere/b.png"_s);
-    EXPECT_EQ(stored[u"target"_s].toObject()[u"file"_s], u"out/S.pdf"_s);
-    EXPECT_FALSE(stored[u"settings"_s].toObject()[u"Pagorra"_s].toObject().contains(u"iState"_s));
 
     RegistrySettings mine = defaultSettings();
     mine.iState = 1;
@@ -57,26 +53,15 @@ TEST(JobFile, ReadsBackWhatWasWrittenAndKeepsWhatItDoesNotKnow)
     expected.iState = 1;
     EXPECT_TRUE(read.job->settings == expected);
 
-    // A later version's fields, at the top, in a section and as a section of their own.
-    QJsonObject settings = stored[u"settings"_s].toObject(), pagorra = settings[u"Pagorra"_s].toObject();
-    pagorra.insert(u"FutureValue"_s, u"7"_s);
-    settings.insert(u"Pagorra"_s, pagorra);
-    settings.insert(u"Future"_s, QJsonObject{{u"Kind"_s, u"x"_s}});
-    stored.insert(u"settings"_s, settings);
-    stored.insert(u"note"_s, u"made for the archive"_s);
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(QJsonDocument(stored).toJson());
-    f.close();
-    read = readJob(path, mine);
-    ASSERT_TRUE(read.job);
     read.job->settings.Title = u"Changed"_s;
     ASSERT_FALSE(writeJob(path, *read.job));
     const QJsonObject again = documentOf(path);
-    EXPECT_EQ(again[u"note"_s], u"made for the archive"_s);
+    EXPECT_EQ(again[u"basket"_s].toArray().at(1).toObject()[u"native"_s], u"caf%E9.jpg"_s);
+    EXPECT_EQ(again[u"note"_s], u"for the archive"_s);
     EXPECT_EQ(again[u"settings"_s][u"Future"_s][u"Kind"_s], u"x"_s);
     EXPECT_EQ(again[u"settings"_s][u"Pagorra"_s][u"FutureValue"_s], u"7"_s);
     EXPECT_EQ(again[u"settings"_s][u"Pagorra"_s][u"Title"_s], u"Changed"_s);
+    EXPECT_FALSE(again[u"settings"_s][u"Pagorra"_s].toObject().contains(u"iState"_s));
 }
 
 // Every part of a job is checked before anything of it is taken: one bad part refuses the file.
@@ -90,7 +75,6 @@ TEST(JobFile, RefusesADamagedFileWholeAndSaysWhere)
         {"{\"version\": 1, \"basket\": {}}", "its basket is not a list"},
         {"{\"version\": 1, \"basket\": [\"\"]}", "entry 1 of the basket is not a path"},
         {"{\"version\": 1, \"basket\": [{\"native\": \"caf\xc3\xa9\"}]}", "entry 1 of the basket is not a path"},
-        {"{\"version\": 1, \"settings\": {\"Output\": 3}}", "its settings section Output is not a set of values"},
         {"{\"version\": 1, \"settings\": {\"Output\": {\"Resolution\": 300}}}",
          "the value Output/Resolution is not a text"},
         {"{\"version\": 1, \"settings\": {\"Pagorra\": {\"ThumbnailWidth\": \"99999\"}}}",
@@ -110,6 +94,4 @@ TEST(JobFile, RefusesADamagedFileWholeAndSaysWhere)
                     read.error.contains(QString::fromUtf8(reason)))
             << read.error.toStdString();
     }
-    EXPECT_TRUE(readJob(dir.filePath(u"none.pagorra"_s), defaultSettings())
-                    .error.endsWith(u"cannot be read: No such file or directory."_s));
 }
