@@ -218,7 +218,7 @@ void loadRegistrySettings(RegistrySettings &settings, const RegistryStore &store
     std::optional<RuntimeError> firstFailure =
         fillSettings(settings, [&](const QString &section, const QString &name, const QString &defaultText) {
             const qsizetype at = names.indexOf(section);
-            return at < read.size() ? read.at(at).value(name, defaultText) : defaultText;
+            return at >= 0 && at < read.size() ? read.at(at).value(name, defaultText) : defaultText;
         });
     if (readFailure)
         firstFailure = readFailure;
