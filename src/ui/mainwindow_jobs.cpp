@@ -9,6 +9,7 @@
 #include "core/settings.h"
 #include "core/spacetrim.h"
 #include "jobs/manifest.h"
+#include "jobs/storedpath.h"
 #include "output/filedialog.h"
 #include "output/outputformats.h"
 #include "ui/basketcontroller.h"
@@ -102,7 +103,7 @@ UnsavedAnswer askUnsaved(QWidget *owner, const QString &jobName)
 QString jobNameOf(const QString &path)
 {
     const QString name = path.mid(path.lastIndexOf(u'/') + 1);
-    return displayName(name.left(name.size() - jobFileSuffix().size() - 1));
+    return displayName(isJobFileName(name) ? name.left(name.size() - jobFileSuffix().size() - 1) : name);
 }
 
 QString withSuffix(const QString &name, const QString &suffix)
@@ -213,7 +214,7 @@ void MainWindow::openJob()
 {
     if (m_running)
         return;
-    const QString folder = m_job->path.isEmpty() ? m_currentFolder : m_job->path.left(m_job->path.lastIndexOf(u'/'));
+    const QString folder = m_job->path.isEmpty() ? m_currentFolder : folderOf(m_job->path);
     const QString path = m_dialogs.jobFile ? m_dialogs.jobFile(this, JobFileDialog::OpenJob, folder)
                                            : askJobFile(this, JobFileDialog::OpenJob, folder);
     if (!path.isEmpty())
@@ -282,7 +283,7 @@ void MainWindow::saveManifest()
 {
     if (m_running || !m_job->lastRun)
         return;
-    const QString start = m_job->path.isEmpty() ? m_currentFolder : m_job->path.left(m_job->path.lastIndexOf(u'/'));
+    const QString start = m_job->path.isEmpty() ? m_currentFolder : folderOf(m_job->path);
     QString path = m_dialogs.jobFile ? m_dialogs.jobFile(this, JobFileDialog::SaveManifest, start)
                                      : askJobFile(this, JobFileDialog::SaveManifest, start);
     if (path.isEmpty())
