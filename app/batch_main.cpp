@@ -1,6 +1,6 @@
 // pagorra-batch: contact sheet pages from the command line, on the same engine as the
 // desktop program.
-#include "basket/inputfiles.h"
+#include "batch/batchjob.h"
 #include "batch/batchoptions.h"
 #include "batch/pagefilewriter.h"
 #include "batch/terminalprogress.h"
@@ -11,6 +11,7 @@
 #include "generation/generationrun.h"
 #include "generation/imageloader.h"
 #include "generation/page.h"
+#include "jobs/manifest.h"
 #include "output/outputsettings.h"
 
 #include <QGuiApplication>
@@ -37,15 +38,6 @@ void printLine(std::FILE *stream, const QString &text)
     std::fprintf(stream, "%s\n", qUtf8Printable(displayName(text)));
 }
 
-// "U+0378 U+10FFFD": characters no font can show, written so that any terminal can.
-QString codePoints(const QString &characters)
-{
-    QStringList codes;
-    for (const char32_t c : characters.toUcs4())
-        codes << QStringLiteral("U+%1").arg(uint(c), 4, 16, QLatin1Char('0')).toUpper();
-    return codes.join(u' ');
-}
-
 // Reports that the desktop program shows in a window go to stderr, one line each.
 void printReport(const ErrorReport &report)
 {
@@ -53,6 +45,15 @@ void printReport(const ErrorReport &report)
     if (!report.trappingString.isEmpty())
         line += QStringLiteral(" (") + report.trappingString + u')';
     printLine(stderr, line);
+}
+
+// "U+0378 U+10FFFD": characters no font can show, written so that any terminal can.
+QString codePoints(const QString &characters)
+{
+    QStringList codes;
+    for (const char32_t c : characters.toUcs4())
+        codes << QStringLiteral("U+%1").arg(uint(c), 4, 16, QLatin1Char('0')).toUpper();
+    return codes.join(u' ');
 }
 
 } // namespace
@@ -90,19 +91,27 @@ int main(int argc, char *argv[])
         printLine(stderr, QStringLiteral("Try 'pagorra-batch --help' for more information."));
         return 2;
     }
-    if (const QString problem = outputProblem(parse.options.output); !problem.isEmpty()) {
+    const BatchOptions &options = parse.options;
+    BatchPlan plan = planBatchRun(options);
+    if (!plan.error.isEmpty()) {
+        printLine(stderr, QStringLiteral("pagorra-batch: ") + plan.error);
+        return 2;
+    }
+    const Job &job = plan.job;
+    if (!options.saveJob.isEmpty()) {
+        if (const std::optional<QString> failure = writeJob(options.saveJob, job)) {
+            printLine(stderr, QStringLiteral("pagorra-batch: ") + *failure);
+            return 1;
+        }
+        printLine(stdout, QStringLiteral("job written: ") + options.saveJob);
+        return 0;
+    }
+    const QString &output = job.target.file;
+    if (const QString problem = outputProblem(output); !problem.isEmpty()) {
         printLine(stderr, QStringLiteral("pagorra-batch: ") + problem);
         return 1;
     }
-    RegistrySettings settings = batchBaseSettings();
-    applyBatchOptions(parse.options, settings);
-    // Folders are listed with the picture types the settings offer.
-    setAllFormatsOffered(settings.Input.ReadAllFormats);
-    const BatchInputs inputs = listBatchInputs(parse.options.inputs);
-    if (!inputs.error.isEmpty()) {
-        printLine(stderr, QStringLiteral("pagorra-batch: ") + inputs.error);
-        return 2;
-    }
+    const RegistrySettings &settings = job.settings;
 
     imageLibrary.join();
     // The run decodes several files at once on its own threads; more threads per file
@@ -116,13 +125,14 @@ int main(int argc, char *argv[])
     std::optional<PageFileWriter> writer;
     // pageTotal: the page count footers show, 0 while it is not known.
     const auto makePages = [&](int pageTotal) {
-        writer.emplace(parse.options.output, parse.options.multipage, writeOptionsFor(settings, resolution));
-        GenerationRun run(settings, inputs.files, progress);
-        run.setDecodingThreads(parse.options.jobs);
+        writer.emplace(output, job.target.multipage, writeOptionsFor(settings, resolution));
+        GenerationRun run(settings, job.basket, progress);
+        run.setReportEntries(!options.manifest.isEmpty());
+        run.setDecodingThreads(options.jobs);
         run.setPageTotal(pageTotal);
         return run.stream([&](const Page &page, int number) { writer->write(page, number); });
     };
-    setLastAction(QStringLiteral("Making pages into '%1'").arg(parse.options.output));
+    setLastAction(QStringLiteral("Making pages into '%1'").arg(output));
     GenerationResult result = makePages(0);
     bool totalsUnsure = false;
     // Pages go out as they are complete, before the run knows how many there will be: a footer
@@ -150,6 +160,7 @@ int main(int argc, char *argv[])
     // A signal during the last page counts as well: the run had no entry left to stop before.
     const bool cancelled = result.outcome == GenerationResult::Outcome::Cancelled || progress.cancelRequested();
     const bool nothingPlaced = result.outcome != GenerationResult::Outcome::Failed && result.placed == 0;
+    bool manifestWritten = false;
     if (nothingPlaced || (cancelled && writer->isMultipage())) {
         // A blank page is no result, and a document cut short must not stand in for the whole
         // one: an existing file of that name stays as it was.
@@ -160,16 +171,26 @@ int main(int argc, char *argv[])
             writer->finish();
         } catch (const RuntimeError &e) {
             globalErrorHandler(e, writer->isMultipage() ? QStringLiteral("fncSaveMultiPageFromBitmaps")
-                                                        : QStringLiteral("cmdSaveAll_Click"));
+                                                       : QStringLiteral("cmdSaveAll_Click"));
             result.outcome = GenerationResult::Outcome::Failed;
+        }
+        // The manifest describes pages that are in place, so it comes only after them.
+        if (!options.manifest.isEmpty() && result.outcome != GenerationResult::Outcome::Failed) {
+            if (const std::optional<QString> failure = writeManifest(options.manifest, job.basket, result)) {
+                printLine(stderr, QStringLiteral("pagorra-batch: ") + *failure);
+                result.outcome = GenerationResult::Outcome::Failed;
+            } else {
+                manifestWritten = true;
+            }
         }
     }
 
     for (const QString &file : writer->written())
         printLine(stdout, QStringLiteral("written: ") + file);
-    printLine(
-        stdout,
-        QStringLiteral("%1 page(s) written, %2 picture(s) placed").arg(writer->pagesWritten()).arg(result.placed));
+    if (manifestWritten)
+        printLine(stdout, QStringLiteral("written: ") + options.manifest);
+    printLine(stdout,
+              QStringLiteral("%1 page(s) written, %2 picture(s) placed").arg(writer->pagesWritten()).arg(result.placed));
     if (!result.skippedFiles.isEmpty()) {
         printLine(stderr, QStringLiteral("%1 file(s) could not be read:").arg(result.skippedFiles.size()));
         for (const QString &file : result.skippedFiles)
@@ -188,9 +209,8 @@ int main(int argc, char *argv[])
             printLine(stderr, QStringLiteral("  ") + where + QStringLiteral(": ") + codePoints(characters));
     }
     if (cancelled) {
-        printLine(stderr, writer->isMultipage()
-                              ? QStringLiteral("cancelled: %1 was not written").arg(parse.options.output)
-                              : QStringLiteral("cancelled"));
+        printLine(stderr, writer->isMultipage() ? QStringLiteral("cancelled: %1 was not written").arg(output)
+                                               : QStringLiteral("cancelled"));
         return 130;
     }
     if (nothingPlaced) {

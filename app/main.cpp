@@ -27,7 +27,7 @@ QString usage()
     return QStringLiteral("Usage: pagorra [options] [FILE|FOLDER...]\n"
                           "Makes contact sheets of photos. FILE and FOLDER go into the Image Basket as if\n"
                           "dropped on it (pictures of the types the program reads, and every such picture of a\n"
-                          "folder).\n\n"
+                          "folder). A job file (.pagorra) is opened first: its basket, settings and output.\n\n"
                           "Options:\n"
                           "  -h, --help     Show this help and exit.\n"
                           "  -v, --version  Show the version and exit.\n");

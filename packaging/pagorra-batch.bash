@@ -8,10 +8,16 @@ _pagorra_batch()
     local cur prev words cword split
     _init_completion -s || return
 
-    if [[ $prev == -o || $prev == --output ]]; then
+    case $prev in
+    -o | --output | --manifest)
         _filedir
         return
-    fi
+        ;;
+    --job | --save-job)
+        _filedir pagorra
+        return
+        ;;
+    esac
     # Any other option that --help shows with a value ("--page WxH", "--page <WxH>") takes one
     # the user types: a size, a colour, a text.
     local line names

@@ -4,6 +4,7 @@
 #include "basket/pathtext.h"
 
 #include <algorithm>
+#include <numeric>
 
 namespace pagorra {
 
@@ -113,6 +114,63 @@ void Basket::clear()
 {
     m_entries.clear();
     m_keys.clear();
+}
+
+BasketAddResult Basket::assign(const QStringList &paths)
+{
+    clear();
+    m_sorted = false;
+    BasketAddResult result;
+    for (const QString &path : paths) {
+        if (contains(path))
+            continue;
+        if (count() >= MaxEntries) {
+            ++result.refused;
+            continue;
+        }
+        append(path, pathFileName(path));
+        ++result.added;
+    }
+    return result;
+}
+
+void Basket::moveTo(const QList<int> &positions, int before)
+{
+    QList<bool> moving(m_entries.size(), false);
+    for (const int position : positions) {
+        if (position >= 0 && position < m_entries.size())
+            moving[position] = true;
+    }
+    QList<BasketEntry> stay, moved;
+    int insertAt = 0; // where `before` lands among the entries that stay
+    for (qsizetype i = 0; i < m_entries.size(); ++i) {
+        (moving.at(i) ? moved : stay).append(m_entries.at(i));
+        if (i < before && !moving.at(i))
+            ++insertAt;
+    }
+    for (qsizetype k = 0; k < moved.size(); ++k)
+        stay.insert(insertAt + k, moved.at(k));
+    m_entries = std::move(stay);
+    m_sorted = false;
+}
+
+void Basket::sortByTime(const QList<QDateTime> &times)
+{
+    QList<int> order(m_entries.size());
+    std::iota(order.begin(), order.end(), 0);
+    const auto timeOf = [&](int i) { return i < times.size() ? times.at(i) : QDateTime(); };
+    std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+        const QDateTime &ta = timeOf(a), &tb = timeOf(b);
+        if (ta.isValid() != tb.isValid())
+            return ta.isValid();
+        return ta.isValid() && ta < tb;
+    });
+    QList<BasketEntry> sorted;
+    sorted.reserve(m_entries.size());
+    for (const int i : order)
+        sorted.append(m_entries.at(i));
+    m_entries = std::move(sorted);
+    m_sorted = false;
 }
 
 void Basket::removeAt(const QList<int> &positions)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QList>
 #include <QSet>
 #include <QString>
@@ -54,10 +55,21 @@ class Basket {
                                     QString &lastUsedFolder);
 
     void clear();
+    // Replaces the entries by `paths` in their order (a job's basket), with sorting off. A path
+    // given twice is kept once; paths past the limit are refused.
+    BasketAddResult assign(const QStringList &paths);
 
     // Removes the entries at the given positions (any order, duplicates and positions out
     // of range ignored); the others keep their order.
     void removeAt(const QList<int> &positions);
+
+    // Moves the entries at `positions` (as removeAt takes them), in their order, to stand
+    // before the entry now at `before` (count() for the end). The order is then the user's own:
+    // sorting is off, and later adds go to the end.
+    void moveTo(const QList<int> &positions, int before);
+    // Orders the entries by `times`, one per entry in the current order: oldest first, those
+    // without a time (invalid) last, equal ones as they were. Sorting by name is then off.
+    void sortByTime(const QList<QDateTime> &times);
 
     // A header click on column: a new column sorts ascending, the same column reverses the
     // order; sorting is then on, and stays on for later adds.

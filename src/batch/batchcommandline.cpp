@@ -3,6 +3,8 @@
 #include "core/colors.h"
 #include "generation/captiontemplate.h"
 #include "generation/pagegeometry.h"
+#include "jobs/jobfile.h"
+#include "jobs/manifest.h"
 #include "output/outputformats.h"
 
 #include <QCommandLineParser>
@@ -87,7 +89,10 @@ enum class Flag {
     Footer,
     Jobs,
     Multipage,
-    Output
+    Output,
+    Job,
+    SaveJob,
+    Manifest
 };
 
 struct BatchFlag {
@@ -179,6 +184,19 @@ const QList<BatchFlag> &batchFlags()
          {u"o"_s, u"output"_s},
          u"OUTPUT"_s,
          u"output file; its extension picks the format:\n"_s + outputExtensions()},
+        {Flag::Job,
+         {u"job"_s},
+         u"FILE"_s,
+         u"run the job FILE (.pagorra): its basket, settings and output; options after it override them"_s},
+        {Flag::SaveJob,
+         {u"save-job"_s},
+         u"FILE"_s,
+         u"write the job the other options and inputs describe to FILE (.pagorra) instead of running it"_s},
+        {Flag::Manifest,
+         {u"manifest"_s},
+         u"FILE"_s,
+         u"also write FILE (.csv or .json): each input's page, cell, size, SHA-256 and capture time, or why it was "
+         "skipped"_s},
     };
     return flags;
 }
@@ -280,6 +298,22 @@ QString takeFlag(Flag flag, const QString &value, BatchOptions &o)
     case Flag::Output:
         o.output = value;
         return value.isEmpty() ? u"an output file name"_s : QString();
+    case Flag::Job: {
+        // The job holds every setting and the output: it replaces what came before it.
+        BatchOptions fromJob;
+        fromJob.jobs = o.jobs;
+        fromJob.saveJob = o.saveJob;
+        fromJob.manifest = o.manifest;
+        fromJob.job = value;
+        o = fromJob;
+        return isJobFileName(value) ? QString() : u"a job file (.%1)"_s.arg(jobFileSuffix());
+    }
+    case Flag::SaveJob:
+        o.saveJob = value;
+        return isJobFileName(value) ? QString() : u"a job file name (.%1)"_s.arg(jobFileSuffix());
+    case Flag::Manifest:
+        o.manifest = value;
+        return manifestFormatOf(value) ? QString() : u"a .csv or .json file name"_s;
     }
     return {};
 }
@@ -311,13 +345,16 @@ QString asMessage(QString sentence)
 QString helpText(const QCommandLineParser &parser)
 {
     const QString generated = parser.helpText();
-    return u"Usage: pagorra-batch [options] -o OUTPUT INPUT...\n"_s + generated.mid(generated.indexOf(u'\n') + 1) +
+    return u"Usage: pagorra-batch [options] -o OUTPUT INPUT...\n"
+           "       pagorra-batch [options] --job FILE [options] [INPUT...]\n"_s +
+           generated.mid(generated.indexOf(u'\n') + 1) +
            u"\n"
            "Several pages are written as numbered files (Sheet.png gives Sheet1.png,\n"
            "Sheet2.png, ...), each as soon as it is complete. A --multipage document takes\n"
            "each page as it is complete too, and appears under its name only when the last\n"
            "page is in. Settings not given as options come from the desktop program's\n"
-           "stored settings, which are only read.\n"_s;
+           "stored settings, which are only read. A job brings its own settings, inputs\n"
+           "and output instead; inputs given replace its inputs.\n"_s;
 }
 
 } // namespace
@@ -361,18 +398,29 @@ BatchParse parseBatchArguments(const QStringList &arguments)
             return fail(u"%1 needs %2"_s.arg(dashed(name), wanted));
     }
     o.inputs = parser.positionalArguments();
-    if (o.output.isEmpty())
+    // With a job, what it holds stands in for what is not given.
+    if (o.output.isEmpty() && o.job.isEmpty() && o.saveJob.isEmpty())
         return fail(u"no output file given (-o OUTPUT)"_s);
-    if (o.inputs.isEmpty())
+    if (o.inputs.isEmpty() && o.job.isEmpty())
         return fail(u"no input given"_s);
-    const QString suffix = QFileInfo(o.output).suffix();
-    const std::optional<ImageFormat> format = formatFromFileName(o.output);
-    if (!format)
-        return fail(u"output format not supported: %1 (use %2)"_s.arg(
-            suffix.isEmpty() ? u"no extension"_s : u'.' + suffix, outputExtensions()));
-    if (o.multipage && format != ImageFormat::Pdf && format != ImageFormat::Tiff)
-        return fail(u"--multipage writes a .pdf or .tif document, not .%1"_s.arg(suffix));
+    if (!o.saveJob.isEmpty() && !o.manifest.isEmpty())
+        return fail(u"--manifest describes a run, and --save-job makes none"_s);
+    if (const QString problem = o.output.isEmpty() ? QString() : targetProblem(o.output, o.multipage);
+        !problem.isEmpty())
+        return fail(problem);
     return result;
+}
+
+QString targetProblem(const QString &output, bool multipage)
+{
+    const QString suffix = QFileInfo(output).suffix();
+    const std::optional<ImageFormat> format = formatFromFileName(output);
+    if (!format)
+        return u"output format not supported: %1 (use %2)"_s.arg(suffix.isEmpty() ? u"no extension"_s : u'.' + suffix,
+                                                                 outputExtensions());
+    if (multipage && format != ImageFormat::Pdf && format != ImageFormat::Tiff)
+        return u"--multipage writes a .pdf or .tif document, not .%1"_s.arg(suffix);
+    return {};
 }
 
 } // namespace pagorra

@@ -33,6 +33,9 @@ struct BatchOptions {
     bool multipage = false;
     QString output;
     QStringList inputs;
+    QString job;      // --job: the settings, basket and output it holds come before the flags after it
+    QString saveJob;  // --save-job: write the job the rest describes instead of running it
+    QString manifest; // --manifest: .csv or .json
 };
 
 struct BatchParse {
@@ -45,5 +48,9 @@ struct BatchParse {
 // (-o FILE, --page=800x600, "--" ends the options, "-" is an input). When an option is given
 // twice, or --title and --no-title both, the last one counts.
 BatchParse parseBatchArguments(const QStringList &arguments);
+
+// Why pages cannot be written to `output` as asked (no format of that extension, --multipage
+// to a format without pages), as one line; empty when they can.
+QString targetProblem(const QString &output, bool multipage);
 
 } // namespace pagorra

@@ -6,15 +6,11 @@
 #include "errors/errorhandler.h"
 #include "generation/pagegeometry.h"
 
-#include <QDir>
 #include <QSet>
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
-#include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -25,39 +21,6 @@ namespace {
 QString systemErrorText(int error)
 {
     return QString::fromLocal8Bit(std::strerror(error));
-}
-
-// The whole of a file, opened by its own bytes; nothing, with errno in error, when it cannot
-// be read.
-std::optional<QByteArray> readWholeFile(const QString &path, int &error)
-{
-    const int fd = ::open(nativePath(path).constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        error = errno;
-        return std::nullopt;
-    }
-    QByteArray bytes;
-    char buffer[65536];
-    ssize_t n;
-    while ((n = ::read(fd, buffer, sizeof buffer)) > 0)
-        bytes.append(buffer, n);
-    error = n < 0 ? errno : 0;
-    ::close(fd);
-    if (n < 0)
-        return std::nullopt;
-    return bytes;
-}
-
-// The absolute, cleaned form of a path, made without QFileInfo, which would not keep a name's
-// bytes that are not UTF-8.
-QString absoluteInputPath(const QString &path)
-{
-    if (path.startsWith(u'/'))
-        return QDir::cleanPath(path);
-    const std::unique_ptr<char, decltype(&std::free)> cwd(::getcwd(nullptr, 0), &std::free);
-    if (!cwd)
-        return QDir::cleanPath(path);
-    return QDir::cleanPath(pathFromNative(QByteArray(cwd.get())) + u'/' + path);
 }
 
 } // namespace
@@ -140,7 +103,7 @@ BatchInputs listBatchInputs(const QStringList &inputs)
     // Paths are compared exactly, as the file system and the basket compare them.
     QSet<QString> seen;
     auto add = [&](const QString &path) {
-        const QString full = absoluteInputPath(path);
+        const QString full = absolutePath(path);
         if (!seen.contains(full)) {
             seen.insert(full);
             result.files << full;
@@ -184,7 +147,7 @@ BatchInputs listBatchInputs(const QStringList &inputs)
 
 QString outputProblem(const QString &output)
 {
-    const QString full = absoluteInputPath(output);
+    const QString full = absolutePath(output);
     const QString folder = full.left(std::max<qsizetype>(full.lastIndexOf(u'/'), 1));
     struct stat st;
     int problem = 0;

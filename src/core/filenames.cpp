@@ -1,6 +1,13 @@
 #include "core/filenames.h"
 
+#include <QDir>
 #include <QStringList>
+
+#include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
+#include <memory>
+#include <unistd.h>
 
 namespace pagorra {
 
@@ -136,6 +143,35 @@ QString displayName(const QString &name)
         }
     }
     return out;
+}
+
+QString absolutePath(const QString &path)
+{
+    if (path.startsWith(u'/'))
+        return QDir::cleanPath(path);
+    const std::unique_ptr<char, decltype(&std::free)> cwd(::getcwd(nullptr, 0), &std::free);
+    if (!cwd)
+        return QDir::cleanPath(path);
+    return QDir::cleanPath(pathFromNative(QByteArray(cwd.get())) + u'/' + path);
+}
+
+std::optional<QByteArray> readWholeFile(const QString &path, int &error, qint64 maxBytes)
+{
+    const int fd = ::open(nativePath(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        error = errno;
+        return std::nullopt;
+    }
+    QByteArray bytes;
+    char buffer[65536];
+    ssize_t n;
+    while ((n = ::read(fd, buffer, sizeof buffer)) > 0 && bytes.size() <= maxBytes)
+        bytes.append(buffer, n);
+    error = n < 0 ? errno : bytes.size() > maxBytes ? EFBIG : 0;
+    ::close(fd);
+    if (error != 0)
+        return std::nullopt;
+    return bytes;
 }
 
 } // namespace pagorra

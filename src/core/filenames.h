@@ -2,6 +2,8 @@
 
 #include <QByteArray>
 #include <QString>
+#include <limits>
+#include <optional>
 
 namespace pagorra {
 
@@ -16,6 +18,15 @@ QString pathFromNative(const QByteArray &bytes);
 
 // The program's arguments as paths, without Qt's lossy decoding (argv[0] included).
 QStringList argumentsFromNative(int argc, char *const argv[]);
+
+// The absolute, cleaned form of a path, made against the working folder without QFileInfo,
+// which would not keep a name's bytes that are not UTF-8.
+QString absolutePath(const QString &path);
+
+// The whole of a file, opened by its own bytes; nothing, with errno in `error`, when it cannot
+// be read (EFBIG when it holds more than `maxBytes`).
+std::optional<QByteArray> readWholeFile(const QString &path, int &error,
+                                        qint64 maxBytes = std::numeric_limits<qint64>::max());
 
 // A name made safe to show as one line on a terminal, in a log or a message: control
 // characters, line and bidirectional-override characters and bytes that are not UTF-8

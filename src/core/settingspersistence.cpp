@@ -154,12 +154,12 @@ template <typename Record> QString toText(const Record &record, const FieldOf<Re
         field.member);
 }
 
-// Fills each field from `section` (from its default when the section could not be read). One
-// bad value must not cost the user the rest of the settings, nor have the save at exit write
-// zeros over them: it takes its default and the first such failure is kept for the report.
+// Fills each field of `section` through `lookup`. One bad value must not cost the user the
+// rest of the settings, nor have the save at exit write zeros over them: it takes its default
+// and the first such failure is kept for the report.
 template <typename Record>
-void loadFields(Record &record, const std::vector<FieldOf<Record>> &table,
-                const std::optional<RegistrySection> &section, std::optional<RuntimeError> &firstFailure)
+void loadFields(Record &record, const std::vector<FieldOf<Record>> &table, const QString &section,
+                const StoredValueLookup &lookup, std::optional<RuntimeError> &firstFailure)
 {
     for (const FieldOf<Record> &field : table) {
         QString defaultText = field.defaultText;
@@ -168,7 +168,7 @@ void loadFields(Record &record, const std::vector<FieldOf<Record>> &table,
                 defaultText = picturesFolder();
         }
         try {
-            QString text = section ? section->value(field.name, defaultText) : defaultText;
+            QString text = lookup(section, field.name, defaultText);
             if constexpr (std::is_same_v<Record, RegistrySettings>) {
                 if (isFolderField(field) && text == u"app.path")
                     text = picturesFolder();
@@ -222,27 +222,46 @@ QString picturesFolder()
     return folder;
 }
 
+QList<RegistryStore::SectionValues> settingsSections(const RegistrySettings &settings)
+{
+    return {{settingsSection(), fieldTexts(settings, fields())},
+            {outputSection(), fieldTexts(settings.Output, outputFields())},
+            {inputSection(), fieldTexts(settings.Input, inputFields())},
+            {captionsSection(), fieldTexts(settings.Captions, captionFields())}};
+}
+
+std::optional<RuntimeError> fillSettings(RegistrySettings &settings, const StoredValueLookup &lookup)
+{
+    std::optional<RuntimeError> firstFailure;
+    loadFields(settings, fields(), settingsSection(), lookup, firstFailure);
+    loadFields(settings.Output, outputFields(), outputSection(), lookup, firstFailure);
+    loadFields(settings.Input, inputFields(), inputSection(), lookup, firstFailure);
+    loadFields(settings.Captions, captionFields(), captionsSection(), lookup, firstFailure);
+    return firstFailure;
+}
+
 void loadRegistrySettings(RegistrySettings &settings, const RegistryStore &store)
 {
     store.removeOrphanedTemporaries();
-    std::optional<RuntimeError> firstFailure;
+    std::optional<RuntimeError> readFailure;
     // One reading of the file for the whole record: it may be large, and each value read
     // from it separately would cost a parse of all of it.
-    std::optional<RegistrySection> section, output, input, captions;
+    QStringList names;
+    for (const RegistryStore::SectionValues &section : settingsSections(settings))
+        names << section.first;
+    QList<RegistrySection> read;
     try {
-        QList<RegistrySection> read =
-            store.readSections({settingsSection(), outputSection(), inputSection(), captionsSection()});
-        section = read.at(0);
-        output = read.at(1);
-        input = read.at(2);
-        captions = read.at(3);
+        read = store.readSections(names);
     } catch (const RuntimeError &error) {
-        firstFailure = error;
+        readFailure = error;
     }
-    loadFields(settings, fields(), section, firstFailure);
-    loadFields(settings.Output, outputFields(), output, firstFailure);
-    loadFields(settings.Input, inputFields(), input, firstFailure);
-    loadFields(settings.Captions, captionFields(), captions, firstFailure);
+    std::optional<RuntimeError> firstFailure =
+        fillSettings(settings, [&](const QString &section, const QString &name, const QString &defaultText) {
+            const qsizetype at = names.indexOf(section);
+            return at >= 0 && at < read.size() ? read.at(at).value(name, defaultText) : defaultText;
+        });
+    if (readFailure)
+        firstFailure = readFailure;
     if (firstFailure)
         globalErrorHandler(*firstFailure, QStringLiteral("subLoadRegistrySettings"));
 }
@@ -250,10 +269,7 @@ void loadRegistrySettings(RegistrySettings &settings, const RegistryStore &store
 bool saveRegistrySettings(const RegistrySettings &settings, const RegistryStore &store)
 {
     try {
-        store.setSections({{settingsSection(), fieldTexts(settings, fields())},
-                           {outputSection(), fieldTexts(settings.Output, outputFields())},
-                           {inputSection(), fieldTexts(settings.Input, inputFields())},
-                           {captionsSection(), fieldTexts(settings.Captions, captionFields())}});
+        store.setSections(settingsSections(settings));
         return true;
     } catch (const RuntimeError &error) {
         globalErrorHandler(error, QStringLiteral("subSaveRegistrySettings"));

@@ -1,7 +1,11 @@
 #pragma once
 
 #include "core/registrystore.h"
+#include "core/runtimeerror.h"
 #include "core/settings.h"
+
+#include <functional>
+#include <optional>
 
 namespace pagorra {
 
@@ -17,8 +21,21 @@ QString captionsSection(); // "Captions"
 // The user's pictures folder without a trailing separator; empty when there is none.
 QString picturesFolder();
 
-// Fills every field from the store, in the record's order, then the Output, Input and Captions
-// choices from their own sections, reading the file once. A field whose value cannot be read or converted takes its
+// The record as the store holds it: each section with its values' texts, in load and save
+// order. A section added to the record is added here and in fillSettings(), and so reaches
+// every copy of the settings (the store, job files) at once.
+QList<RegistryStore::SectionValues> settingsSections(const RegistrySettings &settings);
+// Gives the stored text of value `name` in `section`, or `defaultText` when there is none;
+// throws RuntimeError for a value it holds but cannot give as text.
+using StoredValueLookup =
+    std::function<QString(const QString &section, const QString &name, const QString &defaultText)>;
+// Fills every field, section by section, with the text `lookup` gives for it. A value that
+// cannot be read or converted takes its default and the later ones still load; the first
+// such failure is returned.
+std::optional<RuntimeError> fillSettings(RegistrySettings &settings, const StoredValueLookup &lookup);
+
+// Fills every field from the store, in the record's order, then the choices of the sections
+// beside it (Output, Input, Captions), reading the file once. A field whose value cannot be read or converted takes its
 // default and the later fields still load (all of them when the file cannot be read); the first
 // such failure goes to the global error handler (routine "subLoadRegistrySettings") once, at
 // the end. First removes what saves of killed processes left behind (a writable store only).

@@ -182,6 +182,7 @@ GenerationResult GenerationRun::execute(Target &target, bool basketIs16Bit)
         pattern.fixedHeight = int(std::lround(m_input.cellHeight * scale));
         // Resolved here: worker threads must not read the desktop palette.
         pattern.backColor = colorToStored(resolveColor(m_settings.PageBackColor));
+        pattern.wantDigest = m_reportEntries;
         const int threads = m_threads > 0 ? m_threads : std::max(1, QThread::idealThreadCount());
         // Enough look-ahead that the workers keep busy while a finished page is handed on
         // (a PNG write takes as long as several decodes); a thumbnail is only ~50 kB.
@@ -201,6 +202,9 @@ GenerationResult GenerationRun::execute(Target &target, bool basketIs16Bit)
             DecodeQueue::Item item = queue.take(int(i - 1), [this] { m_progress.yield(); });
             if (item.error)
                 globalErrorHandler(*item.error, kLoadRoutine);
+            EntryPlacement *entry = m_reportEntries ? &result.entries.emplace_back() : nullptr;
+            if (entry && item.error)
+                entry->failure = item.error->description();
             if (!item.picture) {
                 result.skippedFiles << m_paths.at(int(i - 1));
                 continue;
@@ -228,10 +232,20 @@ GenerationResult GenerationRun::execute(Target &target, bool basketIs16Bit)
                 *page, pageNumber, QPoint(cursor.x(), cursor.y()), QSize(m_input.cellWidth, m_input.cellHeight),
                 PhotoFacts{m_paths.at(int(i - 1)), i, QSize(item.picture->actualWidth, item.picture->actualHeight),
                            &item.picture->info});
+            const QSize cell(int(std::lround(bitmap.width() / scale)), int(std::lround(bitmap.height() / scale)));
+            if (entry) {
+                *entry = {pageNumber,
+                          placedOnPage / grid.columns,
+                          placedOnPage % grid.columns,
+                          {QPoint(cursor.x(), cursor.y()), cell},
+                          {item.picture->actualWidth, item.picture->actualHeight},
+                          item.picture->info,
+                          item.picture->sha256,
+                          {}};
+            }
             ++result.placed;
             ++placedOnPage;
-            pageFull =
-                cursor.advance(int(std::lround(bitmap.width() / scale)), int(std::lround(bitmap.height() / scale)));
+            pageFull = cursor.advance(cell.width(), cell.height());
             if (pageFull && perPage == 0)
                 perPage = placedOnPage;
         }

@@ -6,6 +6,10 @@
 #include "generation/pagegeometry.h"
 #include "generation/pagelayout.h"
 
+#include "generation/photoinfo.h"
+
+#include <QByteArray>
+#include <QRect>
 #include <QStringList>
 #include <cstdint>
 #include <functional>
@@ -16,6 +20,17 @@ namespace pagorra {
 class Page;
 class PageSet;
 
+// Where one basket entry went and what its decoder found (see setReportEntries).
+struct EntryPlacement {
+    int page = 0;            // 1-based; 0 when the entry gave no picture
+    int row = 0, column = 0; // 0-based, on the page
+    QRect cell;              // in layout pixels
+    QSize original;          // the photo's own size, upright
+    PhotoInfo info;
+    QByteArray sha256;
+    QString failure; // an unexpected failure's description
+};
+
 struct GenerationResult {
     enum class Outcome { Completed, Cancelled, CheckFailed, Failed };
     Outcome outcome = Outcome::Completed;
@@ -25,7 +40,8 @@ struct GenerationResult {
     std::optional<RuntimeError> error;
     int pageCount = 0;
     int placed = 0;
-    QStringList skippedFiles; // entries that gave no picture, in basket order
+    QStringList skippedFiles;      // entries that gave no picture, in basket order
+    QList<EntryPlacement> entries; // with setReportEntries: one per entry reached, in basket order
     // Captions and footer parts shortened to fit (their files, or "footer of page n"), and
     // characters no installed font has a glyph for, with where they were to be drawn.
     QStringList shortenedTexts;
@@ -50,6 +66,9 @@ class GenerationRun {
 
     // Number of decoding threads; 0 (the default) means one per core.
     void setDecodingThreads(int threads) { m_threads = threads; }
+
+    // Reports each entry's place and what its decoder read of it, its file's digest among it.
+    void setReportEntries(bool report) { m_reportEntries = report; }
 
     // Called each time a page has been opened and prepared, with the number of pages so far
     // (the window shows "Page k of k" with it). It may raise RuntimeError, which ends the run
@@ -88,6 +107,7 @@ class GenerationRun {
     LayoutInput m_input;
     PageOutput m_output;
     int m_threads = 0;
+    bool m_reportEntries = false;
     std::function<void(int)> m_pageOpened;
     std::int16_t m_titleBandHeight = 0;
     int m_pageTotal = 0;

@@ -1,9 +1,12 @@
 #include "ui/basketcontroller.h"
 
+#include "basket/capturetime.h"
 #include "basket/inputfiles.h"
 #include "core/filenames.h"
+#include "jobs/jobfile.h"
 #include "ui/basketdialogs.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -11,6 +14,7 @@
 #include <QItemSelection>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMenu>
 #include <QMimeData>
 #include <QSet>
 #include <QStyle>
@@ -67,7 +71,8 @@ BasketController::BasketController(QTreeWidget *list, QLabel *countLabel, QStrin
                                    BasketDialogs *dialogs, QObject *parent)
     : QObject(parent), m_list(list), m_viewport(list->viewport()), m_countLabel(countLabel),
       m_lastUsedFolder(lastUsedFolder), m_dialogs(dialogs),
-      m_readFolders([](const QStringList &folders) { return readBasketFolders(folders); })
+      m_readFolders([](const QStringList &folders) { return readBasketFolders(folders); }),
+      m_readTimes([](const QStringList &paths) { return std::optional(readCaptureTimes(paths)); })
 {
     m_list->setColumnCount(1);
     m_list->setHeaderLabels({QStringLiteral("File name")});
@@ -79,7 +84,13 @@ BasketController::BasketController(QTreeWidget *list, QLabel *countLabel, QStrin
     m_list->header()->setSectionsClickable(true);
     m_list->setAcceptDrops(true);
     m_viewport->setAcceptDrops(true);
-    m_list->setDragDropMode(QAbstractItemView::DropOnly);
+    // Entries are dragged to a new place within the list; files and folders dropped from
+    // elsewhere are added (see eventFilter).
+    m_list->setDragDropMode(QAbstractItemView::DragDrop);
+    m_list->setDefaultDropAction(Qt::MoveAction);
+    m_list->setDropIndicatorShown(true);
+    m_list->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_list, &QWidget::customContextMenuRequested, this, &BasketController::showContextMenu);
     m_list->installEventFilter(this);
     m_viewport->installEventFilter(this);
     connect(m_list->header(), &QHeaderView::sectionClicked, this, &BasketController::sortByColumn);
@@ -135,9 +146,15 @@ void BasketController::addPaths(const QStringList &paths)
 {
     QStringList files;
     QStringList folders;
+    QString job;
     for (const QString &given : paths) {
         const QString path = QDir::cleanPath(given);
         const DroppedKind kind = droppedKind(path);
+        if (kind == DroppedKind::File && isJobFileName(path)) {
+            if (job.isEmpty())
+                job = path;
+            continue;
+        }
         // The file pattern only looks at the extension; bytes that are not UTF-8 would keep it
         // from matching at all, so it sees them replaced.
         if (kind == DroppedKind::Folder)
@@ -145,6 +162,8 @@ void BasketController::addPaths(const QStringList &paths)
         else if (kind == DroppedKind::File && isSupportedInputFile(QString::fromUtf8(nativePath(path))))
             files.append(path);
     }
+    if (!job.isEmpty())
+        emit jobFileGiven(job);
     if (files.isEmpty() && folders.isEmpty())
         return;
     std::optional<FolderListings> listings;
@@ -173,6 +192,7 @@ void BasketController::finishAdd(int countBefore, int refused)
 void BasketController::newBasket()
 {
     m_basket.clear();
+    m_missing.clear();
     m_list->clear();
     showCount();
     emit basketChanged();
@@ -208,9 +228,70 @@ void BasketController::sortByColumn(int column)
     emit basketChanged();
 }
 
+int BasketController::openBasket(const QStringList &paths, const QSet<QString> &missing)
+{
+    const BasketAddResult result = m_basket.assign(paths);
+    m_missing = missing;
+    m_list->clear();
+    appendItems(0);
+    showOrderChanged();
+    return result.refused;
+}
+
+void BasketController::sortByDate()
+{
+    if (m_basket.isEmpty())
+        return;
+    const std::optional<QList<QDateTime>> times = m_readTimes(m_basket.paths());
+    if (!times)
+        return;
+    m_basket.sortByTime(*times);
+    rebuildItems();
+    showOrderChanged();
+}
+
+void BasketController::moveSelectedTo(int before)
+{
+    const QList<int> positions = selectedPositions();
+    if (positions.isEmpty())
+        return;
+    m_basket.moveTo(positions, before);
+    rebuildItems();
+    showOrderChanged();
+}
+
+// An order of the user's own, or a job's: the header no longer claims a sort by name.
+void BasketController::showOrderChanged()
+{
+    m_list->header()->setSortIndicatorShown(false);
+    showCount();
+    emit basketChanged();
+}
+
+void BasketController::showContextMenu(const QPoint &at)
+{
+    QMenu menu(m_list);
+    menu.addAction(QStringLiteral("Sort by name"), this, [this] { sortByColumn(0); });
+    menu.addAction(QStringLiteral("Sort by date taken"), this, &BasketController::sortByDate);
+    for (QAction *action : menu.actions())
+        action->setEnabled(m_list->header()->sectionsClickable() && !m_basket.isEmpty());
+    menu.exec(m_viewport->mapToGlobal(at));
+}
+
+// The position a drop at `at` puts entries before: below an entry's middle, after it.
+int BasketController::dropPosition(const QPoint &at) const
+{
+    QTreeWidgetItem *item = m_list->itemAt(at);
+    if (!item)
+        return m_basket.count();
+    const int row = m_list->indexOfTopLevelItem(item);
+    return at.y() >= m_list->visualItemRect(item).center().y() ? row + 1 : row;
+}
+
 void BasketController::appendItems(int from)
 {
     const QIcon icon = m_list->style()->standardIcon(QStyle::SP_FileIcon);
+    const QIcon missingIcon = m_list->style()->standardIcon(QStyle::SP_MessageBoxWarning);
     QList<QTreeWidgetItem *> items;
     items.reserve(m_basket.count() - from);
     for (int i = from; i < m_basket.count(); ++i) {
@@ -219,6 +300,13 @@ void BasketController::appendItems(int from)
         item->setData(0, KeyRole, entry.key);
         item->setToolTip(0, displayName(entry.key));
         item->setIcon(0, icon);
+        // Entries are dropped between others, never onto one.
+        item->setFlags(item->flags() & ~Qt::ItemIsDropEnabled);
+        if (m_missing.contains(entry.key)) {
+            item->setIcon(0, missingIcon);
+            item->setForeground(0, m_list->palette().brush(QPalette::Disabled, QPalette::Text));
+            item->setToolTip(0, QStringLiteral("Missing: ") + displayName(entry.key));
+        }
         items.append(item);
     }
     m_list->addTopLevelItems(items);
@@ -308,6 +396,8 @@ bool BasketController::eventFilter(QObject *watched, QEvent *event)
         case QEvent::DragEnter:
         case QEvent::DragMove: {
             auto *drag = static_cast<QDropEvent *>(event);
+            if (drag->source() == m_list)
+                return false; // the list shows where the entries would land
             if (hasLocalUrl(drag->mimeData()))
                 drag->acceptProposedAction();
             else
@@ -316,6 +406,15 @@ bool BasketController::eventFilter(QObject *watched, QEvent *event)
         }
         case QEvent::Drop: {
             auto *drop = static_cast<QDropEvent *>(event);
+            if (drop->source() == m_list) {
+                moveSelectedTo(dropPosition(drop->position().toPoint()));
+                // Not a move for the list itself, which would take the dragged rows out after it.
+                drop->setDropAction(Qt::CopyAction);
+                drop->accept();
+                QDragLeaveEvent leave;
+                QCoreApplication::sendEvent(m_viewport, &leave);
+                return true;
+            }
             if (!hasLocalUrl(drop->mimeData())) {
                 drop->ignore();
                 return true;

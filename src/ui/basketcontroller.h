@@ -2,7 +2,9 @@
 
 #include "basket/basket.h"
 
+#include <QDateTime>
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QUrl>
@@ -24,6 +26,8 @@ using FolderListings = QList<std::optional<QStringList>>;
 FolderListings readBasketFolders(const QStringList &folders, std::stop_token stop = {});
 // Reads folders for the basket; no answer at all when the user cancelled the reading.
 using FolderReader = std::function<std::optional<FolderListings>(const QStringList &folders)>;
+// Reads the capture times of the basket's files (see capturetime.h); none when cancelled.
+using TimeReader = std::function<std::optional<QList<QDateTime>>(const QStringList &paths)>;
 
 // Runs the basket commands on widgets the main window owns: the list (one column,
 // "File name"), the count label and the last-used folder. The window keeps ownership of
@@ -45,6 +49,13 @@ class BasketController : public QObject {
     // How folders are read; by default right away on the calling thread. A cancelled reading
     // leaves everything as a cancelled folder picker does.
     void setFolderReader(FolderReader reader) { m_readFolders = std::move(reader); }
+    // How capture times are read for sorting by date; by default right away.
+    void setTimeReader(TimeReader reader) { m_readTimes = std::move(reader); }
+
+    // Puts a job's basket in place of this one, in its order; the entries in `missing` are
+    // shown as missing files. Returns how many paths did not fit.
+    int openBasket(const QStringList &paths, const QSet<QString> &missing);
+    bool isMissing(const QString &path) const { return m_missing.contains(path); }
 
   public slots:
     void addFiles();
@@ -53,6 +64,12 @@ class BasketController : public QObject {
     void removeSelected();
     void selectAll();
     void sortByColumn(int column);
+    // Orders the basket by the time each photo was taken (its own record of it, else the
+    // file's time), oldest first.
+    void sortByDate();
+    // Moves the selected entries, in their order, before position `before` (the drop of a
+    // drag inside the list).
+    void moveSelectedTo(int before);
     // Local files go in as one Add files selection, each folder as Add Folder; other
     // dropped items, and files the open dialog would not offer, are left out. Names are
     // taken from the URLs' bytes, so names that are not UTF-8 arrive as they are.
@@ -65,6 +82,8 @@ class BasketController : public QObject {
     void refreshButtonsRequested();
     // After any command that changed or may have changed the basket.
     void basketChanged();
+    // A job file was among the paths to open: the window opens it, before the rest are added.
+    void jobFileGiven(const QString &path);
 
   protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -74,6 +93,9 @@ class BasketController : public QObject {
     void rebuildItems();
     QList<int> selectedPositions() const;
     void showCount();
+    void showOrderChanged();
+    void showContextMenu(const QPoint &at);
+    int dropPosition(const QPoint &at) const;
     void finishAdd(int countBefore, int refused);
     QWidget *owner() const;
 
@@ -84,7 +106,9 @@ class BasketController : public QObject {
     QString *m_lastUsedFolder;
     BasketDialogs *m_dialogs;
     FolderReader m_readFolders;
+    TimeReader m_readTimes;
     Basket m_basket;
+    QSet<QString> m_missing;
 };
 
 } // namespace pagorra

@@ -1,21 +1,15 @@
 #include "ui/basketdialogs.h"
 
+#include "core/product.h"
 #include "core/runtimeerror.h"
 #include "errors/errorhandler.h"
 
-#include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
 
 namespace pagorra {
 
 namespace {
-QString applicationTitle(QWidget *owner)
-{
-    if (owner && !owner->window()->windowTitle().isEmpty())
-        return owner->window()->windowTitle();
-    return QApplication::applicationDisplayName();
-}
 
 // Runs the browser itself; a failure leaves through the handler with an empty answer.
 QString folderBrowse(BasketDialogs &dialogs, QWidget *owner, const QString &initialFolder, const QString &instruction)
@@ -74,7 +68,8 @@ QString QtBasketDialogs::browseFolder(QWidget *owner, const QString &initialFold
 
 void QtBasketDialogs::message(QWidget *owner, const QString &text)
 {
-    QMessageBox::information(owner, applicationTitle(owner), text);
+    // The product title, not the window's caption, which may name a job.
+    QMessageBox::information(owner, productTitle(), text);
 }
 
 } // namespace pagorra

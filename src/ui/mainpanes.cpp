@@ -192,6 +192,14 @@ void MainPanes::setZoomTools(QWidget *tools)
     tools->show();
 }
 
+void MainPanes::addControl(QWidget *control, const QRect &twips)
+{
+    control->setParent(this);
+    designAt(control, twips);
+    control->setGeometry(m_placedScale.toPixels(twips));
+    control->show();
+}
+
 QList<PictureButton *> MainPanes::pictureButtons() const
 {
     return {m_cmdAddFiles, m_cmdAddFolder, m_cmdRemove, m_cmdExit,  m_cmdPreview,

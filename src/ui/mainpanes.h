@@ -54,6 +54,10 @@ class MainPanes : public QWidget {
     void setRightPane(QWidget *pane);
     void setZoomTools(QWidget *tools);
 
+    // Places a control of the program's own, beyond the design, at `twips`, where the design
+    // leaves room; it is placed anew with the design. The panes take ownership.
+    void addControl(QWidget *control, const QRect &twips);
+
     // The ten picture buttons in the order their pictures are attached and detached.
     QList<PictureButton *> pictureButtons() const;
     void attachPictures();

@@ -6,6 +6,7 @@
 #include "output/saveasdialog.h"
 #include "ui/basketcontroller.h"
 #include "ui/basketdialogs.h"
+#include "ui/jobsession.h"
 #include "ui/mainlayout.h"
 #include "ui/mainpanes.h"
 #include "ui/picturebutton.h"
@@ -39,6 +40,7 @@ MainWindow::MainWindow(const WindowDialogs &dialogs, QWidget *parent) : QMainWin
     }
     buildWidgets();
     connectCommands();
+    setUpJobs();
 }
 
 MainWindow::~MainWindow() = default;

@@ -24,6 +24,12 @@ class ZoomTools;
 struct RegistrySettings;
 struct UserMessage;
 struct WriteOptions;
+struct GenerationResult;
+
+// The file dialogs of jobs and manifests.
+enum class JobFileDialog { OpenJob, SaveJobAs, SaveManifest };
+// The answer to changes that would be lost: save them first, let them go, or stay.
+enum class UnsavedAnswer { Save, Discard, Cancel };
 
 // The dialogs the window's commands open. A null entry means the program's own dialog; tests
 // put scripted ones in. The window does not own them, and they must outlive it.
@@ -35,6 +41,10 @@ struct WindowDialogs {
     std::function<bool(RegistrySettings &, QWidget *)> settings;
     // A run's check message, shown modally with the application title.
     std::function<void(QWidget *, const UserMessage &)> message;
+    // The file a job or manifest dialog chose; empty when cancelled.
+    std::function<QString(QWidget *, JobFileDialog, const QString &folder)> jobFile;
+    // Whether to save the open job's changes (or a basket not saved as a job, jobName empty).
+    std::function<UnsavedAnswer(QWidget *, const QString &jobName)> unsavedJob;
 };
 
 // The program's one working window, `frmMain`: the basket and the commands on the left, the
@@ -42,7 +52,8 @@ struct WindowDialogs {
 // "Exit" button or the title bar) ends it: the window state is captured into the settings
 // record, the settings are saved once and every window is closed.
 // Construction lives in mainwindow.cpp, start-up and shutdown in mainwindow_lifecycle.cpp,
-// the commands in mainwindow_commands.cpp and the Generate run in mainwindow_generate.cpp.
+// the commands in mainwindow_commands.cpp, the Generate run in mainwindow_generate.cpp and
+// jobs and manifests in mainwindow_jobs.cpp.
 class MainWindow : public QMainWindow {
     Q_OBJECT
 
@@ -80,9 +91,23 @@ class MainWindow : public QMainWindow {
     // Lays the panes out for the window's size and fits the page on display.
     void relayout();
 
+    // The open job's file; empty when the window works on no job.
+    QString jobPath() const;
+    // Whether the basket, the job's settings or its output differ from the job as saved.
+    bool jobModified() const;
+    // Opens a job file in place of the basket and the job's settings, asking first about
+    // changes that would be lost; a refused file changes nothing. True when opened.
+    bool openJobFile(const QString &path);
+
   public slots:
     // "Generate" (cmdPreview_Click).
     void generate();
+    void openJob();
+    // Saves the job to its file, or asks for one; true when saved.
+    bool saveJob();
+    bool saveJobAs();
+    // The manifest of the last Generate: where each basket entry went, or why it did not.
+    void saveManifest();
 
   protected:
     void closeEvent(QCloseEvent *event) override;
@@ -126,6 +151,20 @@ class MainWindow : public QMainWindow {
     // Reads the folders of Add Folder and of drops off the window's thread (see WorkerWait).
     std::optional<QList<std::optional<QStringList>>> readFolders(const QStringList &folders);
 
+    // Jobs (mainwindow_jobs.cpp).
+    struct JobSession;
+    void setUpJobs();
+    bool writeJobTo(const QString &path);
+    // Whether what the job would lose may go: asks when it has changes. A basket that is no
+    // job is asked about only when it would be replaced, never on closing.
+    bool mayLeaveJob(bool closing);
+    void updateJobState();
+    void rememberRun(const QStringList &paths, const GenerationResult &result);
+    // Save all pages and Save as multipage name the job's output: the answer of their dialog.
+    void forgetSaveAnswer();
+    void noteOutputTarget(bool multipage);
+    void showJobMessage(const QString &text);
+
     // Runs (mainwindow_generate.cpp).
     void beginRun();
     void endRun();
@@ -145,6 +184,7 @@ class MainWindow : public QMainWindow {
     BasketController *m_basket = nullptr;
     WindowProgress *m_progress = nullptr;
     std::unique_ptr<WorkerWait> m_workerWait;
+    std::unique_ptr<JobSession> m_job;
 
     PageSet m_pages;
     QString m_currentFolder;

@@ -58,6 +58,7 @@ void MainWindow::showSettings()
         showSettingsDialog(registrySettings(), this, m_basket->paths().value(0));
     setAllFormatsOffered(registrySettings().Input.ReadAllFormats);
     m_panes->showInputTypes();
+    updateJobState();
 }
 
 // The pages state the resolution they were made at, whatever the settings say now.
@@ -74,12 +75,16 @@ void MainWindow::savePage()
 
 void MainWindow::saveAll()
 {
+    forgetSaveAnswer();
     runOutput([this] { saveAllPages(this, m_pages, *m_progress, *m_dialogs.saveAs, writeOptions()); });
+    noteOutputTarget(false);
 }
 
 void MainWindow::saveMultiPageDocument()
 {
+    forgetSaveAnswer();
     runOutput([this] { saveMultiPage(this, m_pages, *m_progress, *m_dialogs.saveAs, writeOptions()); });
+    noteOutputTarget(true);
 }
 
 void MainWindow::printPage()

@@ -88,11 +88,15 @@ void MainWindow::generate()
     storeMainFormState();
     beginRun();
     GenerationProgress progress(*m_progress, *m_viewer);
-    GenerationRun run(registrySettings(), m_basket->paths(), progress);
+    const QStringList paths = m_basket->paths();
+    GenerationRun run(registrySettings(), paths, progress);
+    run.setReportEntries(true); // for Save manifest
     // Each new page is shown as it is opened: the counter then reads "Page k of k".
     run.setPageOpened([this](int pageCount) { m_viewer->showPage(pageCount - 1); });
     const GenerationResult result = run.run(m_pages);
     endRun();
+    if (result.outcome != GenerationResult::Outcome::CheckFailed)
+        rememberRun(paths, result);
 
     switch (result.outcome) {
     case GenerationResult::Outcome::CheckFailed:

@@ -99,6 +99,10 @@ void MainWindow::closeEvent(QCloseEvent *event)
         event->ignore();
         return;
     }
+    if (!m_shutdownStarted && !mayLeaveJob(true)) {
+        event->ignore();
+        return;
+    }
     storeMainFormState();
     endProgram();
     m_closed = true;

@@ -51,3 +51,26 @@ TEST(Basket, PathsAreTheFileSystemsAndOnlySortingIgnoresCase)
     EXPECT_EQ(texts, (QStringList{u"c.tif"_s, u"B.PNG"_s, u"b.png"_s, u"a.jpg"_s, u"A.JPG"_s}));
     std::filesystem::remove_all(native.toStdString()); // QTemporaryDir would not find it
 }
+
+// Entries dragged elsewhere land together before the drop position, in their own order; the
+// others keep theirs, and a later add goes to the end even after a sort by name.
+TEST(Basket, MovedEntriesLandTogetherBeforeTheDropPosition)
+{
+    const struct {
+        QList<int> moved;
+        int before;
+        const char *order;
+    } cases[] = {
+        {{3}, 0, "dabce"},    {{0}, 5, "bcdea"}, {{1, 3}, 1, "abdce"},  {{0, 2}, 4, "bdace"},
+        {{4, 0}, 2, "baecd"}, {{2}, 3, "abcde"}, {{7, -1}, 0, "abcde"}, {{1, 2, 3}, 0, "bcdae"},
+    };
+    for (const auto &c : cases) {
+        Basket basket;
+        QString folder;
+        basket.assign({u"/a"_s, u"/b"_s, u"/c"_s, u"/d"_s, u"/e"_s});
+        basket.sortByColumn(0);
+        basket.moveTo(c.moved, c.before);
+        basket.addFiles({u"/0"_s}, folder);
+        EXPECT_EQ(basket.paths().join(QString()).remove(u'/'), QString::fromLatin1(c.order) + u'0') << c.order;
+    }
+}
