@@ -136,6 +136,7 @@ class MainWindow : public QMainWindow {
     bool hasGeneratedPages() const;
 
     WindowDialogs m_dialogs;
+    PageSet m_pages;
     std::unique_ptr<BasketDialogs> m_ownBasketDialogs;
     std::unique_ptr<SaveAsDialog> m_ownSaveAsDialog;
 
@@ -146,7 +147,6 @@ class MainWindow : public QMainWindow {
     WindowProgress *m_progress = nullptr;
     std::unique_ptr<WorkerWait> m_workerWait;
 
-    PageSet m_pages;
     QString m_currentFolder;
     bool m_running = false;
     bool m_closeAfterRun = false;

@@ -60,7 +60,7 @@ void MainWindow::showSettings()
 // The pages state the resolution they were made at, whatever the settings say now.
 WriteOptions MainWindow::writeOptions() const
 {
-    return writeOptionsFor(registrySettings(), m_pages.page(0).content().pixelsPerInch);
+    return writeOptionsFor(registrySettings(), m_pages.peek(0).content().pixelsPerInch);
 }
 
 void MainWindow::savePage()

@@ -120,7 +120,7 @@ void MainWindow::showCheckMessage(const UserMessage &message)
 
 bool MainWindow::hasGeneratedPages() const
 {
-    return m_pages.count() > 1 || m_pages.page(0).hasImage();
+    return m_pages.count() > 1 || m_pages.peek(0).hasImage();
 }
 
 // Nothing may change the basket, the settings or the pages while a run works on them.
