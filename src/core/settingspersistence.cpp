@@ -21,6 +21,7 @@ template <typename Record> struct FieldOf {
 };
 using Field = FieldOf<RegistrySettings>;
 using OutputField = FieldOf<OutputSettings>;
+using CacheField = FieldOf<CacheSettings>;
 
 #define PAGORRA_FIELD(record, name, defaultText)                                                                       \
     FieldOf<record>                                                                                                    \
@@ -80,6 +81,13 @@ const std::vector<OutputField> &outputFields()
         PAGORRA_FIELD(OutputSettings, PdfLinks, "False"),       PAGORRA_FIELD(OutputSettings, PdfJpegPictures, "False"),
         PAGORRA_FIELD(OutputSettings, JpegQuality, "90"),
     };
+    return table;
+}
+
+// The section "Cache"; its default is that of CacheSettings.
+const std::vector<CacheField> &cacheFields()
+{
+    static const std::vector<CacheField> table = {PAGORRA_FIELD(CacheSettings, DiskLimitMB, "1024")};
     return table;
 }
 
@@ -178,6 +186,11 @@ QString outputSection()
     return QStringLiteral("Output");
 }
 
+QString cacheSection()
+{
+    return QStringLiteral("Cache");
+}
+
 QString picturesFolder()
 {
     QString folder = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
@@ -192,16 +205,18 @@ void loadRegistrySettings(RegistrySettings &settings, const RegistryStore &store
     std::optional<RuntimeError> firstFailure;
     // One reading of the file for the whole record: it may be large, and each value read
     // from it separately would cost a parse of all of it.
-    std::optional<RegistrySection> section, output;
+    std::optional<RegistrySection> section, output, cache;
     try {
-        QList<RegistrySection> read = store.readSections({settingsSection(), outputSection()});
+        QList<RegistrySection> read = store.readSections({settingsSection(), outputSection(), cacheSection()});
         section = read.at(0);
         output = read.at(1);
+        cache = read.at(2);
     } catch (const RuntimeError &error) {
         firstFailure = error;
     }
     loadFields(settings, fields(), section, firstFailure);
     loadFields(settings.Output, outputFields(), output, firstFailure);
+    loadFields(settings.Cache, cacheFields(), cache, firstFailure);
     if (firstFailure)
         globalErrorHandler(*firstFailure, QStringLiteral("subLoadRegistrySettings"));
 }
@@ -210,7 +225,8 @@ bool saveRegistrySettings(const RegistrySettings &settings, const RegistryStore 
 {
     try {
         store.setSections({{settingsSection(), fieldTexts(settings, fields())},
-                           {outputSection(), fieldTexts(settings.Output, outputFields())}});
+                           {outputSection(), fieldTexts(settings.Output, outputFields())},
+                           {cacheSection(), fieldTexts(settings.Cache, cacheFields())}});
         return true;
     } catch (const RuntimeError &error) {
         globalErrorHandler(error, QStringLiteral("subSaveRegistrySettings"));

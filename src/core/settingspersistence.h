@@ -9,6 +9,8 @@ namespace pagorra {
 QString settingsSection(); // "Pagorra"
 // The section beside it that holds the record's Output choices.
 QString outputSection(); // "Output"
+// The section that holds the thumbnail cache's limit.
+QString cacheSection(); // "Cache"
 
 // The user's pictures folder without a trailing separator; empty when there is none.
 QString picturesFolder();

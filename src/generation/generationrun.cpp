@@ -175,7 +175,7 @@ GenerationResult GenerationRun::execute(Target &target, bool basketIs16Bit)
         const int threads = m_threads > 0 ? m_threads : std::max(1, QThread::idealThreadCount());
         // Enough look-ahead that the workers keep busy while a finished page is handed on
         // (a PNG write takes as long as several decodes); a thumbnail is only ~50 kB.
-        DecodeQueue queue(m_paths, pattern, threads, 8 * threads);
+        DecodeQueue queue(m_paths, pattern, threads, 8 * threads, m_cache);
 
         bool pageFull = false;
         for (std::int64_t i = 1; i <= entries; ++i) {

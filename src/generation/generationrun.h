@@ -15,6 +15,7 @@ namespace pagorra {
 
 class Page;
 class PageSet;
+class ThumbnailCache;
 
 struct GenerationResult {
     enum class Outcome { Completed, Cancelled, CheckFailed, Failed };
@@ -42,6 +43,8 @@ class GenerationRun {
 
     // Number of decoding threads; 0 (the default) means one per core.
     void setDecodingThreads(int threads) { m_threads = threads; }
+    // Thumbnails are taken from and kept in `cache` (not owned); none by default.
+    void setThumbnailCache(ThumbnailCache *cache) { m_cache = cache; }
 
     // Called each time a page has been opened and prepared, with the number of pages so far
     // (the window shows "Page k of k" with it). It may raise RuntimeError, which ends the run
@@ -76,6 +79,7 @@ class GenerationRun {
     LayoutInput m_input;
     PageOutput m_output;
     int m_threads = 0;
+    ThumbnailCache *m_cache = nullptr;
     std::function<void(int)> m_pageOpened;
     std::int16_t m_titleBandHeight = 0;
 };

@@ -4,6 +4,7 @@
 #include "core/product.h"
 #include "core/settings.h"
 #include "generation/generationrun.h"
+#include "generation/thumbnailcache.h"
 #include "ui/basketcontroller.h"
 #include "ui/mainpanes.h"
 #include "ui/picturebutton.h"
@@ -74,6 +75,10 @@ void MainWindow::generate()
     beginRun();
     GenerationProgress progress(*m_progress, *m_viewer);
     GenerationRun run(registrySettings(), m_basket->paths(), progress);
+    // Thumbnails of earlier runs come back from the cache, within the room the settings give it.
+    ThumbnailCache &cache = ThumbnailCache::shared();
+    cache.setDiskLimit(qint64(std::max(0, registrySettings().Cache.DiskLimitMB)) << 20);
+    run.setThumbnailCache(&cache);
     // Each new page is shown as it is opened: the counter then reads "Page k of k".
     run.setPageOpened([this](int pageCount) { m_viewer->showPage(pageCount - 1); });
     const GenerationResult result = run.run(m_pages);

@@ -4,6 +4,7 @@
 #include "core/settings.h"
 #include "output/commondialogs.h"
 #include "ui/settingsdialognumberbox.h"
+#include "ui/settingsdialogcache.h"
 #include "ui/settingsdialogpaper.h"
 
 #include <QCheckBox>
@@ -216,6 +217,8 @@ void SettingsDialog::buildControls()
     tabs->setObjectName(QStringLiteral("tabSettings"));
     tabs->addTab(pageTab, QStringLiteral("Page and title"));
     tabs->addTab(m_paperTab, QStringLiteral("Paper and output"));
+    m_cacheTab = new CacheTab(this);
+    tabs->addTab(m_cacheTab, QStringLiteral("Cache"));
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(tabs);
     layout->addLayout(buttons);
@@ -292,6 +295,7 @@ void SettingsDialog::fillSettingsForm()
     showTitleFont();
     addTitleClicked();
     m_paperTab->fill(s.Output, QSize(s.PageWidth, s.PageHeight));
+    m_cacheTab->fill(s.Cache);
 }
 
 void SettingsDialog::applySettingsForm()
@@ -326,6 +330,7 @@ void SettingsDialog::applySettingsForm()
     s.TitleStrikeThru = m_titleFont.strikeThru;
     s.TitleUnderline = m_titleFont.underline;
     m_paperTab->apply(s.Output);
+    m_cacheTab->apply(s.Cache);
 }
 
 void SettingsDialog::proportionChosen(int index)

@@ -21,11 +21,13 @@ struct RegistrySettings;
 class ColorDialog;
 class FontDialog;
 class NumberBox;
+class CacheTab;
 class PaperOutputTab;
 
 // The modal "Settings" dialog. It edits the page, margin, thumbnail and title fields of the
 // record it is given on its first tab, the paper and output choices on its second (a paper
-// chosen there fills the page size), and writes them back only when "Save" is pressed;
+// chosen there fills the page size), the thumbnail cache's room on its third, and writes them
+// back only when "Save" is pressed;
 // "Cancel", Escape and the title-bar close leave the record untouched. Every control's
 // objectName is its control name; the members of a control array are named with their index,
 // e.g. "txtCanvasCustom(2)".
@@ -94,6 +96,7 @@ class SettingsDialog : public QDialog {
     QPushButton *m_fontButton = nullptr;
     QLabel *m_fontSample = nullptr;
     PaperOutputTab *m_paperTab = nullptr;
+    CacheTab *m_cacheTab = nullptr;
     bool m_takingPaperSize = false; // the page boxes are being set from the paper
     QPushButton *m_okButton = nullptr;
     QPushButton *m_cancelButton = nullptr;
