@@ -104,6 +104,8 @@ int main(int argc, char *argv[])
     const double resolution = pageOutput(settings.Output, QSize(settings.PageWidth, settings.PageHeight)).pixelsPerInch;
     PageFileWriter writer(parse.options.output, parse.options.multipage, writeOptionsFor(settings, resolution));
     run.setDecodingThreads(parse.options.jobs);
+    run.setShard(parse.options.shardIndex, parse.options.shardCount);
+    writer.setNumberEveryPage(parse.options.shardCount > 1);
     setLastAction(QStringLiteral("Making pages into '%1'").arg(parse.options.output));
     GenerationResult result = run.stream([&](const Page &page, int number) { writer.write(page, number); });
     if (result.outcome == GenerationResult::Outcome::CheckFailed) {
@@ -112,7 +114,9 @@ int main(int argc, char *argv[])
     }
     // A signal during the last page counts as well: the run had no entry left to stop before.
     const bool cancelled = result.outcome == GenerationResult::Outcome::Cancelled || progress.cancelRequested();
-    const bool nothingPlaced = result.outcome != GenerationResult::Outcome::Failed && result.placed == 0;
+    // A slice past the last page has nothing to make, and that is no failure.
+    const bool emptySlice = result.outcome == GenerationResult::Outcome::Completed && result.pageCount == 0;
+    const bool nothingPlaced = result.outcome != GenerationResult::Outcome::Failed && result.placed == 0 && !emptySlice;
     if (nothingPlaced || (cancelled && writer.isMultipage())) {
         // A blank page is no result, and a document cut short must not stand in for the whole
         // one: an existing file of that name stays as it was.

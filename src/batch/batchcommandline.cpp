@@ -60,6 +60,8 @@ template <typename T> QString takeNumberFrom(const QString &value, int min, int 
 // Decoding threads: beyond the cores of any machine the tool meets, and each thread holds a
 // decoded picture, so a mistyped count cannot take the memory of thousands.
 constexpr int kMaxJobs = 256;
+// More slices than a basket of 16-bit positions has entries would only make empty ones.
+constexpr int kMaxShards = 32767;
 
 // The options of the command line besides --help and --version. A new option takes a name
 // here, a row in batchFlags(), a case in takeFlag(), a field in BatchOptions and, when it is
@@ -80,6 +82,7 @@ enum class Flag {
     PdfJpeg,
     Quality,
     Jobs,
+    Shard,
     Multipage,
     Output
 };
@@ -146,6 +149,11 @@ const QList<BatchFlag> &batchFlags()
          u"N"_s,
          u"JPEG quality of .jpg pages and --pdf-jpeg thumbnails, 1 to 100 (default 90)"_s},
         {Flag::Jobs, {u"jobs"_s}, u"N"_s, u"decoding threads (default: one per core)"_s},
+        {Flag::Shard,
+         {u"shard"_s},
+         u"K/N"_s,
+         u"make only the K-th of N slices of the pages (for a job runner), numbered as in the whole run; "
+         "every page is then numbered, also a lone one"_s},
         {Flag::Multipage, {u"multipage"_s}, {}, u"write every page into one .pdf or .tif document"_s},
         {Flag::Output,
          {u"o"_s, u"output"_s},
@@ -222,6 +230,15 @@ QString takeFlag(Flag flag, const QString &value, BatchOptions &o)
         return takeNumberFrom(value, kMinQuality, kMaxQuality, o.quality);
     case Flag::Jobs:
         return takeNumberFrom(value, 1, kMaxJobs, o.jobs);
+    case Flag::Shard: {
+        std::optional<std::int32_t> index, count;
+        if (!takeNumbers(value, u'/', {&index, &count}) || *count < 1 || *count > kMaxShards || *index < 1 ||
+            *index > *count)
+            return u"K/N, slice K of N (1 <= K <= N <= %1)"_s.arg(kMaxShards);
+        o.shardIndex = *index;
+        o.shardCount = *count;
+        return {};
+    }
     case Flag::Multipage:
         o.multipage = true;
         return {};
@@ -320,6 +337,8 @@ BatchParse parseBatchArguments(const QStringList &arguments)
             suffix.isEmpty() ? u"no extension"_s : u'.' + suffix, outputExtensions()));
     if (o.multipage && format != ImageFormat::Pdf && format != ImageFormat::Tiff)
         return fail(u"--multipage writes a .pdf or .tif document, not .%1"_s.arg(suffix));
+    if (o.multipage && o.shardCount > 1)
+        return fail(u"--shard writes numbered pages, not a --multipage document"_s);
     return result;
 }
 

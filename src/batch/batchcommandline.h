@@ -26,6 +26,9 @@ struct BatchOptions {
     bool pdfJpeg = false;
     std::optional<std::int16_t> quality;
     int jobs = 0; // 0: one decoding thread per core
+    // --shard K/N: only the K-th of N slices of the entries, cut at whole pages.
+    int shardIndex = 1;
+    int shardCount = 1;
     bool multipage = false;
     QString output;
     QStringList inputs;

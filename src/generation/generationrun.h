@@ -61,6 +61,15 @@ class GenerationRun {
     // sink reports a failure by throwing RuntimeError. No 16-bit limit on the basket size.
     using PageSink = std::function<void(const Page &page, int pageNumber)>;
     GenerationResult stream(const PageSink &sink);
+    // For stream(): only the `index`-th (1-based) of `count` slices of the entries is made,
+    // cut at whole pages (see runslice.h); its pages are numbered, in titles and for the sink,
+    // as in the whole run, and a slice past the last page makes none. The checks are those of
+    // the whole run.
+    void setShard(int index, int count)
+    {
+        m_shardIndex = index;
+        m_shardCount = count;
+    }
 
     // The height kept for the title on every page, as worked out by the last run.
     std::int16_t titleBandHeight() const { return m_titleBandHeight; }
@@ -80,6 +89,8 @@ class GenerationRun {
     PageOutput m_output;
     int m_threads = 0;
     ThumbnailCache *m_cache = nullptr;
+    int m_shardIndex = 1;
+    int m_shardCount = 1;
     std::function<void(int)> m_pageOpened;
     std::int16_t m_titleBandHeight = 0;
 };
