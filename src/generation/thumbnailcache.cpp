@@ -238,8 +238,10 @@ std::optional<LoadedPicture> ThumbnailCache::load(const LoadRequest &request)
     const QByteArray key = entryKey(request, *before);
     const QByteArray name = QCryptographicHash::hash(key, QCryptographicHash::Sha256).toHex();
     if (const std::optional<QByteArray> entry = lookup(name)) {
-        if (std::optional<LoadedPicture> picture = unpackEntry(*entry, key, request.wantDigest))
+        if (std::optional<LoadedPicture> picture = unpackEntry(*entry, key, request.wantDigest)) {
+            ++m_hits;
             return picture;
+        }
     }
     std::optional<LoadedPicture> picture = loadPicture(request);
     if (picture && identify(request.path) == before) {

@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QHash>
 #include <QString>
+#include <atomic>
 #include <cstdint>
 #include <map>
 #include <mutex>
@@ -48,6 +49,8 @@ class ThumbnailCache {
     void clear();
     // What the cache's files take.
     qint64 diskBytes() const;
+    // Loads answered from the cache so far.
+    qint64 hits() const { return m_hits; }
 
   private:
     struct Held {
@@ -80,6 +83,7 @@ class ThumbnailCache {
     Tier m_disk;
     Tier m_memory;
     QHash<QByteArray, QByteArray> m_memoryEntries;
+    std::atomic<qint64> m_hits = 0;
 };
 
 } // namespace pagorra
