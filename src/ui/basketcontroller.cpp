@@ -52,22 +52,40 @@ DroppedKind droppedKind(const QString &path)
 }
 } // namespace
 
-FolderListings readBasketFolders(const QStringList &folders, std::stop_token stop)
+BasketReading readBasketPaths(const QStringList &paths, std::stop_token stop, const QSet<QString> &known, int room)
 {
-    FolderListings listings;
-    for (const QString &folder : folders) {
+    BasketReading reading;
+    QSet<QString> seen;
+    for (const QString &path : paths) {
         if (stop.stop_requested())
             break;
-        listings.append(readBasketFolder(folder));
+        // The file pattern only looks at the extension; bytes that are not UTF-8 would keep it
+        // from matching at all, so it sees them replaced.
+        const DroppedKind kind = droppedKind(path);
+        if (kind == DroppedKind::Folder) {
+            reading.folders.append(path);
+            reading.listings.append(readBasketFolder(path));
+        } else if (kind == DroppedKind::File && isSupportedInputFile(QString::fromUtf8(nativePath(path)))) {
+            reading.files.append(path);
+            if (known.contains(path) || seen.contains(path))
+                continue;
+            seen.insert(path);
+            if (reading.newFiles.size() < room)
+                reading.newFiles.append(path);
+            else
+                ++reading.newBeyondRoom;
+        }
     }
-    return listings;
+    return reading;
 }
 
 BasketController::BasketController(QTreeWidget *list, QLabel *countLabel, QString *lastUsedFolder,
                                    BasketDialogs *dialogs, QObject *parent)
     : QObject(parent), m_list(list), m_viewport(list->viewport()), m_countLabel(countLabel),
       m_lastUsedFolder(lastUsedFolder), m_dialogs(dialogs),
-      m_readFolders([](const QStringList &folders) { return readBasketFolders(folders); })
+      m_readFolders([](const QStringList &paths, const QSet<QString> &known, int room) {
+          return readBasketPaths(paths, {}, known, room);
+      })
 {
     m_list->setColumnCount(1);
     m_list->setHeaderLabels({QStringLiteral("File name")});
@@ -113,11 +131,11 @@ void BasketController::addFolder()
     const QString folder = pickFolder(*m_dialogs, owner(), *m_lastUsedFolder);
     if (folder.isEmpty())
         return;
-    const std::optional<FolderListings> listings = m_readFolders({folder});
-    if (!listings)
+    const std::optional<BasketReading> reading = m_readFolders({folder}, {}, 0);
+    if (!reading)
         return;
     const int before = m_basket.count();
-    const BasketAddResult result = m_basket.addListedFolder(folder, listings->value(0), *m_lastUsedFolder);
+    const BasketAddResult result = m_basket.addListedFolder(folder, reading->listings.value(0), *m_lastUsedFolder);
     finishAdd(before, result.refused);
 }
 
@@ -133,28 +151,32 @@ void BasketController::addDropped(const QList<QUrl> &urls)
 
 void BasketController::addPaths(const QStringList &paths)
 {
-    QStringList files;
-    QStringList folders;
-    for (const QString &given : paths) {
-        const QString path = QDir::cleanPath(given);
-        const DroppedKind kind = droppedKind(path);
-        // The file pattern only looks at the extension; bytes that are not UTF-8 would keep it
-        // from matching at all, so it sees them replaced.
-        if (kind == DroppedKind::Folder)
-            folders.append(path);
-        else if (kind == DroppedKind::File && isSupportedInputFile(QString::fromUtf8(nativePath(path))))
-            files.append(path);
-    }
-    if (files.isEmpty() && folders.isEmpty())
+    QStringList cleaned;
+    cleaned.reserve(paths.size());
+    for (const QString &given : paths)
+        cleaned.append(QDir::cleanPath(given));
+    if (cleaned.isEmpty())
         return;
-    std::optional<FolderListings> listings;
-    if (!folders.isEmpty() && !(listings = m_readFolders(folders)))
+    // Told apart on the reader's thread: a drop of a hundred thousand files is as many looks
+    // at the disk.
+    const QSet<QString> known = m_basket.keys();
+    const std::optional<BasketReading> reading = m_readFolders(cleaned, known, Basket::MaxEntries - m_basket.count());
+    if (!reading || (reading->files.isEmpty() && reading->folders.isEmpty()))
         return;
 
     const int before = m_basket.count();
-    int refused = m_basket.addFiles(files, *m_lastUsedFolder).refused;
-    for (qsizetype i = 0; i < folders.size(); ++i)
-        refused += m_basket.addListedFolder(folders.at(i), listings->value(i), *m_lastUsedFolder).refused;
+    int refused = 0;
+    if (reading->files.size() > 1 && m_basket.keys() == known) {
+        // The reader's sorting out still holds: only the new files that fit go in, and the
+        // folder is set as for the whole selection.
+        refused = m_basket.addFiles(reading->newFiles, *m_lastUsedFolder).refused + reading->newBeyondRoom;
+        *m_lastUsedFolder = selectionFolder(reading->files.front());
+    } else {
+        refused = m_basket.addFiles(reading->files, *m_lastUsedFolder).refused;
+    }
+    for (qsizetype i = 0; i < reading->folders.size(); ++i)
+        refused +=
+            m_basket.addListedFolder(reading->folders.at(i), reading->listings.value(i), *m_lastUsedFolder).refused;
     finishAdd(before, refused);
 }
 
@@ -208,19 +230,48 @@ void BasketController::sortByColumn(int column)
     emit basketChanged();
 }
 
+namespace {
+
+// A row of the list that shows its entry as it is asked for: the text, the tool tip and the
+// key are made from the entry only when the list paints or reads that row, so that filling
+// the list with tens of thousands of entries costs little more than their allocation.
+class BasketItem : public QTreeWidgetItem {
+  public:
+    BasketItem(const BasketEntry &entry, const QIcon &icon) : m_entry(entry), m_icon(icon) {}
+
+    QVariant data(int column, int role) const override
+    {
+        if (column == 0) {
+            switch (role) {
+            case Qt::DisplayRole:
+                return displayName(m_entry.text);
+            case Qt::ToolTipRole:
+                return displayName(m_entry.key);
+            case Qt::DecorationRole:
+                return m_icon;
+            case KeyRole:
+                return m_entry.key;
+            default:
+                break;
+            }
+        }
+        return QTreeWidgetItem::data(column, role);
+    }
+
+  private:
+    BasketEntry m_entry;
+    QIcon m_icon;
+};
+
+} // namespace
+
 void BasketController::appendItems(int from)
 {
     const QIcon icon = m_list->style()->standardIcon(QStyle::SP_FileIcon);
     QList<QTreeWidgetItem *> items;
     items.reserve(m_basket.count() - from);
-    for (int i = from; i < m_basket.count(); ++i) {
-        const BasketEntry &entry = m_basket.at(i);
-        auto *item = new QTreeWidgetItem(QStringList{displayName(entry.text)});
-        item->setData(0, KeyRole, entry.key);
-        item->setToolTip(0, displayName(entry.key));
-        item->setIcon(0, icon);
-        items.append(item);
-    }
+    for (int i = from; i < m_basket.count(); ++i)
+        items.append(new BasketItem(m_basket.at(i), icon));
     m_list->addTopLevelItems(items);
 }
 

@@ -75,7 +75,9 @@ void MainWindow::buildWidgets()
                                QMetaObject::invokeMethod(this, &MainWindow::closeIfAsked, Qt::QueuedConnection);
                            },
                            m_progress});
-    m_basket->setFolderReader([this](const QStringList &folders) { return readFolders(folders); });
+    m_basket->setFolderReader([this](const QStringList &paths, const QSet<QString> &known, int room) {
+        return readFolders(paths, known, room);
+    });
     // Installed after the basket's own filter, so it sees the list's events first and can keep
     // a run's basket from changing under it.
     m_panes->lv()->installEventFilter(this);

@@ -13,6 +13,7 @@ class QPushButton;
 namespace pagorra {
 
 class BasketController;
+struct BasketReading;
 class BasketDialogs;
 class MainPanes;
 class PageViewer;
@@ -123,8 +124,8 @@ class MainWindow : public QMainWindow {
     void showHelp();
     // Runs an output command that goes through the pages one by one, with the window busy.
     void runOutput(const std::function<void()> &command);
-    // Reads the folders of Add Folder and of drops off the window's thread (see WorkerWait).
-    std::optional<QList<std::optional<QStringList>>> readFolders(const QStringList &folders);
+    // Reads the paths of Add Folder and of drops off the window's thread (see WorkerWait).
+    std::optional<BasketReading> readFolders(const QStringList &paths, const QSet<QString> &known, int room);
 
     // Runs (mainwindow_generate.cpp).
     void beginRun();

@@ -31,10 +31,10 @@ void MainWindow::addFolder()
     m_basket->addFolder();
 }
 
-std::optional<FolderListings> MainWindow::readFolders(const QStringList &folders)
+std::optional<BasketReading> MainWindow::readFolders(const QStringList &paths, const QSet<QString> &known, int room)
 {
-    return m_workerWait->run<FolderListings>(
-        [folders](std::stop_token stop) { return readBasketFolders(folders, std::move(stop)); });
+    return m_workerWait->run<BasketReading>(
+        [paths, known, room](std::stop_token stop) { return readBasketPaths(paths, std::move(stop), known, room); });
 }
 
 void MainWindow::newBasket()
