@@ -111,6 +111,10 @@ int main(int argc, char *argv[])
         printLine(stderr, QStringLiteral("pagorra-batch: ") + problem);
         return 1;
     }
+    if (job.target.multipage && options.shardCount > 1) {
+        printLine(stderr, QStringLiteral("pagorra-batch: --shard writes numbered pages, not a multipage document"));
+        return 2;
+    }
     const RegistrySettings &settings = job.settings;
 
     imageLibrary.join();
@@ -130,6 +134,8 @@ int main(int argc, char *argv[])
         run.setReportEntries(!options.manifest.isEmpty());
         run.setDecodingThreads(options.jobs);
         run.setPageTotal(pageTotal);
+        run.setShard(options.shardIndex, options.shardCount);
+        writer->setNumberEveryPage(options.shardCount > 1);
         return run.stream([&](const Page &page, int number) { writer->write(page, number); });
     };
     setLastAction(QStringLiteral("Making pages into '%1'").arg(output));
@@ -159,7 +165,9 @@ int main(int argc, char *argv[])
     }
     // A signal during the last page counts as well: the run had no entry left to stop before.
     const bool cancelled = result.outcome == GenerationResult::Outcome::Cancelled || progress.cancelRequested();
-    const bool nothingPlaced = result.outcome != GenerationResult::Outcome::Failed && result.placed == 0;
+    // A slice past the last page has nothing to make, and that is no failure.
+    const bool emptySlice = result.outcome == GenerationResult::Outcome::Completed && result.pageCount == 0;
+    const bool nothingPlaced = result.outcome != GenerationResult::Outcome::Failed && result.placed == 0 && !emptySlice;
     bool manifestWritten = false;
     if (nothingPlaced || (cancelled && writer->isMultipage())) {
         // A blank page is no result, and a document cut short must not stand in for the whole
@@ -171,7 +179,7 @@ int main(int argc, char *argv[])
             writer->finish();
         } catch (const RuntimeError &e) {
             globalErrorHandler(e, writer->isMultipage() ? QStringLiteral("fncSaveMultiPageFromBitmaps")
-                                                       : QStringLiteral("cmdSaveAll_Click"));
+                                                        : QStringLiteral("cmdSaveAll_Click"));
             result.outcome = GenerationResult::Outcome::Failed;
         }
         // The manifest describes pages that are in place, so it comes only after them.
@@ -189,8 +197,9 @@ int main(int argc, char *argv[])
         printLine(stdout, QStringLiteral("written: ") + file);
     if (manifestWritten)
         printLine(stdout, QStringLiteral("written: ") + options.manifest);
-    printLine(stdout,
-              QStringLiteral("%1 page(s) written, %2 picture(s) placed").arg(writer->pagesWritten()).arg(result.placed));
+    printLine(
+        stdout,
+        QStringLiteral("%1 page(s) written, %2 picture(s) placed").arg(writer->pagesWritten()).arg(result.placed));
     if (!result.skippedFiles.isEmpty()) {
         printLine(stderr, QStringLiteral("%1 file(s) could not be read:").arg(result.skippedFiles.size()));
         for (const QString &file : result.skippedFiles)
@@ -210,7 +219,7 @@ int main(int argc, char *argv[])
     }
     if (cancelled) {
         printLine(stderr, writer->isMultipage() ? QStringLiteral("cancelled: %1 was not written").arg(output)
-                                               : QStringLiteral("cancelled"));
+                                                : QStringLiteral("cancelled"));
         return 130;
     }
     if (nothingPlaced) {

@@ -1,18 +1,24 @@
 // Measures how long the main window stops taking events while Add Folder lists and adds a
 // folder: a timer ticks every few milliseconds on the window's thread, and the longest gap
 // between two ticks is the longest time the window could not repaint or take a click.
-// Usage: addfolder_stall FOLDER   (run by bench/addfolder_stall.sh)
+// With "drop", every file of the folder is dropped on the list instead, as a file manager
+// drops a selection.
+// Usage: addfolder_stall FOLDER [drop]   (run by bench/addfolder_stall.sh)
 #include "core/settings.h"
 #include "ui/basketcontroller.h"
 #include "ui/basketdialogs.h"
 #include "ui/mainwindow.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QDropEvent>
 #include <QElapsedTimer>
 #include <QLabel>
+#include <QMimeData>
 #include <QPushButton>
 #include <QTimer>
 #include <QTreeWidget>
+#include <QUrl>
 #include <cstdio>
 
 using namespace pagorra;
@@ -65,10 +71,29 @@ int main(int argc, char *argv[])
     auto *addFolder = window.findChild<QPushButton *>(QStringLiteral("cmdAddFolder"));
     auto *list = window.findChild<QTreeWidget *>(QStringLiteral("lv"));
     auto *count = window.findChild<QLabel *>(QStringLiteral("lblCount"));
+    const bool drop = argc > 2 && qstrcmp(argv[2], "drop") == 0;
+    QList<QUrl> urls;
+    if (drop) {
+        const QDir folder(QString::fromLocal8Bit(argv[1]));
+        const QStringList names = folder.entryList(QDir::Files, QDir::Name);
+        for (const QString &name : names)
+            urls << QUrl::fromLocalFile(folder.filePath(name));
+    }
     QTimer::singleShot(300, [&] {
         clock.start();
         heartbeat.start();
-        addFolder->click();
+        if (drop) {
+            auto *mime = new QMimeData;
+            mime->setUrls(urls);
+            const QPoint at = list->viewport()->rect().center();
+            QDragEnterEvent enter(at, Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
+            QDropEvent event(QPointF(at), Qt::CopyAction, mime, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(list->viewport(), &enter);
+            QApplication::sendEvent(list->viewport(), &event);
+            delete mime;
+        } else {
+            addFolder->click();
+        }
         // The command may hand its work to the event loop: wait until the basket is filled.
         auto *done = new QTimer(&app);
         QObject::connect(done, &QTimer::timeout, [&, done] {

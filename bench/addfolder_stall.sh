@@ -7,6 +7,7 @@
 # timer on the window's thread (the longest time the window could not repaint or take a click).
 # With PAGORRA_BENCH_COLD=1 (root only) the page cache is dropped before each run, so the
 # folder is read from the disk as after a reboot.
+# With PAGORRA_BENCH_DROP=1 the folder's files are dropped on the list instead.
 # Usage: bench/addfolder_stall.sh [files (33000)] [runs (5)] [path/to/addfolder_stall]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -29,9 +30,9 @@ config=$(mktemp -d)
 trap 'rm -rf "$config"' EXIT
 run_once() {
   if command -v xvfb-run >/dev/null; then
-    XDG_CONFIG_HOME=$config xvfb-run -a "$harness" "$folder"
+    XDG_CONFIG_HOME=$config xvfb-run -a "$harness" "$folder" ${PAGORRA_BENCH_DROP:+drop}
   else
-    XDG_CONFIG_HOME=$config QT_QPA_PLATFORM=offscreen "$harness" "$folder"
+    XDG_CONFIG_HOME=$config QT_QPA_PLATFORM=offscreen "$harness" "$folder" ${PAGORRA_BENCH_DROP:+drop}
   fi
 }
 for ((i = 1; i <= runs; i++)); do

@@ -58,6 +58,11 @@ BasketAddResult Basket::addFiles(const QStringList &paths, QString &lastUsedFold
 
     lastUsedFolder = selectionFolder(paths.front());
     QSet<QString> refused;
+    // Room made once: a drop may hand over a hundred thousand files.
+    const qsizetype room = std::max<qsizetype>(0, MaxEntries - count());
+    m_entries.reserve(count() + std::min(room, paths.size()));
+    m_keys.reserve(count() + std::min(room, paths.size()));
+    refused.reserve(std::max<qsizetype>(0, paths.size() - room));
     for (const QString &path : paths) {
         if (contains(path))
             continue;
@@ -95,6 +100,22 @@ BasketAddResult Basket::addListedFolder(const QString &folder, const std::option
     lastUsedFolder = folder;
     QString prefix = folder;
     ensureTrailingSeparator(prefix);
+    // A folder's names are unique, so when the basket holds nothing of this folder yet no name
+    // needs looking up: those that fit go in and the rest are refused, counted at once (a
+    // listing of 100,000 names would otherwise cost a lookup each long after the basket is full).
+    const bool fresh = std::none_of(m_entries.cbegin(), m_entries.cend(),
+                                    [&](const BasketEntry &entry) { return entry.key.startsWith(prefix); });
+    if (fresh) {
+        const qsizetype room = std::min<qsizetype>(names->size(), MaxEntries - count());
+        m_entries.reserve(count() + room);
+        m_keys.reserve(count() + room);
+        for (qsizetype i = 0; i < room; ++i)
+            append(prefix + names->at(i), names->at(i));
+        result.added = int(room);
+        result.refused = int(names->size() - room);
+        applySort();
+        return result;
+    }
     for (const QString &name : *names) {
         const QString key = prefix + name;
         if (contains(key))

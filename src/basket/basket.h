@@ -40,6 +40,9 @@ class Basket {
     QStringList paths() const;
 
     bool contains(const QString &path) const;
+    // Every key, as a copy that later changes of the basket leave as it is (for a reader on
+    // another thread).
+    QSet<QString> keys() const { return m_keys; }
 
     // Files picked together in the open-file dialog (full paths, the dialog's order); an
     // empty list is a cancelled dialog and changes nothing. One path sets lastUsedFolder to

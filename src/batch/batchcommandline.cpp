@@ -63,6 +63,8 @@ template <typename T> QString takeNumberFrom(const QString &value, int min, int 
 // Decoding threads: beyond the cores of any machine the tool meets, and each thread holds a
 // decoded picture, so a mistyped count cannot take the memory of thousands.
 constexpr int kMaxJobs = 256;
+// More slices than a basket of 16-bit positions has entries would only make empty ones.
+constexpr int kMaxShards = 32767;
 
 // The options of the command line besides --help and --version. A new option takes a name
 // here, a row in batchFlags(), a case in takeFlag(), a field in BatchOptions and, when it is
@@ -88,6 +90,7 @@ enum class Flag {
     CaptionFont,
     Footer,
     Jobs,
+    Shard,
     Multipage,
     Output,
     Job,
@@ -179,6 +182,11 @@ const QList<BatchFlag> &batchFlags()
          u"footer line of every page, three templates of text and tokens: "_s +
              templateTokens(TemplateKind::Footer).join(u' ')},
         {Flag::Jobs, {u"jobs"_s}, u"N"_s, u"decoding threads (default: one per core)"_s},
+        {Flag::Shard,
+         {u"shard"_s},
+         u"K/N"_s,
+         u"make only the K-th of N slices of the pages (for a job runner), numbered as in the whole run; "
+         "every page is then numbered, also a lone one"_s},
         {Flag::Multipage, {u"multipage"_s}, {}, u"write every page into one .pdf or .tif document"_s},
         {Flag::Output,
          {u"o"_s, u"output"_s},
@@ -292,6 +300,15 @@ QString takeFlag(Flag flag, const QString &value, BatchOptions &o)
     }
     case Flag::Jobs:
         return takeNumberFrom(value, 1, kMaxJobs, o.jobs);
+    case Flag::Shard: {
+        std::optional<std::int32_t> index, count;
+        if (!takeNumbers(value, u'/', {&index, &count}) || *count < 1 || *count > kMaxShards || *index < 1 ||
+            *index > *count)
+            return u"K/N, slice K of N (1 <= K <= N <= %1)"_s.arg(kMaxShards);
+        o.shardIndex = *index;
+        o.shardCount = *count;
+        return {};
+    }
     case Flag::Multipage:
         o.multipage = true;
         return {};
@@ -408,6 +425,8 @@ BatchParse parseBatchArguments(const QStringList &arguments)
     if (const QString problem = o.output.isEmpty() ? QString() : targetProblem(o.output, o.multipage);
         !problem.isEmpty())
         return fail(problem);
+    if (o.multipage && o.shardCount > 1)
+        return fail(u"--shard writes numbered pages, not a --multipage document"_s);
     return result;
 }
 

@@ -30,6 +30,9 @@ struct BatchOptions {
     std::optional<QString> captionFontName;
     std::optional<std::int16_t> captionFontSize, captionLines;
     int jobs = 0; // 0: one decoding thread per core
+    // --shard K/N: only the K-th of N slices of the entries, cut at whole pages.
+    int shardIndex = 1;
+    int shardCount = 1;
     bool multipage = false;
     QString output;
     QStringList inputs;

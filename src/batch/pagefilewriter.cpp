@@ -56,7 +56,7 @@ void PageFileWriter::write(const Page &page, int pageNumber)
         addToDocument(page);
         return;
     }
-    if (pageNumber == 1) {
+    if (pageNumber == 1 && !m_numberEveryPage) {
         m_pendingFirst = page;
         return;
     }

@@ -33,6 +33,9 @@ class PageFileWriter {
     PageFileWriter(const PageFileWriter &) = delete;
     PageFileWriter &operator=(const PageFileWriter &) = delete;
 
+    // Every page numbered, also a lone first one: for a slice of a larger run.
+    void setNumberEveryPage(bool every) { m_numberEveryPage = every; }
+
     void write(const Page &page, int pageNumber);
     // Writes what is still waiting: a lone first page, or puts the multipage document in place.
     void finish();
@@ -50,6 +53,7 @@ class PageFileWriter {
 
     QString m_output;
     bool m_multipage;
+    bool m_numberEveryPage = false;
     std::unique_ptr<PageWriter> m_writer; // none when the extension names no usable format
     std::optional<Page> m_pendingFirst;
     std::unique_ptr<PageDocument> m_document;

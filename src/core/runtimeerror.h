@@ -13,6 +13,8 @@ constexpr std::int32_t OutOfMemory = 7;
 constexpr std::int32_t DivisionByZero = 11;
 constexpr std::int32_t TypeMismatch = 13;
 constexpr std::int32_t FileNotFound = 53;
+// A device that does not give back what was written to it.
+constexpr std::int32_t DeviceIO = 57;
 constexpr std::int32_t InvalidPicture = 481;
 // Base of application-defined error numbers (0x80040000).
 constexpr std::int32_t ApplicationBase = static_cast<std::int32_t>(0x80040000u);

@@ -49,6 +49,14 @@ struct CaptionSettings {
     bool operator==(const CaptionSettings &) const = default;
 };
 
+// The thumbnail cache's room on disk, in a section of its own ("Cache"); its default leaves
+// nothing of what is made or stored otherwise changed.
+struct CacheSettings {
+    std::int32_t DiskLimitMB = 1024; // megabytes of thumbnails kept on disk between runs; 0: none
+
+    bool operator==(const CacheSettings &) const = default;
+};
+
 // The user's settings, one instance for the life of the process. Field names are the
 // stored value names; the order of the fields is the load and save order. Before loading,
 // every field holds its type's initial value (0, empty, false), `Output` its defaults.
@@ -89,8 +97,9 @@ struct RegistrySettings {
     std::uint8_t PrintUnits = 0;
     // Kept apart from the fields above, which are the section "Pagorra", in its own section.
     OutputSettings Output;
-    InputSettings Input; // in its section too
+    InputSettings Input;      // in its section too
     CaptionSettings Captions; // in the section "Captions"
+    CacheSettings Cache;      // in the section "Cache"
 
     bool operator==(const RegistrySettings &) const = default;
 };

@@ -23,6 +23,7 @@ using Field = FieldOf<RegistrySettings>;
 using OutputField = FieldOf<OutputSettings>;
 using InputField = FieldOf<InputSettings>;
 using CaptionField = FieldOf<CaptionSettings>;
+using CacheField = FieldOf<CacheSettings>;
 
 #define PAGORRA_FIELD(record, name, defaultText)                                                                       \
     FieldOf<record>                                                                                                    \
@@ -106,6 +107,13 @@ const std::vector<CaptionField> &captionFields()
         PAGORRA_FIELD(CaptionSettings, DateFormat, ""),
         PAGORRA_FIELD(CaptionSettings, Footer, ""),
     };
+    return table;
+}
+
+// The section "Cache"; its default is that of CacheSettings.
+const std::vector<CacheField> &cacheFields()
+{
+    static const std::vector<CacheField> table = {PAGORRA_FIELD(CacheSettings, DiskLimitMB, "1024")};
     return table;
 }
 
@@ -214,6 +222,11 @@ QString captionsSection()
     return QStringLiteral("Captions");
 }
 
+QString cacheSection()
+{
+    return QStringLiteral("Cache");
+}
+
 QString picturesFolder()
 {
     QString folder = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
@@ -227,7 +240,8 @@ QList<RegistryStore::SectionValues> settingsSections(const RegistrySettings &set
     return {{settingsSection(), fieldTexts(settings, fields())},
             {outputSection(), fieldTexts(settings.Output, outputFields())},
             {inputSection(), fieldTexts(settings.Input, inputFields())},
-            {captionsSection(), fieldTexts(settings.Captions, captionFields())}};
+            {captionsSection(), fieldTexts(settings.Captions, captionFields())},
+            {cacheSection(), fieldTexts(settings.Cache, cacheFields())}};
 }
 
 std::optional<RuntimeError> fillSettings(RegistrySettings &settings, const StoredValueLookup &lookup)
@@ -237,6 +251,7 @@ std::optional<RuntimeError> fillSettings(RegistrySettings &settings, const Store
     loadFields(settings.Output, outputFields(), outputSection(), lookup, firstFailure);
     loadFields(settings.Input, inputFields(), inputSection(), lookup, firstFailure);
     loadFields(settings.Captions, captionFields(), captionsSection(), lookup, firstFailure);
+    loadFields(settings.Cache, cacheFields(), cacheSection(), lookup, firstFailure);
     return firstFailure;
 }
 

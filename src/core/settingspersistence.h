@@ -17,6 +17,8 @@ QString outputSection(); // "Output"
 QString inputSection(); // "Input"
 // The section of the record's caption and footer choices.
 QString captionsSection(); // "Captions"
+// The section that holds the thumbnail cache's limit.
+QString cacheSection(); // "Cache"
 
 // The user's pictures folder without a trailing separator; empty when there is none.
 QString picturesFolder();

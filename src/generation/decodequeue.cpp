@@ -5,8 +5,8 @@
 
 namespace pagorra {
 
-DecodeQueue::DecodeQueue(QStringList paths, LoadRequest pattern, int threads, int lookAhead)
-    : m_paths(std::move(paths)), m_pattern(std::move(pattern)), m_lookAhead(std::max(1, lookAhead))
+DecodeQueue::DecodeQueue(QStringList paths, LoadRequest pattern, int threads, int lookAhead, ThumbnailCache *cache)
+    : m_paths(std::move(paths)), m_pattern(std::move(pattern)), m_lookAhead(std::max(1, lookAhead)), m_cache(cache)
 {
     ensureImageLibraryStarted();
     const int count = std::max(1, std::min(threads, int(m_paths.size())));
@@ -25,11 +25,11 @@ DecodeQueue::~DecodeQueue()
         worker.join();
 }
 
-DecodeQueue::Item DecodeQueue::decode(const LoadRequest &request)
+DecodeQueue::Item DecodeQueue::decode(const LoadRequest &request) const
 {
     Item item;
     try {
-        item.picture = loadPicture(request);
+        item.picture = m_cache ? m_cache->load(request) : loadPicture(request);
     } catch (const RuntimeError &e) {
         item.error = e;
     } catch (const std::bad_alloc &) {

@@ -2,6 +2,7 @@
 
 #include "core/runtimeerror.h"
 #include "generation/imageloader.h"
+#include "generation/thumbnailcache.h"
 
 #include <QStringList>
 #include <condition_variable>
@@ -17,7 +18,8 @@ namespace pagorra {
 // Decodes basket entries on worker threads at most `lookAhead` entries ahead of the one
 // being taken, so only a few thumbnails wait in memory whatever the basket size. How many
 // decode at once also follows their size: each load waits for its share of the process's
-// decode budget (see DecodeBudget) before it starts.
+// decode budget (see DecodeBudget) before it starts. Given a thumbnail cache, loads go
+// through it (not owned; it must outlive the queue).
 class DecodeQueue {
   public:
     struct Item {
@@ -25,7 +27,7 @@ class DecodeQueue {
         std::optional<RuntimeError> error; // an unexpected failure, to be reported by the taker
     };
 
-    DecodeQueue(QStringList paths, LoadRequest pattern, int threads, int lookAhead);
+    DecodeQueue(QStringList paths, LoadRequest pattern, int threads, int lookAhead, ThumbnailCache *cache = nullptr);
     ~DecodeQueue();
     DecodeQueue(const DecodeQueue &) = delete;
     DecodeQueue &operator=(const DecodeQueue &) = delete;
@@ -36,11 +38,12 @@ class DecodeQueue {
 
   private:
     void work();
-    static Item decode(const LoadRequest &request);
+    Item decode(const LoadRequest &request) const;
 
     const QStringList m_paths;
     const LoadRequest m_pattern;
     const int m_lookAhead;
+    ThumbnailCache *const m_cache;
     std::mutex m_mutex;
     std::condition_variable m_wake;  // workers: room to look ahead, or stop
     std::condition_variable m_ready; // taker: an item finished

@@ -6,6 +6,7 @@
 #include "generation/int16.h"
 #include "generation/page.h"
 #include "generation/pageset.h"
+#include "generation/runslice.h"
 #include "generation/runtexts.h"
 
 #include <QThread>
@@ -34,6 +35,8 @@ class GenerationRun::Target {
     virtual void finish(Page &last) = 0;
     // After a failure: lets go of the page being filled, which holds no picture.
     virtual void dropUnfilled() = 0;
+    // The number the first page has in the whole run (a slice's pages go on from there).
+    virtual void numberFrom(int) {}
     virtual int pageCount() const = 0;
     // Page `index` (0-based) when the target keeps its pages, else nothing.
     virtual Page *keptPage(int) { return nullptr; }
@@ -74,17 +77,19 @@ class GenerationRun::StreamTarget : public Target {
     }
     void finish(Page &last) override { hand(last); }
     void dropUnfilled() override {} // never handed on
+    void numberFrom(int first) override { m_first = first; }
     int pageCount() const override { return m_handed; }
 
   private:
     void hand(Page &page)
     {
+        m_sink(page, m_first + m_handed);
         ++m_handed;
-        m_sink(page, m_handed);
     }
     const PageSink &m_sink;
     Page m_page;
     int m_handed = 0;
+    int m_first = 1;
 };
 
 GenerationRun::GenerationRun(const RegistrySettings &settings, QStringList paths, RunProgress &progress)
@@ -165,14 +170,28 @@ GenerationResult GenerationRun::execute(Target &target, bool basketIs16Bit)
             return result;
         }
 
+        // A slice of the run makes only its own pages, numbered as in the whole run.
+        RunSlice slice{0, entries, 1};
+        std::int64_t perPage = 0; // pictures a full page holds, known once the first is full
+        const bool sliced = m_shardCount > 1;
+        if (sliced) {
+            perPage = picturesPerPage(m_input, computeGrid(m_input, m_titleBandHeight));
+            slice = runSlice(entries, perPage, m_shardIndex, m_shardCount);
+            if (slice.isEmpty()) {
+                result.pageCount = 0;
+                return result;
+            }
+        }
+
         Page *page = &target.firstPage();
         pageBegun = true;
-        int pageNumber = 1;
+        int pageNumber = slice.firstPage;
+        target.numberFrom(pageNumber);
         preparePage(*page, pageNumber);
         const LayoutGrid grid = computeGrid(m_input, m_titleBandHeight);
         LayoutCursor cursor(m_input, grid);
 
-        ProgressScope progressScope(m_progress, int(std::min<std::int64_t>(entries, INT32_MAX)));
+        ProgressScope progressScope(m_progress, int(std::min<std::int64_t>(slice.end - slice.first, INT32_MAX)));
         // Thumbnails are decoded at the size they have on the page, never enlarged from a
         // smaller one; the layout goes on in layout pixels.
         const double scale = m_output.scale();
@@ -186,20 +205,19 @@ GenerationResult GenerationRun::execute(Target &target, bool basketIs16Bit)
         const int threads = m_threads > 0 ? m_threads : std::max(1, QThread::idealThreadCount());
         // Enough look-ahead that the workers keep busy while a finished page is handed on
         // (a PNG write takes as long as several decodes); a thumbnail is only ~50 kB.
-        DecodeQueue queue(m_paths, pattern, threads, 8 * threads);
+        DecodeQueue queue(m_paths.mid(slice.first, slice.end - slice.first), pattern, threads, 8 * threads, m_cache);
 
         bool pageFull = false;
-        int perPage = 0;          // pictures a full page holds, known once the first is full
         QList<int> totalsGuessed; // the page counts shown by footers of pages handed on
         const bool keepsPages = target.keptPage(0) != nullptr;
-        for (std::int64_t i = 1; i <= entries; ++i) {
+        for (std::int64_t i = slice.first + 1; i <= slice.end; ++i) {
             m_progress.yield();
             if (m_progress.cancelRequested()) {
                 result.outcome = GenerationResult::Outcome::Cancelled;
                 break;
             }
-            m_progress.setValue(int(i));
-            DecodeQueue::Item item = queue.take(int(i - 1), [this] { m_progress.yield(); });
+            m_progress.setValue(int(i - slice.first));
+            DecodeQueue::Item item = queue.take(int(i - 1 - slice.first), [this] { m_progress.yield(); });
             if (item.error)
                 globalErrorHandler(*item.error, kLoadRoutine);
             EntryPlacement *entry = m_reportEntries ? &result.entries.emplace_back() : nullptr;
@@ -250,11 +268,15 @@ GenerationResult GenerationRun::execute(Target &target, bool basketIs16Bit)
                 perPage = placedOnPage;
         }
         if (texts->hasFooter()) {
-            const int total = m_pageTotal > 0 ? m_pageTotal : pageNumber;
+            // A slice cannot know what the others skip: it counts the pages as numbered, as if
+            // every file gives a picture.
+            const int total = m_pageTotal > 0 ? m_pageTotal
+                              : sliced        ? int((entries + perPage - 1) / perPage)
+                                              : pageNumber;
             for (int k = 1; k < pageNumber && keepsPages; ++k)
                 texts->drawFooter(*target.keptPage(k - 1), k, total);
             texts->drawFooter(*page, pageNumber, total);
-            result.pageTotalsWrong = texts->footerNeedsTotal() &&
+            result.pageTotalsWrong = !sliced && texts->footerNeedsTotal() &&
                                      (total != pageNumber || totalsGuessed.count(pageNumber) != totalsGuessed.size());
         }
         target.finish(*page);

@@ -19,6 +19,7 @@ namespace pagorra {
 
 class Page;
 class PageSet;
+class ThumbnailCache;
 
 // Where one basket entry went and what its decoder found (see setReportEntries).
 struct EntryPlacement {
@@ -66,6 +67,8 @@ class GenerationRun {
 
     // Number of decoding threads; 0 (the default) means one per core.
     void setDecodingThreads(int threads) { m_threads = threads; }
+    // Thumbnails are taken from and kept in `cache` (not owned); none by default.
+    void setThumbnailCache(ThumbnailCache *cache) { m_cache = cache; }
 
     // Reports each entry's place and what its decoder read of it, its file's digest among it.
     void setReportEntries(bool report) { m_reportEntries = report; }
@@ -89,6 +92,15 @@ class GenerationRun {
     // sink reports a failure by throwing RuntimeError. No 16-bit limit on the basket size.
     using PageSink = std::function<void(const Page &page, int pageNumber)>;
     GenerationResult stream(const PageSink &sink);
+    // For stream(): only the `index`-th (1-based) of `count` slices of the entries is made,
+    // cut at whole pages (see runslice.h); its pages are numbered, in titles and for the sink,
+    // as in the whole run, and a slice past the last page makes none. The checks are those of
+    // the whole run.
+    void setShard(int index, int count)
+    {
+        m_shardIndex = index;
+        m_shardCount = count;
+    }
 
     // The height kept for the title on every page, as worked out by the last run.
     std::int16_t titleBandHeight() const { return m_titleBandHeight; }
@@ -108,6 +120,9 @@ class GenerationRun {
     PageOutput m_output;
     int m_threads = 0;
     bool m_reportEntries = false;
+    ThumbnailCache *m_cache = nullptr;
+    int m_shardIndex = 1;
+    int m_shardCount = 1;
     std::function<void(int)> m_pageOpened;
     std::int16_t m_titleBandHeight = 0;
     int m_pageTotal = 0;

@@ -60,16 +60,38 @@ class Page {
     // made from, for document formats that link it.
     void drawBitmap(int x, int y, const QImage &bitmap, const QString &sourcePath = {});
 
-    int imageWidth() const { return m_image.width(); }
-    int imageHeight() const { return m_image.height(); }
-    bool hasImage() const { return !m_image.isNull(); }
+    int imageWidth() const
+    {
+        return m_stowed ? m_output.rasterSize(m_content.layoutSize.toSize()).width() : m_image.width();
+    }
+    int imageHeight() const
+    {
+        return m_stowed ? m_output.rasterSize(m_content.layoutSize.toSize()).height() : m_image.height();
+    }
+    bool hasImage() const { return m_stowed || !m_image.isNull(); }
+    // Null while the page is stowed (see below).
     const QImage &image() const { return m_image; }
     // An image from elsewhere: the page shows no drawing items then.
     void setImage(const QImage &image)
     {
         m_image = image;
         m_content = PageContent();
+        m_stowed = false;
+        ++m_revision;
     }
+
+    // For a page set that puts pages aside: a page made with newImage() and drawn on only with
+    // drawText() and drawBitmap() can let go of its pixels and draw them again from its items,
+    // exactly as they were. stowPixels() hands out the pictures in drawing order and drops
+    // them and the image; restorePixels() takes them back and redraws the image. A stowed page
+    // still has an image, only not in memory.
+    bool canStow() const;
+    bool isStowed() const { return m_stowed; }
+    // Counts the changes to what the page shows, so that pixels put aside once need not be
+    // put aside again while the page stays as it was.
+    int revision() const { return m_revision; }
+    QList<QImage> stowPixels();
+    void restorePixels(const QList<QImage> &pictures);
     // What was drawn since the last newImage(), as items (see pagecontent.h).
     const PageContent &content() const { return m_content; }
 
@@ -84,6 +106,8 @@ class Page {
     std::int32_t m_canvasColor = 16777215;
     std::int32_t m_textColor = 0;
     PagePrintSettings m_print;
+    bool m_stowed = false;
+    int m_revision = 0;
 };
 
 } // namespace pagorra

@@ -172,7 +172,8 @@ bool isJobFileName(const QString &path)
 
 bool isPersonalValue(const QString &section, const QString &name)
 {
-    return section == settingsSection() && isPersonal(name);
+    // The cache's room belongs to the machine, not to the sheet.
+    return (section == settingsSection() && isPersonal(name)) || section == cacheSection();
 }
 
 QJsonObject jobSettingsObject(const RegistrySettings &settings)
@@ -184,7 +185,8 @@ QJsonObject jobSettingsObject(const RegistrySettings &settings)
             if (!isPersonalValue(section, name))
                 object.insert(name, text);
         }
-        sections.insert(section, object);
+        if (!object.isEmpty())
+            sections.insert(section, object);
     }
     return sections;
 }

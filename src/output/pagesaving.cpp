@@ -7,44 +7,45 @@
 
 namespace pagorra {
 
-QList<Page> pageList(const PageSet &pages)
+PageSequence pagesOf(const PageSet &pages)
 {
-    QList<Page> list;
-    list.reserve(pages.count());
-    for (int k = 0; k < pages.count(); ++k)
-        list.append(pages.page(k));
-    return list;
+    return {pages.count(), [&pages](int k) -> const Page & { return pages.page(k); }};
 }
 
-RunOutcome saveNumberedPages(const QList<Page> &pages, const QString &name, RunProgress &progress,
+PageSequence pagesOf(const QList<Page> &pages)
+{
+    return {int(pages.size()), [&pages](int k) -> const Page & { return pages.at(k); }};
+}
+
+RunOutcome saveNumberedPages(const PageSequence &pages, const QString &name, RunProgress &progress,
                              const WriteOptions &options)
 {
     const std::optional<ImageFormat> format = formatFromFileName(name);
     std::unique_ptr<PageWriter> writer = format ? createPageWriter(*format, options) : nullptr;
 
-    ProgressScope run(progress, int(pages.size()) - 1);
-    for (qsizetype k = 0; k < pages.size(); ++k) {
+    ProgressScope run(progress, pages.count - 1);
+    for (int k = 0; k < pages.count; ++k) {
         progress.yield();
         if (progress.cancelRequested())
             return RunOutcome::Cancelled;
-        progress.setValue(int(k));
-        const QString pageName = numberedPageName(name, int(k) + 1);
+        progress.setValue(k);
+        const QString pageName = numberedPageName(name, k + 1);
         if (!writer)
             PAGORRA_RAISE(err::PathFileAccess,
                           QStringLiteral("Could not write '%1': the extension names no format that can be written")
                               .arg(pageName));
         QString error;
-        if (!writer->write(pages[k], pageName, error))
+        if (!writer->write(pages.pageAt(k), pageName, error))
             PAGORRA_RAISE(err::PathFileAccess, error);
     }
     return RunOutcome::Finished;
 }
 
-RunOutcome saveMultipageDocument(const QList<Page> &pages, const QString &fileName, MultipageKind kind,
+RunOutcome saveMultipageDocument(const PageSequence &pages, const QString &fileName, MultipageKind kind,
                                  RunProgress &progress, const WriteOptions &options)
 {
     const auto writer = createPageWriter(kind == MultipageKind::Pdf ? ImageFormat::Pdf : ImageFormat::Tiff, options);
-    ProgressScope run(progress, int(pages.size()));
+    ProgressScope run(progress, pages.count);
     QString error;
     // A document of its own for every run, so no page of an earlier run can slip into it;
     // each page goes into the file as it is added, so only one is converted at a time.
@@ -57,16 +58,16 @@ RunOutcome saveMultipageDocument(const QList<Page> &pages, const QString &fileNa
     };
 
     RunOutcome outcome = RunOutcome::Finished;
-    if (!pages.isEmpty())
-        add(pages.first());
-    for (qsizetype k = 1; k < pages.size(); ++k) {
+    if (pages.count > 0)
+        add(pages.pageAt(0));
+    for (int k = 1; k < pages.count; ++k) {
         progress.yield();
         if (progress.cancelRequested()) {
             outcome = RunOutcome::Cancelled;
             break;
         }
-        add(pages[k]);
-        progress.setValue(int(k));
+        add(pages.pageAt(k));
+        progress.setValue(k);
     }
     if (!document->commit(error))
         PAGORRA_RAISE(err::PathFileAccess, error);
@@ -78,7 +79,7 @@ bool saveMultiPageFromBitmaps(const PageSet &pages, const QString &fileName, Mul
 {
     setLastAction(QStringLiteral("Saving to multipage file '") + fileName + u'\'');
     try {
-        saveMultipageDocument(pageList(pages), fileName, kind, progress, options);
+        saveMultipageDocument(pagesOf(pages), fileName, kind, progress, options);
         return true;
     } catch (const RuntimeError &error) {
         globalErrorHandler(error, QStringLiteral("fncSaveMultiPageFromBitmaps"));

@@ -21,7 +21,7 @@ void savePageAs(QWidget *owner, PageSet &pages, SaveAsDialog &dialog, const Writ
     if (pages.count() == 1)
         pages.setCurrentPageIndex(0);
     const int current = pages.currentPageIndex();
-    if (current < 0 || current >= pages.count() || !pages.page(current).hasImage())
+    if (current < 0 || current >= pages.count() || !pages.peek(current).hasImage())
         return;
     try {
         PageSaveChoice &choice = pageSaveChoice();
@@ -66,7 +66,7 @@ void saveAllPages(QWidget *owner, PageSet &pages, RunProgress &progress, SaveAsD
         if (request.fileName.isEmpty())
             return;
         const QString name = appendFilterExtension(request.fileName, request.filterIndex);
-        saveNumberedPages(pageList(pages), name, progress, options);
+        saveNumberedPages(pagesOf(pages), name, progress, options);
     } catch (const RuntimeError &error) {
         globalErrorHandler(error, QStringLiteral("cmdSaveAll_Click"));
     }

@@ -56,22 +56,40 @@ DroppedKind droppedKind(const QString &path)
 }
 } // namespace
 
-FolderListings readBasketFolders(const QStringList &folders, std::stop_token stop)
+BasketReading readBasketPaths(const QStringList &paths, std::stop_token stop, const QSet<QString> &known, int room)
 {
-    FolderListings listings;
-    for (const QString &folder : folders) {
+    BasketReading reading;
+    QSet<QString> seen;
+    for (const QString &path : paths) {
         if (stop.stop_requested())
             break;
-        listings.append(readBasketFolder(folder));
+        // The file pattern only looks at the extension; bytes that are not UTF-8 would keep it
+        // from matching at all, so it sees them replaced.
+        const DroppedKind kind = droppedKind(path);
+        if (kind == DroppedKind::Folder) {
+            reading.folders.append(path);
+            reading.listings.append(readBasketFolder(path));
+        } else if (kind == DroppedKind::File && isSupportedInputFile(QString::fromUtf8(nativePath(path)))) {
+            reading.files.append(path);
+            if (known.contains(path) || seen.contains(path))
+                continue;
+            seen.insert(path);
+            if (reading.newFiles.size() < room)
+                reading.newFiles.append(path);
+            else
+                ++reading.newBeyondRoom;
+        }
     }
-    return listings;
+    return reading;
 }
 
 BasketController::BasketController(QTreeWidget *list, QLabel *countLabel, QString *lastUsedFolder,
                                    BasketDialogs *dialogs, QObject *parent)
     : QObject(parent), m_list(list), m_viewport(list->viewport()), m_countLabel(countLabel),
       m_lastUsedFolder(lastUsedFolder), m_dialogs(dialogs),
-      m_readFolders([](const QStringList &folders) { return readBasketFolders(folders); }),
+      m_readFolders([](const QStringList &paths, const QSet<QString> &known, int room) {
+          return readBasketPaths(paths, {}, known, room);
+      }),
       m_readTimes([](const QStringList &paths) { return std::optional(readCaptureTimes(paths)); })
 {
     m_list->setColumnCount(1);
@@ -124,11 +142,11 @@ void BasketController::addFolder()
     const QString folder = pickFolder(*m_dialogs, owner(), *m_lastUsedFolder);
     if (folder.isEmpty())
         return;
-    const std::optional<FolderListings> listings = m_readFolders({folder});
-    if (!listings)
+    const std::optional<BasketReading> reading = m_readFolders({folder}, {}, 0);
+    if (!reading)
         return;
     const int before = m_basket.count();
-    const BasketAddResult result = m_basket.addListedFolder(folder, listings->value(0), *m_lastUsedFolder);
+    const BasketAddResult result = m_basket.addListedFolder(folder, reading->listings.value(0), *m_lastUsedFolder);
     finishAdd(before, result.refused);
 }
 
@@ -144,36 +162,44 @@ void BasketController::addDropped(const QList<QUrl> &urls)
 
 void BasketController::addPaths(const QStringList &paths)
 {
-    QStringList files;
-    QStringList folders;
+    QStringList cleaned;
+    cleaned.reserve(paths.size());
     QString job;
     for (const QString &given : paths) {
         const QString path = QDir::cleanPath(given);
-        const DroppedKind kind = droppedKind(path);
-        if (kind == DroppedKind::File && isJobFileName(path)) {
+        // Only a name that says job is looked at here; every other path is sorted out by the
+        // reader.
+        if (isJobFileName(path) && droppedKind(path) == DroppedKind::File) {
             if (job.isEmpty())
                 job = path;
             continue;
         }
-        // The file pattern only looks at the extension; bytes that are not UTF-8 would keep it
-        // from matching at all, so it sees them replaced.
-        if (kind == DroppedKind::Folder)
-            folders.append(path);
-        else if (kind == DroppedKind::File && isSupportedInputFile(QString::fromUtf8(nativePath(path))))
-            files.append(path);
+        cleaned.append(path);
     }
     if (!job.isEmpty())
         emit jobFileGiven(job);
-    if (files.isEmpty() && folders.isEmpty())
+    if (cleaned.isEmpty())
         return;
-    std::optional<FolderListings> listings;
-    if (!folders.isEmpty() && !(listings = m_readFolders(folders)))
+    // Told apart on the reader's thread: a drop of a hundred thousand files is as many looks
+    // at the disk.
+    const QSet<QString> known = m_basket.keys();
+    const std::optional<BasketReading> reading = m_readFolders(cleaned, known, Basket::MaxEntries - m_basket.count());
+    if (!reading || (reading->files.isEmpty() && reading->folders.isEmpty()))
         return;
 
     const int before = m_basket.count();
-    int refused = m_basket.addFiles(files, *m_lastUsedFolder).refused;
-    for (qsizetype i = 0; i < folders.size(); ++i)
-        refused += m_basket.addListedFolder(folders.at(i), listings->value(i), *m_lastUsedFolder).refused;
+    int refused = 0;
+    if (reading->files.size() > 1 && m_basket.keys() == known) {
+        // The reader's sorting out still holds: only the new files that fit go in, and the
+        // folder is set as for the whole selection.
+        refused = m_basket.addFiles(reading->newFiles, *m_lastUsedFolder).refused + reading->newBeyondRoom;
+        *m_lastUsedFolder = selectionFolder(reading->files.front());
+    } else {
+        refused = m_basket.addFiles(reading->files, *m_lastUsedFolder).refused;
+    }
+    for (qsizetype i = 0; i < reading->folders.size(); ++i)
+        refused +=
+            m_basket.addListedFolder(reading->folders.at(i), reading->listings.value(i), *m_lastUsedFolder).refused;
     finishAdd(before, refused);
 }
 
@@ -288,26 +314,62 @@ int BasketController::dropPosition(const QPoint &at) const
     return at.y() >= m_list->visualItemRect(item).center().y() ? row + 1 : row;
 }
 
+namespace {
+
+// A row of the list that shows its entry as it is asked for: the text, the tool tip and the
+// key are made from the entry only when the list paints or reads that row, so that filling
+// the list with tens of thousands of entries costs little more than their allocation.
+class BasketItem : public QTreeWidgetItem {
+  public:
+    // A missing entry shows `icon` and `missingText` as its colour.
+    BasketItem(const BasketEntry &entry, const QIcon &icon, bool missing, const QBrush &missingText)
+        : m_entry(entry), m_icon(icon), m_missing(missing), m_missingText(missingText)
+    {
+        // Entries are dropped between others, never onto one.
+        setFlags(flags() & ~Qt::ItemIsDropEnabled);
+    }
+
+    QVariant data(int column, int role) const override
+    {
+        if (column == 0) {
+            switch (role) {
+            case Qt::DisplayRole:
+                return displayName(m_entry.text);
+            case Qt::ToolTipRole:
+                return m_missing ? QStringLiteral("Missing: ") + displayName(m_entry.key) : displayName(m_entry.key);
+            case Qt::ForegroundRole:
+                return m_missing ? QVariant(m_missingText) : QVariant();
+            case Qt::DecorationRole:
+                return m_icon;
+            case KeyRole:
+                return m_entry.key;
+            default:
+                break;
+            }
+        }
+        return QTreeWidgetItem::data(column, role);
+    }
+
+  private:
+    BasketEntry m_entry;
+    QIcon m_icon;
+    bool m_missing;
+    QBrush m_missingText;
+};
+
+} // namespace
+
 void BasketController::appendItems(int from)
 {
     const QIcon icon = m_list->style()->standardIcon(QStyle::SP_FileIcon);
     const QIcon missingIcon = m_list->style()->standardIcon(QStyle::SP_MessageBoxWarning);
     QList<QTreeWidgetItem *> items;
     items.reserve(m_basket.count() - from);
+    const QBrush missingText = m_list->palette().brush(QPalette::Disabled, QPalette::Text);
     for (int i = from; i < m_basket.count(); ++i) {
         const BasketEntry &entry = m_basket.at(i);
-        auto *item = new QTreeWidgetItem(QStringList{displayName(entry.text)});
-        item->setData(0, KeyRole, entry.key);
-        item->setToolTip(0, displayName(entry.key));
-        item->setIcon(0, icon);
-        // Entries are dropped between others, never onto one.
-        item->setFlags(item->flags() & ~Qt::ItemIsDropEnabled);
-        if (m_missing.contains(entry.key)) {
-            item->setIcon(0, missingIcon);
-            item->setForeground(0, m_list->palette().brush(QPalette::Disabled, QPalette::Text));
-            item->setToolTip(0, QStringLiteral("Missing: ") + displayName(entry.key));
-        }
-        items.append(item);
+        const bool missing = m_missing.contains(entry.key);
+        items.append(new BasketItem(entry, missing ? missingIcon : icon, missing, missingText));
     }
     m_list->addTopLevelItems(items);
 }

@@ -20,12 +20,28 @@ namespace pagorra {
 
 class BasketDialogs;
 
-// What Add Folder and folder drops read from the disk: per folder, readBasketFolder()'s answer.
+// Per folder, readBasketFolder()'s answer.
 using FolderListings = QList<std::optional<QStringList>>;
-// Reads the folders in order; stops early once `stop` is asked.
-FolderListings readBasketFolders(const QStringList &folders, std::stop_token stop = {});
-// Reads folders for the basket; no answer at all when the user cancelled the reading.
-using FolderReader = std::function<std::optional<FolderListings>(const QStringList &folders)>;
+// What Add Folder, drops and the command line read from the disk for the paths they are
+// given, in their order: the picture files among them (those the open dialog offers), the
+// folders, and each folder's listing; other paths are left out.
+struct BasketReading {
+    QStringList files;
+    QStringList folders;
+    FolderListings listings;
+    // Of `files` (each once): those not among the `known` keys that fit in `room`, and how
+    // many more new ones there were (see readBasketPaths()).
+    QStringList newFiles;
+    int newBeyondRoom = 0;
+};
+// Stops early once `stop` is asked. Given the basket's keys and its room, also sorts out
+// which files are new and fit, so that the window need not look up each of a hundred
+// thousand dropped files.
+BasketReading readBasketPaths(const QStringList &paths, std::stop_token stop = {}, const QSet<QString> &known = {},
+                              int room = 0);
+// Reads paths for the basket; no answer at all when the user cancelled the reading.
+using FolderReader =
+    std::function<std::optional<BasketReading>(const QStringList &paths, const QSet<QString> &known, int room)>;
 // Reads the capture times of the basket's files (see capturetime.h); none when cancelled.
 using TimeReader = std::function<std::optional<QList<QDateTime>>(const QStringList &paths)>;
 
@@ -46,7 +62,7 @@ class BasketController : public QObject {
     // The text shown when an add would pass the basket's limit.
     static QString limitMessage(int notAdded);
 
-    // How folders are read; by default right away on the calling thread. A cancelled reading
+    // How paths are read; by default right away on the calling thread. A cancelled reading
     // leaves everything as a cancelled folder picker does.
     void setFolderReader(FolderReader reader) { m_readFolders = std::move(reader); }
     // How capture times are read for sorting by date; by default right away.

@@ -2,7 +2,9 @@
 // every control to its command.
 #include "ui/mainwindow.h"
 
+#include "core/cachefolder.h"
 #include "core/product.h"
+#include "generation/pagestore.h"
 #include "output/saveasdialog.h"
 #include "ui/basketcontroller.h"
 #include "ui/basketdialogs.h"
@@ -26,7 +28,17 @@ namespace {
 const QSize kDesignInnerTwips(13815, 9015);
 } // namespace
 
-MainWindow::MainWindow(const WindowDialogs &dialogs, QWidget *parent) : QMainWindow(parent), m_dialogs(dialogs)
+namespace {
+// The pages of the window's runs wait in the cache folder while they are not shown.
+std::shared_ptr<PageStore> windowPageStore()
+{
+    PageStore::removeOrphans(cacheFolder());
+    return std::make_shared<PageStore>(cacheFolder());
+}
+} // namespace
+
+MainWindow::MainWindow(const WindowDialogs &dialogs, QWidget *parent)
+    : QMainWindow(parent), m_dialogs(dialogs), m_pages(windowPageStore())
 {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(productTitle());
@@ -65,7 +77,9 @@ void MainWindow::buildWidgets()
                                QMetaObject::invokeMethod(this, &MainWindow::closeIfAsked, Qt::QueuedConnection);
                            },
                            m_progress});
-    m_basket->setFolderReader([this](const QStringList &folders) { return readFolders(folders); });
+    m_basket->setFolderReader([this](const QStringList &paths, const QSet<QString> &known, int room) {
+        return readFolders(paths, known, room);
+    });
     // Installed after the basket's own filter, so it sees the list's events first and can keep
     // a run's basket from changing under it.
     m_panes->lv()->installEventFilter(this);

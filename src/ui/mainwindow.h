@@ -13,6 +13,7 @@ class QPushButton;
 namespace pagorra {
 
 class BasketController;
+struct BasketReading;
 class BasketDialogs;
 class MainPanes;
 class PageViewer;
@@ -148,8 +149,8 @@ class MainWindow : public QMainWindow {
     void showHelp();
     // Runs an output command that goes through the pages one by one, with the window busy.
     void runOutput(const std::function<void()> &command);
-    // Reads the folders of Add Folder and of drops off the window's thread (see WorkerWait).
-    std::optional<QList<std::optional<QStringList>>> readFolders(const QStringList &folders);
+    // Reads the paths of Add Folder and of drops off the window's thread (see WorkerWait).
+    std::optional<BasketReading> readFolders(const QStringList &paths, const QSet<QString> &known, int room);
 
     // Jobs (mainwindow_jobs.cpp).
     struct JobSession;
@@ -175,6 +176,7 @@ class MainWindow : public QMainWindow {
     bool hasGeneratedPages() const;
 
     WindowDialogs m_dialogs;
+    PageSet m_pages;
     std::unique_ptr<BasketDialogs> m_ownBasketDialogs;
     std::unique_ptr<SaveAsDialog> m_ownSaveAsDialog;
 
@@ -186,7 +188,6 @@ class MainWindow : public QMainWindow {
     std::unique_ptr<WorkerWait> m_workerWait;
     std::unique_ptr<JobSession> m_job;
 
-    PageSet m_pages;
     QString m_currentFolder;
     bool m_running = false;
     bool m_closeAfterRun = false;

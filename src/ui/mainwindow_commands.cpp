@@ -32,10 +32,10 @@ void MainWindow::addFolder()
     m_basket->addFolder();
 }
 
-std::optional<FolderListings> MainWindow::readFolders(const QStringList &folders)
+std::optional<BasketReading> MainWindow::readFolders(const QStringList &paths, const QSet<QString> &known, int room)
 {
-    return m_workerWait->run<FolderListings>(
-        [folders](std::stop_token stop) { return readBasketFolders(folders, std::move(stop)); });
+    return m_workerWait->run<BasketReading>(
+        [paths, known, room](std::stop_token stop) { return readBasketPaths(paths, std::move(stop), known, room); });
 }
 
 void MainWindow::newBasket()
@@ -64,7 +64,7 @@ void MainWindow::showSettings()
 // The pages state the resolution they were made at, whatever the settings say now.
 WriteOptions MainWindow::writeOptions() const
 {
-    return writeOptionsFor(registrySettings(), m_pages.page(0).content().pixelsPerInch);
+    return writeOptionsFor(registrySettings(), m_pages.peek(0).content().pixelsPerInch);
 }
 
 void MainWindow::savePage()

@@ -4,6 +4,7 @@
 #include "core/product.h"
 #include "core/settings.h"
 #include "generation/generationrun.h"
+#include "generation/thumbnailcache.h"
 #include "ui/basketcontroller.h"
 #include "ui/mainpanes.h"
 #include "ui/picturebutton.h"
@@ -91,6 +92,10 @@ void MainWindow::generate()
     const QStringList paths = m_basket->paths();
     GenerationRun run(registrySettings(), paths, progress);
     run.setReportEntries(true); // for Save manifest
+    // Thumbnails of earlier runs come back from the cache, within the room the settings give it.
+    ThumbnailCache &cache = ThumbnailCache::shared();
+    cache.setDiskLimit(qint64(std::max(0, registrySettings().Cache.DiskLimitMB)) << 20);
+    run.setThumbnailCache(&cache);
     // Each new page is shown as it is opened: the counter then reads "Page k of k".
     run.setPageOpened([this](int pageCount) { m_viewer->showPage(pageCount - 1); });
     const GenerationResult result = run.run(m_pages);
@@ -141,7 +146,7 @@ void MainWindow::showCheckMessage(const UserMessage &message)
 
 bool MainWindow::hasGeneratedPages() const
 {
-    return m_pages.count() > 1 || m_pages.page(0).hasImage();
+    return m_pages.count() > 1 || m_pages.peek(0).hasImage();
 }
 
 // Nothing may change the basket, the settings or the pages while a run works on them.

@@ -5,6 +5,7 @@
 #include "output/commondialogs.h"
 #include "ui/settingsdialogcaptions.h"
 #include "ui/settingsdialognumberbox.h"
+#include "ui/settingsdialogcache.h"
 #include "ui/settingsdialogpaper.h"
 
 #include <QCheckBox>
@@ -220,6 +221,8 @@ void SettingsDialog::buildControls()
     tabs->addTab(m_paperTab, QStringLiteral("Paper and output"));
     m_captionsTab = new CaptionsTab(m_fonts, this);
     tabs->addTab(m_captionsTab, QStringLiteral("Captions"));
+    m_cacheTab = new CacheTab(this);
+    tabs->addTab(m_cacheTab, QStringLiteral("Cache"));
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(tabs);
     layout->addLayout(buttons);
@@ -298,6 +301,7 @@ void SettingsDialog::fillSettingsForm()
     m_paperTab->fill(s.Output, QSize(s.PageWidth, s.PageHeight));
     m_paperTab->fillInput(s.Input);
     m_captionsTab->fill(s, m_samplePhoto);
+    m_cacheTab->fill(s.Cache);
 }
 
 void SettingsDialog::applySettingsForm()
@@ -334,6 +338,7 @@ void SettingsDialog::applySettingsForm()
     m_paperTab->apply(s.Output);
     m_paperTab->applyInput(s.Input);
     m_captionsTab->apply(s.Captions);
+    m_cacheTab->apply(s.Cache);
 }
 
 void SettingsDialog::proportionChosen(int index)

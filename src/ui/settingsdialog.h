@@ -22,13 +22,15 @@ class ColorDialog;
 class FontDialog;
 class CaptionsTab;
 class NumberBox;
+class CacheTab;
 class PaperOutputTab;
 
 // The modal "Settings" dialog. It edits the page, margin, thumbnail and title fields of the
 // record it is given on its first tab, the paper and output choices on its second (a paper
-// chosen there fills the page size), captions and footer on its third, and writes them back only when "Save" is
-// pressed; "Cancel", Escape and the title-bar close leave the record untouched. Every control's objectName is its
-// control name; the members of a control array are named with their index, e.g. "txtCanvasCustom(2)".
+// chosen there fills the page size), captions and footer on its third, the thumbnail cache's
+// room on its fourth, and writes them back only when "Save" is pressed; "Cancel", Escape and
+// the title-bar close leave the record untouched. Every control's objectName is its control
+// name; the members of a control array are named with their index, e.g. "txtCanvasCustom(2)".
 class SettingsDialog : public QDialog {
     Q_OBJECT
   public:
@@ -97,6 +99,7 @@ class SettingsDialog : public QDialog {
     PaperOutputTab *m_paperTab = nullptr;
     CaptionsTab *m_captionsTab = nullptr;
     QString m_samplePhoto;
+    CacheTab *m_cacheTab = nullptr;
     bool m_takingPaperSize = false; // the page boxes are being set from the paper
     QPushButton *m_okButton = nullptr;
     QPushButton *m_cancelButton = nullptr;

@@ -1,5 +1,7 @@
 #include "viewer/pageviewer.h"
 
+#include "core/runtimeerror.h"
+#include "errors/errorhandler.h"
 #include "generation/pageset.h"
 #include "viewer/pageview.h"
 #include "viewer/zoomtools.h"
@@ -150,8 +152,13 @@ void PageViewer::showBitmap()
     if (m_pages) {
         const int index = std::clamp(m_pages->currentPageIndex(), 0, m_pages->lastPageIndex());
         m_pages->setCurrentPageIndex(index);
-        const Page &page = m_pages->page(index);
-        image = page.image();
+        try {
+            image = m_pages->page(index).image();
+        } catch (const RuntimeError &error) {
+            // A page that cannot be read back is shown as none, and said so.
+            globalErrorHandler(error, QStringLiteral("subShowBitmap"));
+        }
+        const Page &page = m_pages->peek(index);
         // A page drawn without items (set as an image) is its image's size.
         m_pageSize = page.content().layoutSize.isEmpty() ? image.size() : page.content().layoutSize.toSize();
     }
@@ -196,7 +203,7 @@ QString PageViewer::counterText(int index, int count)
 
 void PageViewer::updateCounter()
 {
-    const bool generated = m_pages && (m_pages->count() > 1 || m_pages->page(0).hasImage());
+    const bool generated = m_pages && (m_pages->count() > 1 || m_pages->peek(0).hasImage());
     m_counter->setText(generated ? counterText(m_pages->currentPageIndex(), m_pages->count())
                                  : QStringLiteral("Page 1"));
 }

@@ -21,7 +21,7 @@ TEST(SaveNumberedPages, NumberedWithoutLeadingZerosInOrderUntilCancelled)
     QTemporaryDir dir;
     RecordingProgress progress;
     const QList<QImage> pages = flatPages(12);
-    EXPECT_EQ(saveNumberedPages(asPages(pages), dir.filePath(u"Sheet.png"_s), progress), RunOutcome::Finished);
+    EXPECT_EQ(saveNumberedPages(pagesOf(asPages(pages)), dir.filePath(u"Sheet.png"_s), progress), RunOutcome::Finished);
     const QRegularExpression pageNames(u"^(Sheet([1-9]|1[0-2])\\.png ?){12}$"_s);
     EXPECT_TRUE(pageNames.match(filesIn(dir.path()).join(u' ')).hasMatch()) << "never the chosen name itself";
     EXPECT_EQ(channelDifference(decodeWithMagick(dir.filePath(u"Sheet9.png"_s)), pages[8]), 0);
@@ -32,7 +32,8 @@ TEST(SaveNumberedPages, NumberedWithoutLeadingZerosInOrderUntilCancelled)
     // Cancel stops before the next page; a per-cent sign in the name is no number template.
     QTemporaryDir other;
     RecordingProgress cancelling(3);
-    EXPECT_EQ(saveNumberedPages(asPages(pages), other.filePath(u"a%d.bmp"_s), cancelling), RunOutcome::Cancelled);
+    EXPECT_EQ(saveNumberedPages(pagesOf(asPages(pages)), other.filePath(u"a%d.bmp"_s), cancelling),
+              RunOutcome::Cancelled);
     EXPECT_EQ(filesIn(other.path()), (QStringList{u"a%d1.bmp"_s, u"a%d2.bmp"_s}));
     EXPECT_EQ(readFile(other.filePath(u"a%d2.bmp"_s)).size(), 54 + 96 * 64 * 3) << "a whole 24-bit BMP";
     EXPECT_EQ(cancelling.events.last(), u"end"_s);
@@ -67,7 +68,7 @@ TEST_P(Multipage, AppearsWholeAtTheEndWithEveryPageInOrderAndRemovesWhatKilledRu
     progress.onYield = [&] { midway = filesIn(dir.path()).join(u' ') + u' ' + QString::fromUtf8(readFile(path())); };
     // A photo page first (thousands of colours, so a lossy step would show), then numbered pages.
     const QList<QImage> pages{richPage(96, 64), flatPage(2), flatPage(3), flatPage(4)};
-    EXPECT_EQ(saveMultipageDocument(asPages(pages), path(), kind(), progress), RunOutcome::Finished);
+    EXPECT_EQ(saveMultipageDocument(pagesOf(asPages(pages)), path(), kind(), progress), RunOutcome::Finished);
     EXPECT_TRUE(expectedMidway.match(midway).hasMatch()) << midway.toStdString();
     EXPECT_EQ(progress.events.join(u','), u"begin 4,value 1,value 2,value 3,end"_s);
     EXPECT_EQ(filesIn(dir.path()), (QStringList{running, QFileInfo(path()).fileName()}));
@@ -77,7 +78,7 @@ TEST_P(Multipage, AppearsWholeAtTheEndWithEveryPageInOrderAndRemovesWhatKilledRu
     // and the document holds this run's pages only.
     const QList<QImage> second = flatPages(5).mid(1) + flatPages(1);
     RecordingProgress cancelling(3);
-    EXPECT_EQ(saveMultipageDocument(asPages(second), path(), kind(), cancelling), RunOutcome::Cancelled);
+    EXPECT_EQ(saveMultipageDocument(pagesOf(asPages(second)), path(), kind(), cancelling), RunOutcome::Cancelled);
     expectPages(second.mid(0, 3));
 }
 

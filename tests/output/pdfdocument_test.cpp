@@ -84,7 +84,7 @@ TEST(PdfDocument, AGeneratedRunIsADocumentThatReadersUnderstand)
     const QString pdf = dir.filePath(u"t.pdf"_s), again = dir.filePath(u"again.pdf"_s);
     qputenv("SOURCE_DATE_EPOCH", "1700000000");
     for (const QString &path : {pdf, again})
-        saveMultipageDocument(pageList(pages), path, MultipageKind::Pdf, progress, options);
+        saveMultipageDocument(pagesOf(pages), path, MultipageKind::Pdf, progress, options);
     qunsetenv("SOURCE_DATE_EPOCH");
     EXPECT_EQ(readFile(pdf), readFile(again));
 
@@ -110,7 +110,7 @@ TEST(PdfDocument, AGeneratedRunIsADocumentThatReadersUnderstand)
 
     // A failure while the fonts go in at the end leaves the older file alone and nothing else.
     const FileSizeLimit limit(readFile(pdf).size() - 512);
-    EXPECT_THROW(saveMultipageDocument(pageList(pages), pdf, MultipageKind::Pdf, progress, options), RuntimeError);
+    EXPECT_THROW(saveMultipageDocument(pagesOf(pages), pdf, MultipageKind::Pdf, progress, options), RuntimeError);
     EXPECT_EQ(filesIn(dir.path()).size(), 3) << "no temporary file may stay";
     EXPECT_EQ(readFile(pdf), readFile(again));
 }

@@ -462,6 +462,7 @@ class MainWindowTest : public QObject {
         QVERIFY(button("cmdAddFolder")->isEnabled());
         m_release.release(2); // the cancelled worker ends on its own; the next one need not wait
         QCOMPARE(m_window->workerWait().run(slow), std::optional<int>(7));
+        QTRY_COMPARE(m_release.available(), 0); // taken by the cancelled worker, not the next one
 
         QTimer::singleShot(WorkerWait::QuickWaitMs * 2, this, [this] { m_window->close(); });
         QCOMPARE(m_window->workerWait().run(slow), std::nullopt);
