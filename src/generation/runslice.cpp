@@ -6,14 +6,14 @@ namespace pagorra {
 
 std::int64_t picturesPerPage(const LayoutInput &input, const LayoutGrid &grid)
 {
-    // As LayoutCursor walks a page: a row of `columns` cells, then the next row one cell and
-    // one gap lower, until a row would start below the page's limit. The first row is always
-    // placed.
+    // As LayoutCursor walks a page: a row of `columns` cells, then the next row one cell, its
+    // caption band and one gap lower, until a row would start below the page's limit. The first
+    // row is always placed.
     std::int64_t rows = 0;
     std::int64_t y = grid.firstY;
     do {
         ++rows;
-        y += std::int64_t(input.cellHeight) + grid.gapY;
+        y += std::int64_t(input.cellHeight) + input.captionBand + grid.gapY;
     } while (y <= grid.pageLimit);
     return rows * std::max<std::int64_t>(grid.columns, 1);
 }

@@ -18,10 +18,13 @@ for ((i = 0; i < 130; i++)); do
   ln -s "${sources[i % ${#sources[@]}]}" "$(printf '%s/photos/p%03d.jpg' "$work" "$i")"
   printf '%s/photos/p%03d.jpg\n' "$work" "$i"
 done >"$work/list"
-options=(--title Trip --page-numbers --margins 40,10,10,120 --cell 120x80)
+# Captions make every row taller; the footer counts the pages of the whole run.
+options=(--title Trip --page-numbers --margins 40,10,10,120 --cell 120x80 --caption '{name}' --caption-lines 2
+  --footer '|{page} of {pages}|')
 
 "$batch" "${options[@]}" -o "$work/one/Sheet.png" "@$work/list" >/dev/null
-parallel "$batch" "${options[@]}" --shard {}/3 -o "$work/shards/Sheet.png" "@$work/list" ::: 1 2 3 >/dev/null
+# -q: parallel would hand the arguments to a shell, which takes the footer's bars as pipes.
+parallel -q "$batch" "${options[@]}" --shard {}/3 -o "$work/shards/Sheet.png" "@$work/list" ::: 1 2 3 >/dev/null
 
 (cd "$work/one" && ls) >"$work/one.names"
 (cd "$work/shards" && ls) >"$work/shards.names"
