@@ -4,6 +4,7 @@
 
 #include <climits>
 #include <cstring>
+#include <memory>
 #include <zstd.h>
 
 namespace pagorra {
@@ -40,9 +41,26 @@ QByteArray packPixels(const QImage &image)
         return {};
     const int width = image.width();
     const int height = image.height();
-    QByteArray filtered(qsizetype(width) * height * channels, Qt::Uninitialized);
-    auto *out = reinterpret_cast<uchar *>(filtered.data());
+    Header header{};
+    std::memcpy(header.magic, kMagic, sizeof kMagic);
+    header.version = kVersion;
+    header.channels = quint8(channels);
+    header.width = qToLittleEndian(quint32(width));
+    header.height = qToLittleEndian(quint32(height));
+    header.dotsPerMeterX = qToLittleEndian(qint32(image.dotsPerMeterX()));
+    header.dotsPerMeterY = qToLittleEndian(qint32(image.dotsPerMeterY()));
+    QByteArray packed(reinterpret_cast<const char *>(&header), sizeof header);
+
+    // Row by row through a stream: a 300-dpi page would otherwise take two more copies of its
+    // size (filtered and compressed) while it is put aside.
+    const std::unique_ptr<ZSTD_CCtx, decltype(&ZSTD_freeCCtx)> context(ZSTD_createCCtx(), ZSTD_freeCCtx);
+    if (!context || ZSTD_isError(ZSTD_CCtx_setParameter(context.get(), ZSTD_c_compressionLevel, kLevel)) ||
+        ZSTD_isError(ZSTD_CCtx_setPledgedSrcSize(context.get(), quint64(width) * quint64(height) * channels)))
+        return {};
+    QByteArray filtered(qsizetype(width) * channels, Qt::Uninitialized);
+    QByteArray chunk(qsizetype(ZSTD_CStreamOutSize()), Qt::Uninitialized);
     for (int y = 0; y < height; ++y) {
+        auto *out = reinterpret_cast<uchar *>(filtered.data());
         const auto *row = reinterpret_cast<const QRgb *>(image.constScanLine(y));
         QRgb left = 0;
         for (int x = 0; x < width; ++x) {
@@ -54,23 +72,18 @@ QByteArray packPixels(const QImage &image)
                 *out++ = uchar(qAlpha(p) - qAlpha(left));
             left = p;
         }
+        const bool last = y == height - 1;
+        ZSTD_inBuffer in{filtered.constData(), size_t(filtered.size()), 0};
+        size_t remaining = 0;
+        do {
+            ZSTD_outBuffer outBuffer{chunk.data(), size_t(chunk.size()), 0};
+            remaining = ZSTD_compressStream2(context.get(), &outBuffer, &in, last ? ZSTD_e_end : ZSTD_e_continue);
+            if (ZSTD_isError(remaining))
+                return {};
+            packed.append(chunk.constData(), qsizetype(outBuffer.pos));
+        } while (last ? remaining != 0 : in.pos < in.size);
     }
-    const size_t bound = ZSTD_compressBound(size_t(filtered.size()));
-    QByteArray packed(qsizetype(sizeof(Header) + bound), Qt::Uninitialized);
-    Header header{};
-    std::memcpy(header.magic, kMagic, sizeof kMagic);
-    header.version = kVersion;
-    header.channels = quint8(channels);
-    header.width = qToLittleEndian(quint32(width));
-    header.height = qToLittleEndian(quint32(height));
-    header.dotsPerMeterX = qToLittleEndian(qint32(image.dotsPerMeterX()));
-    header.dotsPerMeterY = qToLittleEndian(qint32(image.dotsPerMeterY()));
-    std::memcpy(packed.data(), &header, sizeof header);
-    const size_t size =
-        ZSTD_compress(packed.data() + sizeof header, bound, filtered.constData(), size_t(filtered.size()), kLevel);
-    if (ZSTD_isError(size))
-        return {};
-    packed.truncate(qsizetype(sizeof header + size));
+    packed.squeeze();
     return packed;
 }
 
@@ -95,20 +108,30 @@ std::optional<QImage> unpackPixels(QByteArrayView packed)
     QImage image(int(width), int(height), channels == 3 ? QImage::Format_RGB32 : QImage::Format_ARGB32);
     if (image.isNull())
         return std::nullopt;
-    QByteArray filtered(expected, Qt::Uninitialized);
-    const size_t size = ZSTD_decompress(filtered.data(), size_t(expected), frame, frameSize);
-    if (ZSTD_isError(size) || size != size_t(expected))
+    // A row at a time, as it was packed.
+    const std::unique_ptr<ZSTD_DCtx, decltype(&ZSTD_freeDCtx)> context(ZSTD_createDCtx(), ZSTD_freeDCtx);
+    if (!context)
         return std::nullopt;
-    const auto *in = reinterpret_cast<const uchar *>(filtered.constData());
+    QByteArray filtered(qsizetype(width) * channels, Qt::Uninitialized);
+    ZSTD_inBuffer in{frame, frameSize, 0};
     for (int y = 0; y < image.height(); ++y) {
+        ZSTD_outBuffer out{filtered.data(), size_t(filtered.size()), 0};
+        while (out.pos < out.size) {
+            const size_t inBefore = in.pos;
+            const size_t outBefore = out.pos;
+            const size_t result = ZSTD_decompressStream(context.get(), &out, &in);
+            if (ZSTD_isError(result) || (in.pos == inBefore && out.pos == outBefore))
+                return std::nullopt; // damaged, or cut short
+        }
+        const auto *bytes = reinterpret_cast<const uchar *>(filtered.constData());
         auto *row = reinterpret_cast<QRgb *>(image.scanLine(y));
         uchar r = 0, g = 0, b = 0, a = 0;
         for (int x = 0; x < image.width(); ++x) {
-            r = uchar(r + *in++);
-            g = uchar(g + *in++);
-            b = uchar(b + *in++);
+            r = uchar(r + *bytes++);
+            g = uchar(g + *bytes++);
+            b = uchar(b + *bytes++);
             if (channels == 4)
-                a = uchar(a + *in++);
+                a = uchar(a + *bytes++);
             row[x] = qRgba(r, g, b, channels == 4 ? a : 0xff);
         }
     }

@@ -281,7 +281,11 @@ std::optional<QByteArray> ThumbnailCache::lookup(const QByteArray &name)
 // Called with the lock held.
 void ThumbnailCache::holdInMemory(const QByteArray &name, const QByteArray &entry)
 {
-    m_memoryEntries.insert(name, entry);
+    // Held at its size: a buffer grown while it was read or packed may have half as much again
+    // unused, which the budget below would not see.
+    QByteArray held = entry;
+    held.squeeze();
+    m_memoryEntries.insert(name, held);
     m_memory.use(name, entry.size(), ++m_clock);
     while (m_memory.bytes > m_memoryLimit && !m_memory.byAge.empty()) {
         const QByteArray oldest = m_memory.byAge.begin()->second;

@@ -9,6 +9,7 @@
 #include "ui/mainpanes.h"
 #include "ui/picturebutton.h"
 #include "ui/windowprogress.h"
+#include "viewer/pageview.h"
 #include "viewer/pageviewer.h"
 
 #include <QElapsedTimer>
@@ -42,8 +43,10 @@ class GenerationProgress : public RunProgress {
             m_viewer.refresh();
         }
         m_window.yield(); // the view is scaled and painted here
-        if (look)
+        if (look) {
             m_refreshCost = m_clock.restart();
+            m_viewer.pageView()->keepOnlyWhatIsShown();
+        }
     }
     bool cancelRequested() const override { return m_window.cancelRequested(); }
     void setValue(int value) override { m_window.setValue(value); }

@@ -14,18 +14,29 @@ PageView::PageView(QWidget *parent) : QWidget(parent)
 
 void PageView::setImage(const QImage &image)
 {
-    if (image.cacheKey() != m_image.cacheKey() || image.isNull() != m_image.isNull())
+    if (image.cacheKey() != m_image.cacheKey() || image.isNull() != m_image.isNull() || m_image.isNull())
         m_scaled = QPixmap();
     m_image = image;
     update();
 }
 
+void PageView::keepOnlyWhatIsShown()
+{
+    if (!m_scaled.isNull())
+        m_image = QImage();
+}
+
 void PageView::paintEvent(QPaintEvent *event)
 {
-    if (m_image.isNull() || width() <= 0 || height() <= 0)
+    if (!showsPage() || width() <= 0 || height() <= 0)
         return;
     QPainter painter(this);
     const QRect exposed = event->rect();
+    if (m_image.isNull()) {
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.drawPixmap(rect(), m_scaled);
+        return;
+    }
     if (size() == m_image.size() && devicePixelRatioF() == 1) {
         painter.drawImage(exposed, m_image, exposed);
         return;

@@ -18,6 +18,13 @@ class PageView : public QWidget {
     // Keeps a shallow copy; a page redrawn later is picked up by the next setImage().
     void setImage(const QImage &image);
     const QImage &image() const { return m_image; }
+    // Whether a page is on display, also one held only as shown (see keepOnlyWhatIsShown()).
+    bool showsPage() const { return !m_image.isNull() || !m_scaled.isNull(); }
+    // Lets go of the page's image once it has been scaled for the screen, keeping what is
+    // shown: a page that is still being drawn on would otherwise be copied by its next
+    // drawing (35 MB for an A4 page at 300 dpi). The next setImage() brings it back; until
+    // then a resize stretches what is shown.
+    void keepOnlyWhatIsShown();
 
   signals:
     void pressed(QPointF position);

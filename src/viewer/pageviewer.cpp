@@ -263,7 +263,7 @@ void PageViewer::layoutPane()
 
 void PageViewer::fitBitmap()
 {
-    m_fit = fitPage(m_view->image().isNull() ? QSize() : m_pageSize, m_container->size(), m_bestFit, m_zoom);
+    m_fit = fitPage(m_view->showsPage() ? m_pageSize : QSize(), m_container->size(), m_bestFit, m_zoom);
     m_view->resize(m_fit.shown);
     // A fitting page has no overhang to scroll; its bar rests at 0 until it overhangs again.
     m_horizontal->setRange(0, std::max(0, m_fit.horizontalMaximum));
@@ -273,7 +273,7 @@ void PageViewer::fitBitmap()
     m_vertical->setPageStep(std::max(1, m_container->height()));
     m_vertical->setEnabled(m_fit.verticalEnabled);
     placePage();
-    if (m_tools && !m_view->image().isNull())
+    if (m_tools && m_view->showsPage())
         m_tools->zoomLabel()->setText(zoomLabelText(m_fit.zoom));
 }
 
@@ -316,7 +316,7 @@ bool PageViewer::eventFilter(QObject *watched, QEvent *event)
     if (event->type() == QEvent::Wheel && (watched == m_container || watched == m_view)) {
         const auto *wheel = static_cast<QWheelEvent *>(event);
         if (wheel->modifiers() & Qt::ControlModifier) {
-            if (!m_view->image().isNull() && wheel->angleDelta().y() != 0)
+            if (m_view->showsPage() && wheel->angleDelta().y() != 0)
                 zoomBy(wheel->angleDelta().y() > 0 ? 1 : -1);
             return true;
         }
