@@ -10,6 +10,7 @@
 #include <QCommandLineParser>
 
 #include <cstdio>
+#include <malloc.h>
 #include <unistd.h>
 
 namespace {
@@ -60,10 +61,17 @@ DesktopCommandLine parseCommandLine(const QStringList &arguments)
     return result;
 }
 
+// A thumbnail at the default cell is 48 KiB, at 300 dpi 470 KiB; a page is several MiB.
+constexpr int kReturnedBufferBytes = 256 * 1024;
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
+    // Pages and thumbnails are made on worker threads and let go of on this one. With its
+    // threshold fixed, malloc gives such large buffers back to the system when they are freed;
+    // left to adjust itself it would raise the threshold and keep them in its heaps.
+    mallopt(M_MMAP_THRESHOLD, kReturnedBufferBytes);
     // Before Qt starts the threads of its platform plugin: see prepareImagingEnvironment.
     pagorra::prepareImagingEnvironment(argv[0]);
     pagorra::quietenLibraryMessages();

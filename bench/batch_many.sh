@@ -36,11 +36,12 @@ fi
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 export XDG_CONFIG_HOME=$work/config
+find "$set_dir" -maxdepth 1 -name 'p*.jpg' | sort >"$work/all"
 
 # One run over the first COUNT pictures; prints "SECONDS PEAK_KB".
 run() {
   local count=$1
-  find "$set_dir" -maxdepth 1 -name 'p*.jpg' | sort | head -n "$count" >"$work/list"
+  sed -n "1,${count}p" "$work/all" >"$work/list"
   rm -rf "$work/out" && mkdir "$work/out"
   /usr/bin/time -f '%e %M' -o "$work/time" "$batch" -o "$work/out/Sheet.jpg" "@$work/list" >/dev/null 2>&1
   cat "$work/time"

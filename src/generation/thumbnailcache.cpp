@@ -14,6 +14,7 @@
 #include <cerrno>
 #include <dirent.h>
 #include <fcntl.h>
+#include <limits>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -156,18 +157,9 @@ std::optional<LoadedPicture> unpackEntry(const QByteArray &entry, const QByteArr
 
 std::optional<QByteArray> readFile(const QString &path)
 {
-    const int fd = ::open(nativePath(path).constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return std::nullopt;
-    QByteArray bytes;
-    char buffer[65536];
-    ssize_t n;
-    while ((n = ::read(fd, buffer, sizeof buffer)) > 0 || (n < 0 && errno == EINTR)) {
-        if (n > 0)
-            bytes.append(buffer, n);
-    }
-    ::close(fd);
-    return n == 0 ? std::optional<QByteArray>(bytes) : std::nullopt;
+    int error = 0;
+    // The folder is the user's own, and an entry is no larger than the thumbnail it packs.
+    return readWholeFile(path, error, std::numeric_limits<qint64>::max());
 }
 
 // Written under a temporary name and renamed into place, so an entry is whole or absent.

@@ -27,9 +27,10 @@ namespace pagorra {
 // Safe to use from several threads at once; files are read and written outside the lock.
 class ThumbnailCache {
   public:
-    // What packed thumbnails may take in memory: a few thousand at the default cell, a few
-    // hundred of a print-grade page's, a fraction of what the pages of a run would take.
-    static constexpr qint64 DefaultMemoryLimit = qint64(64) << 20;
+    // What packed thumbnails may take in memory: the 2,000 of a large basket at the default
+    // cell, a few hundred of a print-grade page's (the rest come from the disk, which a page
+    // of them takes no longer to read than to draw), a fraction of what a run's pages take.
+    static constexpr qint64 DefaultMemoryLimit = qint64(32) << 20;
 
     // Nothing on disk when `diskLimit` is 0 or the folder cannot be made.
     ThumbnailCache(QString folder, qint64 diskLimit, qint64 memoryLimit = DefaultMemoryLimit);
