@@ -60,12 +60,18 @@ BasketReading readBasketPaths(const QStringList &paths, std::stop_token stop, co
 {
     BasketReading reading;
     QSet<QString> seen;
-    for (const QString &path : paths) {
+    for (const QString &given : paths) {
         if (stop.stop_requested())
             break;
+        const QString path = QDir::cleanPath(given);
+        const DroppedKind kind = droppedKind(path);
+        if (kind == DroppedKind::File && isJobFileName(path)) {
+            if (reading.job.isEmpty())
+                reading.job = path;
+            continue;
+        }
         // The file pattern only looks at the extension; bytes that are not UTF-8 would keep it
         // from matching at all, so it sees them replaced.
-        const DroppedKind kind = droppedKind(path);
         if (kind == DroppedKind::Folder) {
             reading.folders.append(path);
             reading.listings.append(readBasketFolder(path));
@@ -162,29 +168,17 @@ void BasketController::addDropped(const QList<QUrl> &urls)
 
 void BasketController::addPaths(const QStringList &paths)
 {
-    QStringList cleaned;
-    cleaned.reserve(paths.size());
-    QString job;
-    for (const QString &given : paths) {
-        const QString path = QDir::cleanPath(given);
-        // Only a name that says job is looked at here; every other path is sorted out by the
-        // reader.
-        if (isJobFileName(path) && droppedKind(path) == DroppedKind::File) {
-            if (job.isEmpty())
-                job = path;
-            continue;
-        }
-        cleaned.append(path);
-    }
-    if (!job.isEmpty())
-        emit jobFileGiven(job);
-    if (cleaned.isEmpty())
+    if (paths.isEmpty())
         return;
     // Told apart on the reader's thread: a drop of a hundred thousand files is as many looks
     // at the disk.
     const QSet<QString> known = m_basket.keys();
-    const std::optional<BasketReading> reading = m_readFolders(cleaned, known, Basket::MaxEntries - m_basket.count());
-    if (!reading || (reading->files.isEmpty() && reading->folders.isEmpty()))
+    const std::optional<BasketReading> reading = m_readFolders(paths, known, Basket::MaxEntries - m_basket.count());
+    if (!reading)
+        return;
+    if (!reading->job.isEmpty())
+        emit jobFileGiven(reading->job);
+    if (reading->files.isEmpty() && reading->folders.isEmpty())
         return;
 
     const int before = m_basket.count();

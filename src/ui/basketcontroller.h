@@ -23,9 +23,11 @@ class BasketDialogs;
 // Per folder, readBasketFolder()'s answer.
 using FolderListings = QList<std::optional<QStringList>>;
 // What Add Folder, drops and the command line read from the disk for the paths they are
-// given, in their order: the picture files among them (those the open dialog offers), the
-// folders, and each folder's listing; other paths are left out.
+// given (cleaned), in their order: the picture files among them (those the open dialog
+// offers), the folders, each folder's listing, and the first job file; other paths are left
+// out.
 struct BasketReading {
+    QString job;
     QStringList files;
     QStringList folders;
     FolderListings listings;
