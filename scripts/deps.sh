@@ -7,7 +7,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ pkg-config ccache
   qt6-base-dev qt6-base-dev-tools qt6-image-formats-plugins qt6-svg-dev qt6-qpa-plugins
-  libvips-dev libvips-tools libtiff-dev libraw-dev libzstd-dev liblcms2-dev libimagequant-dev zlib1g-dev libjpeg-turbo-progs
+  libvips-dev libvips-tools libtiff-dev libraw-dev libzstd-dev libssl-dev liblcms2-dev libimagequant-dev zlib1g-dev libjpeg-turbo-progs
   libharfbuzz-dev libgtest-dev libgmock-dev
   fonts-dejavu-core fonts-wqy-microhei fonts-noto-core fonts-noto-cjk fonts-noto-color-emoji
   xvfb xauth xdotool parallel

@@ -68,7 +68,7 @@ void DecodeInput::carryDigest(std::int64_t offset, const char *bytes, std::int64
 {
     const std::lock_guard lock(m_digestMutex);
     if (m_hash && offset <= m_hashed && offset + count > m_hashed) {
-        m_hash->addData(QByteArrayView(bytes + (m_hashed - offset), qsizetype(offset + count - m_hashed)));
+        m_hash->add(bytes + (m_hashed - offset), offset + count - m_hashed);
         m_hashed = offset + count;
     }
 }
@@ -80,7 +80,7 @@ void DecodeInput::startDigest()
         return;
     }
     const std::lock_guard lock(m_digestMutex);
-    m_hash.emplace(QCryptographicHash::Sha256);
+    m_hash = std::make_unique<Sha256>();
     m_hashed = 0;
 }
 
@@ -97,7 +97,7 @@ std::optional<QByteArray> DecodeInput::digest()
             readFile(m_hashed, chunk.data(), std::min<std::int64_t>(chunk.size(), m_size - m_hashed));
         if (got <= 0)
             return std::nullopt;
-        m_hash->addData(QByteArrayView(chunk.constData(), qsizetype(got)));
+        m_hash->add(chunk.constData(), got);
         m_hashed += got;
     }
     return m_hash->result();

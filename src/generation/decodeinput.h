@@ -1,7 +1,8 @@
 #pragma once
 
+#include "core/sha256.h"
+
 #include <QByteArray>
-#include <QCryptographicHash>
 #include <QIODevice>
 #include <QString>
 #include <chrono>
@@ -76,7 +77,7 @@ class DecodeInput {
     int m_hiddenLength = 0;
 
     mutable std::mutex m_digestMutex;
-    mutable std::optional<QCryptographicHash> m_hash;
+    mutable std::unique_ptr<Sha256> m_hash;
     mutable std::int64_t m_hashed = 0; // bytes [0, m_hashed) are in m_hash
 };
 
