@@ -18,6 +18,7 @@
 #include <cstring>
 #include <mutex>
 #include <vector>
+#include <vips/vector.h>
 
 namespace pagorra {
 
@@ -426,6 +427,11 @@ void ensureImageLibraryStarted()
             "VIPS", G_LOG_LEVEL_WARNING, [](const gchar *, GLogLevelFlags, const gchar *, gpointer) {}, nullptr);
         // Each file is loaded once per run; cached operations would only hold memory.
         vips_cache_set_max(0);
+        // Without the cache every resize compiles its vector program afresh, and the run-time
+        // compiler never gives its code memory back: some ten thousand pictures into a run its
+        // mappings pass the system's limit and the process dies. The plain C paths cost little
+        // on thumbnails made by shrink-on-load.
+        vips_vector_set_enabled(FALSE);
         // Only the loaders of the picture formats the program offers may run, for the whole
         // process: documents, drawings and the rest (PDF, SVG, ImageMagick's loader for any
         // file) are never rendered as photos, whatever a file is named or claims to be.
