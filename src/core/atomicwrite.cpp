@@ -24,6 +24,23 @@ WriteFailure failure(int code, const QString &step)
 
 } // namespace
 
+int writeFully(int fd, const char *bytes, std::int64_t count, std::int64_t offset)
+{
+    while (count > 0) {
+        const ssize_t n = offset < 0 ? ::write(fd, bytes, std::size_t(count))
+                                     : ::pwrite(fd, bytes, std::size_t(count), off_t(offset));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return n < 0 ? errno : ENOSPC;
+        bytes += n;
+        count -= n;
+        if (offset >= 0)
+            offset += n;
+    }
+    return 0;
+}
+
 QString errnoText(int code)
 {
     return QString::fromLocal8Bit(std::strerror(code));
@@ -65,15 +82,8 @@ std::optional<WriteFailure> replaceFileAtomically(const QString &path, const QBy
     const mode_t mode = ::stat(target.constData(), &old) == 0 ? old.st_mode & 07777 : mode_t(newFileMode);
     // Folders that keep no permissions (a FAT stick) refuse this; the file is still written.
     (void)::fchmod(fd, mode);
-    qsizetype written = 0;
-    while (written < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.constData() + written, std::size_t(bytes.size() - written));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return fail(errno, QStringLiteral("cannot write a new copy"));
-        written += n;
-    }
+    if (const int code = writeFully(fd, bytes.constData(), bytes.size()))
+        return fail(code, QStringLiteral("cannot write a new copy"));
     if (::fsync(fd) != 0)
         return fail(errno, QStringLiteral("cannot write a new copy"));
     if (::close(fd) != 0) {

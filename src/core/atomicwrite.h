@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <cstdint>
 #include <optional>
 
 namespace pagorra {
@@ -26,6 +27,11 @@ std::optional<WriteFailure> replaceFileAtomically(const QString &path, const QBy
 // Removes the temporaries of replaceFileAtomically() that processes killed since left beside
 // `path`; those of running processes stay. Returns how many were removed.
 int removeOrphanedReplacements(const QString &path);
+
+// Writes all `count` bytes at `offset`, or at the file's position when `offset` is negative,
+// going on after interrupted or partial writes. Returns 0, or the errno that stopped it (ENOSPC
+// for a write that took nothing and named no reason: only a full device does that).
+int writeFully(int fd, const char *bytes, std::int64_t count, std::int64_t offset = -1);
 
 // The system's text for errno `code`, e.g. "Permission denied".
 QString errnoText(int code);

@@ -43,16 +43,7 @@ int PageStore::put(const QByteArray &bytes)
 {
     Slot slot;
     slot.size = bytes.size();
-    qint64 done = 0;
-    while (m_fd >= 0 && done < slot.size) {
-        const ssize_t n = ::pwrite(m_fd, bytes.constData() + done, size_t(slot.size - done), m_end + done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        done += n;
-    }
-    if (m_fd >= 0 && done == slot.size) {
+    if (m_fd >= 0 && writeFully(m_fd, bytes.constData(), slot.size, m_end) == 0) {
         slot.offset = m_end;
         m_end += slot.size;
     } else {

@@ -170,17 +170,8 @@ bool writeFile(const QString &path, const QByteArray &bytes)
     const int fd = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (fd < 0)
         return false;
-    qint64 done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        done += n;
-    }
-    const bool ok =
-        ::close(fd) == 0 && done == bytes.size() && ::rename(temporary.constData(), nativePath(path).constData()) == 0;
+    const bool written = writeFully(fd, bytes.constData(), bytes.size()) == 0;
+    const bool ok = ::close(fd) == 0 && written && ::rename(temporary.constData(), nativePath(path).constData()) == 0;
     if (!ok)
         ::unlink(temporary.constData());
     return ok;

@@ -1,5 +1,7 @@
 #include "output/fileoutput.h"
 
+#include "core/atomicwrite.h"
+
 #include <cerrno>
 #include <cstring>
 #include <unistd.h>
@@ -73,20 +75,8 @@ bool FileOutput::flush()
 
 void FileOutput::writeOut(const char *data, std::size_t size, std::int64_t offset)
 {
-    while (size > 0 && m_errno == 0) {
-        const ssize_t n = offset < 0 ? ::write(m_fd, data, size) : ::pwrite(m_fd, data, size, off_t(offset));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            // A write that takes nothing and names no reason can only be a full device.
-            m_errno = n < 0 ? errno : ENOSPC;
-            return;
-        }
-        data += n;
-        size -= std::size_t(n);
-        if (offset >= 0)
-            offset += n;
-    }
+    if (m_errno == 0)
+        m_errno = writeFully(m_fd, data, std::int64_t(size), offset);
 }
 
 } // namespace pagorra

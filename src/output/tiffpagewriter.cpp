@@ -1,5 +1,6 @@
 #include "output/tiffpagewriter.h"
 
+#include "core/atomicwrite.h"
 #include "core/filenames.h"
 #include "output/srgbprofile.h"
 
@@ -168,19 +169,12 @@ tmsize_t TiffDocument::readProc(thandle_t handle, void *data, tmsize_t size)
 tmsize_t TiffDocument::writeProc(thandle_t handle, void *data, tmsize_t size)
 {
     TiffDocument *self = documentOf(handle);
-    tmsize_t done = 0;
-    while (done < size) {
-        const ssize_t n = ::write(self->m_fd, static_cast<const char *>(data) + done, std::size_t(size - done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            if (self->m_ioErrno == 0)
-                self->m_ioErrno = n < 0 ? errno : ENOSPC;
-            return -1;
-        }
-        done += n;
+    if (const int code = writeFully(self->m_fd, static_cast<const char *>(data), size)) {
+        if (self->m_ioErrno == 0)
+            self->m_ioErrno = code;
+        return -1;
     }
-    return done;
+    return size;
 }
 
 toff_t TiffDocument::seekProc(thandle_t handle, toff_t offset, int whence)
